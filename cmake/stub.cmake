@@ -1,0 +1,36 @@
+# The self-extracting stub: a 32-bit Windows GUI program whose padded image
+# is exactly kStubImageSize bytes, and the end-to-end test driver.
+enable_language(RC)
+
+set(DOROMI_STUB_IMAGE_SIZE 40448)
+
+add_executable(doromi-sfx WIN32
+    ${DOROMI_CORE_SOURCES}
+    platform/win32/platform_win32.cpp
+    startup/sfx_main.cpp
+    ui/main_dialog.cpp
+    ui/main_dialog.rc
+    ui/win32_frontend.cpp
+)
+target_include_directories(doromi-sfx PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(doromi-sfx PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+        -ffunction-sections -fdata-sections -fexec-charset=CP949 -Wall -Wextra>)
+target_link_options(doromi-sfx PRIVATE -Wl,--gc-sections -static-libgcc -s)
+# Linking with the C driver keeps libstdc++ out: any use of it fails the link.
+set_target_properties(doromi-sfx PROPERTIES LINKER_LANGUAGE C OUTPUT_NAME doromi-sfx-unpadded)
+
+# Every build checks the budget, pads the image and checks for signatures.
+# A separate output (not a post-build step) so that a failed check fails
+# every later build too, until the image is fixed.
+add_custom_command(OUTPUT ${DOROMI_OUT_DIR}/doromi-sfx.exe
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/finish_stub.py
+            $<TARGET_FILE:doromi-sfx> ${DOROMI_OUT_DIR}/doromi-sfx.exe ${DOROMI_STUB_IMAGE_SIZE}
+    DEPENDS doromi-sfx ${CMAKE_SOURCE_DIR}/cmake/finish_stub.py
+    VERBATIM)
+add_custom_target(doromi-sfx-image ALL DEPENDS ${DOROMI_OUT_DIR}/doromi-sfx.exe)
+
+add_executable(e2e-driver tests/e2e/driver/driver.cpp)
+target_compile_options(e2e-driver PRIVATE -municode -Os -Wall)
+target_link_options(e2e-driver PRIVATE -municode -static -s)
+set_target_properties(e2e-driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})

@@ -1,0 +1,94 @@
+#pragma once
+// SfxGlobals: the one record of process-wide state that every part of the
+// self-extractor reads and writes. There is exactly one instance, `Sfx`,
+// alive for the whole run; fields start zeroed unless noted.
+#include <stdint.h>
+
+#include "platform/platform.h"
+#include "util/text.h"
+
+// Layout of the combined file: stub image, optional settings block, archive.
+enum : uint32_t {
+    kStubImageSize = 40448,
+    kSettingsBlockSize = 256,
+    kArchiveBaseWithSettings = kStubImageSize + kSettingsBlockSize,
+};
+
+enum : uint32_t {
+    kPathBufferSize = 256,      // ExtractDir and other path buffers
+    kSettingsTextSize = 261,    // TitleText, DefaultDirText, RunCommand
+    kPasswordBufferSize = 80,   // up to 79 typed characters
+    kCrcBlockSize = 1028,       // 256 table entries plus slack
+};
+
+// Overwrite policy; equals the checked radio button's id minus 501.
+enum OverwriteModeValue : uint8_t {
+    kOverwrite = 0,
+    kSkip = 1,
+    kAsk = 2,
+};
+
+// The 30-byte ZIP local file header exactly as it lies in the file.
+#pragma pack(push, 1)
+struct LocalHeader {
+    uint32_t signature;
+    uint16_t versionNeeded;
+    uint16_t flags;
+    uint16_t method;
+    uint16_t dosTime;
+    uint16_t dosDate;
+    uint32_t crc32;
+    uint32_t compressedSize;
+    uint32_t uncompressedSize;
+    uint16_t nameLength;
+    uint16_t extraLength;
+};
+#pragma pack(pop)
+static_assert(sizeof(LocalHeader) == 30, "local header is 30 bytes on disk");
+
+struct SfxGlobals {
+    // Archive access
+    FileHandle ArchiveHandle;
+    uint32_t ArchiveBase;
+    uint32_t ArchivePosition;
+    uint32_t* CrcTable;  // 1,028-byte block; first 1,024 bytes hold the table
+
+    // Settings (initial values are the behaviour without a settings block)
+    bool ShowRunChoice;
+    bool AllowMemberChoice;
+    bool HideOverwriteChoice;
+    int32_t DefaultOverwriteButton;
+    bool AutoStart;
+    bool HasTitle;
+    bool HasDefaultDir;
+    bool HasRunCommand;
+    char TitleText[kSettingsTextSize];
+    char DefaultDirText[kSettingsTextSize];
+    char RunCommand[kSettingsTextSize];
+    bool SizeChecked;
+
+    // Dialog and extraction state
+    char ExtractDir[kPathBufferSize];
+    uint8_t OverwriteMode;
+    bool OverwriteAnswer;
+    Text ExistingFileName;
+    char PasswordBuffer[kPasswordBufferSize];
+    int32_t PasswordLength;
+    Text Password;
+    WindowHandle MainDialogHandle;
+    bool AllExtracted;
+    int32_t LastListIndex;
+
+    // Member being extracted
+    FileHandle OutputHandle;
+    LocalHeader Header;
+    uint32_t ExpectedSignature;
+    int32_t CompressedLeft;
+    uint32_t RunningCrc;
+    uint32_t Key0, Key1, Key2;
+};
+
+extern SfxGlobals Sfx;
+
+// Puts every field to its initial value, releasing the texts it owns.
+void ResetSfxGlobals();

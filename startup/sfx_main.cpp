@@ -1,0 +1,41 @@
+// Entry point of the stub: opens the program's own file as the archive,
+// prepares the shared state, runs the main dialog and cleans up. The exit
+// code is 0 on every path.
+#include <windows.h>
+
+#include "startup/sfx_globals.h"
+#include "ui/frontend.h"
+#include "ui/texts.h"
+
+// Closes the archive at the end of the run; a failure is reported, not fatal.
+static void CloseArchive() {
+    if (!CloseFile(Sfx.ArchiveHandle)) ShowError(TEXT_CLOSE_FAILED, TEXT_ERROR_CAPTION);
+    Sfx.ArchiveHandle = kInvalidFile;
+}
+
+static void RunSelfExtractor() {
+    char ownPath[MAX_PATH + 1];
+    OwnExecutablePath(ownPath, sizeof ownPath);
+
+    Sfx.ArchiveHandle = OpenFileForReading(ownPath);
+    if (Sfx.ArchiveHandle == kInvalidFile) {
+        ShowError(ownPath, TEXT_ARCHIVE_OPEN_FAILED);
+        return;
+    }
+    Sfx.CrcTable = (uint32_t*)AllocateBlock(kCrcBlockSize);
+    if (Sfx.CrcTable) {
+        RunMainDialog();
+    } else {
+        ShowError(TEXT_OUT_OF_MEMORY, TEXT_ERROR_CAPTION);
+    }
+    CloseArchive();
+    ReleaseBlock(Sfx.CrcTable);
+    Sfx.CrcTable = 0;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    ResetSfxGlobals();
+    RunSelfExtractor();
+    ResetSfxGlobals();  // clears the remembered password and file name
+    return 0;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// Control ids of the dialog templates, shared by the resource script and
+// the dialog procedures. Plain #defines so the resource compiler reads them.
+
+// Main dialog
+#define IDC_START 1
+#define IDC_CLOSE 2
+#define IDC_DIR_LABEL 100
+#define IDC_EXTRACT_DIR 101
+#define IDC_ABOUT 103
+#define IDC_MEMBER_LIST 301
+#define IDC_MEMBER_LIST_FIXED 302
+#define IDC_OVERWRITE 501
+#define IDC_SKIP 502
+#define IDC_ASK 503
+#define IDC_OVERWRITE_GROUP 509
+#define IDC_BROWSE 775
+#define IDC_RUN_AFTER 1007
