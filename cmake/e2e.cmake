@@ -1,1 +1,15 @@
-# end-to-end tests (filled below)
+# End-to-end tests: the cross-built stub and driver under Wine on Xvfb. One
+# private Wine prefix is made per test run; the test modules share it, one
+# at a time.
+set(E2E_DIR ${CMAKE_SOURCE_DIR}/tests/e2e)
+
+add_test(NAME e2e.prefix COMMAND ${Python3_EXECUTABLE} ${E2E_DIR}/harness.py make-prefix)
+set_tests_properties(e2e.prefix PROPERTIES FIXTURES_SETUP wine_prefix RESOURCE_LOCK wine TIMEOUT 300)
+
+foreach(module startup)
+  add_test(NAME e2e.${module}
+           COMMAND ${Python3_EXECUTABLE} -m unittest -v test_${module}
+           WORKING_DIRECTORY ${E2E_DIR})
+  set_tests_properties(e2e.${module} PROPERTIES
+      FIXTURES_REQUIRED wine_prefix RESOURCE_LOCK wine TIMEOUT 300)
+endforeach()

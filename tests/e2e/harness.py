@@ -1,0 +1,216 @@
+"""End-to-end harness: runs the real stub under Wine on a virtual X display
+and drives it with the cross-built test driver.
+
+A Wine prefix is made once per test run (`harness.py make-prefix`); every
+test module opens a `WineSession` that starts its own Xvfb and Wine server
+and ends both, and every process it started, when it closes.
+"""
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+OUT_DIR = os.path.join(ROOT, "build", "out")
+E2E_DIR = os.path.join(ROOT, "build", "e2e")
+PREFIX = os.path.join(E2E_DIR, "wineprefix")
+SCREENSHOTS = os.path.join(E2E_DIR, "screenshots")
+STUB = os.path.join(OUT_DIR, "doromi-sfx.exe")
+DRIVER = os.path.join(OUT_DIR, "e2e-driver.exe")
+DESKTOP_SIZE = "1024x768"
+DIALOG_CLASS = "#32770"
+
+
+def wine_environment(display):
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": PREFIX,
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        "LC_ALL": "ko_KR.UTF-8",
+        "DISPLAY": display,
+    })
+    return env
+
+
+def windows_path(unix_path):
+    """The path under which a Wine program sees a Unix file (drive Z:)."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+class Xvfb:
+    """A virtual X server on a display number it picks itself."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", DESKTOP_SIZE + "x24",
+             "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            self.process.kill()
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+class WineSession:
+    """Xvfb plus a Wine server on the shared prefix, with driver commands."""
+
+    def __init__(self, name):
+        self.name = name
+        self.xvfb = Xvfb()
+        self.env = wine_environment(self.xvfb.display)
+        self.processes = []
+        self.shot_dir = os.path.join(SCREENSHOTS, name)
+        os.makedirs(self.shot_dir, exist_ok=True)
+        print(f"screenshots of {name}: {self.shot_dir}", flush=True)
+        # Bring up the Wine server and the virtual desktop before any test
+        # program races to create them.
+        self.driver("windows", timeout=120)
+
+    # -- processes ---------------------------------------------------------
+    def start(self, exe, *args, cwd=None):
+        """Starts a Windows program; its exit code is the process's."""
+        process = subprocess.Popen(["wine", exe, *args], env=self.env, cwd=cwd,
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.processes.append(process)
+        return process
+
+    def end_programs(self):
+        """Ends every Windows program this session started and is still running."""
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        self.processes = []
+
+    def close(self):
+        self.end_programs()
+        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+        self.xvfb.stop()
+
+    # -- the driver --------------------------------------------------------
+    def driver(self, *args, timeout=30):
+        try:
+            result = subprocess.run(["wine", DRIVER, *map(str, args)], env=self.env,
+                                    capture_output=True, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return -1, ""
+        return result.returncode, result.stdout.decode("ascii", "replace")
+
+    def windows(self):
+        code, out = self.driver("windows")
+        return json.loads(out) if code == 0 and out.strip() else []
+
+    def dump(self, hwnd):
+        started = time.monotonic()
+        code, out = self.driver("dump", hwnd)
+        if code != 0:
+            print(f"dump of window {hwnd} failed with {code} after "
+                  f"{time.monotonic() - started:.1f} s", flush=True)
+        return json.loads(out) if code == 0 else None
+
+    def press(self, hwnd, control_id):
+        code, _ = self.driver("press", hwnd, control_id)
+        if code != 0:
+            raise RuntimeError(f"could not press {control_id} in window {hwnd}")
+
+    def set_text(self, hwnd, control_id, text):
+        code, _ = self.driver("settext", hwnd, control_id, text)
+        if code != 0:
+            raise RuntimeError(f"could not set the text of {control_id}")
+
+    def wait_for_window(self, title=None, cls=DIALOG_CLASS, timeout=30):
+        """The first visible top-level window that matches, as dumped."""
+        deadline = time.monotonic() + timeout
+        seen = []
+        while time.monotonic() < deadline:
+            seen = self.windows()
+            for window in seen:
+                if window["class"] == cls and (title is None or window["text"] == title):
+                    dumped = self.dump(window["hwnd"])
+                    if dumped is not None:
+                        return dumped
+            time.sleep(0.2)
+        raise AssertionError(f"no window {title!r} of class {cls} within {timeout} s; "
+                             f"last seen: {[w['text'] for w in seen]}")
+
+    def top_level_dialogs(self):
+        return [w for w in self.windows() if w["class"] == DIALOG_CLASS]
+
+    def screenshot(self, label):
+        path = os.path.join(self.shot_dir, label + ".png")
+        subprocess.run(["import", "-window", "root", path], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        return path
+
+
+def wait_exit(process, timeout=30):
+    try:
+        return process.wait(timeout)
+    except subprocess.TimeoutExpired:
+        raise AssertionError(f"process did not end within {timeout} s")
+
+
+def child(dumped, control_id):
+    for control in dumped["children"]:
+        if control["id"] == control_id:
+            return control
+    raise AssertionError(f"no control {control_id}")
+
+
+def message_box_text(dumped):
+    """A message box's text: the static control with id 0xFFFF."""
+    return child(dumped, 0xFFFF)["text"]
+
+
+def make_prefix():
+    """A fresh private Wine prefix whose programs share one virtual desktop,
+    so screenshots show title bars and every program's exit code passes
+    through `wine`."""
+    if os.path.isdir(PREFIX):
+        # A server still running on the old prefix would write into the new one.
+        subprocess.run(["wineserver", "-k"], env=wine_environment(""), stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=wine_environment(""), stderr=subprocess.DEVNULL)
+        shutil.rmtree(PREFIX)
+    os.makedirs(PREFIX)
+    xvfb = Xvfb()
+    env = wine_environment(xvfb.display)
+    try:
+        subprocess.run(["wineboot", "-i"], env=env, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+        for key, name, value in (
+                (r"HKCU\Software\Wine\Explorer", "Desktop", "Default"),
+                (r"HKCU\Software\Wine\Explorer\Desktops", "Default", DESKTOP_SIZE)):
+            subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", value, "/f"], env=env,
+                           check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=env, stderr=subprocess.DEVNULL)
+        xvfb.stop()
+    print(f"wine prefix ready: {PREFIX}")
+
+
+if __name__ == "__main__":
+    if sys.argv[1:] == ["make-prefix"]:
+        make_prefix()
+    else:
+        print("usage: harness.py make-prefix", file=sys.stderr)
+        sys.exit(2)
