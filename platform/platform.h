@@ -2,7 +2,8 @@
 // The one seam between the core and the operating system. Each function
 // behaves as the Win32 call the core was designed around; the POSIX side
 // reproduces that behaviour for the native tool, the unit tests and the
-// fuzz targets.
+// fuzz targets. Names crossing the seam are code page 949 texts in which
+// "\" separates components.
 #include <stdint.h>
 
 typedef void* FileHandle;
@@ -10,6 +11,17 @@ typedef void* WindowHandle;
 
 // The value an open returns on failure (Win32's INVALID_HANDLE_VALUE).
 #define kInvalidFile ((FileHandle)(intptr_t)-1)
+
+// What SetFilePosition and FileSize return on failure (Win32's
+// INVALID_SET_FILE_POINTER and INVALID_FILE_SIZE).
+#define kInvalidPosition 0xFFFFFFFFu
+
+// Move methods of SetFilePosition (FILE_BEGIN, FILE_CURRENT, FILE_END).
+enum : uint32_t {
+    kFromStart = 0,
+    kFromCurrent = 1,
+    kFromEnd = 2,
+};
 
 // Writes the NUL-terminated full path of the running executable into
 // `buffer` (cut to fit `size`) and returns its length, 0 on failure.
@@ -21,6 +33,35 @@ FileHandle OpenFileForReading(const char* path);
 
 // Closes a file handle; false when the system reports a failure.
 bool CloseFile(FileHandle file);
+
+// Moves the file pointer by a signed 32-bit distance without a high part
+// (SetFilePointer). Returns the new position, or kInvalidPosition with a
+// non-zero LastSystemError. A successful move to position 0xFFFFFFFF
+// returns that same value and sets LastSystemError to 0.
+uint32_t SetFilePosition(FileHandle file, int32_t distance, uint32_t method);
+
+// Reads up to `count` bytes at the file pointer (ReadFile); returns how
+// many arrived, fewer only at the end of the file or on a failure.
+uint32_t ReadFromFile(FileHandle file, void* buffer, uint32_t count);
+
+// Low 32 bits of the file's size (GetFileSize), kInvalidPosition on failure.
+uint32_t FileSize(FileHandle file);
+
+// The error code of the last failed call above (GetLastError).
+uint32_t LastSystemError();
+
+// Whether anything matches a path or a wildcard pattern (FindFirstFileA
+// followed by FindClose): true when the search yields a first entry.
+bool AnyFileMatches(const char* pattern);
+
+// Creates one directory whose parent exists (CreateDirectoryA without
+// security attributes); false when it cannot be made or already exists.
+bool MakeDirectory(const char* path);
+
+// The temporary directory with a trailing "\" (GetTempPathA): returns its
+// length when it fits `size` with the terminator, otherwise the size
+// needed (and `buffer` is left alone); 0 on failure.
+uint32_t TemporaryDirectory(char* buffer, uint32_t size);
 
 // Heap blocks; ReleaseBlock accepts null.
 void* AllocateBlock(uint32_t size);

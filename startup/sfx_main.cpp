@@ -3,6 +3,8 @@
 // code is 0 on every path.
 #include <windows.h>
 
+#include "archive/settings.h"
+#include "decode/crc32.h"
 #include "startup/sfx_globals.h"
 #include "ui/frontend.h"
 #include "ui/texts.h"
@@ -24,6 +26,8 @@ static void RunSelfExtractor() {
     }
     Sfx.CrcTable = (uint32_t*)AllocateBlock(kCrcBlockSize);
     if (Sfx.CrcTable) {
+        BuildCrcTable();
+        ReadSettings();
         RunMainDialog();
     } else {
         ShowError(TEXT_OUT_OF_MEMORY, TEXT_ERROR_CAPTION);

@@ -2,6 +2,8 @@
 // Counted text: the program's ordinary string type. It may hold any byte,
 // including NUL, owns its bytes on the heap and is released explicitly
 // (the stub has no C++ runtime library, so there is no destructor magic).
+// A text with bytes always has a NUL after its last byte as well, so that
+// it can be handed to the system as it is.
 #include <stdint.h>
 
 struct Text {
@@ -9,5 +11,17 @@ struct Text {
     uint32_t length;  // number of bytes in `bytes`
 };
 
+// A new text holding a copy of `length` bytes; empty when `length` is 0
+// or no memory can be had.
+Text MakeText(const char* bytes, uint32_t length);
+
 // Frees the bytes and leaves the text empty; safe on an empty text.
 void ReleaseText(Text& text);
+
+// Number of bytes before the first NUL, counted as an unsigned 16-bit
+// number: a longer text counts as 65,535 rather than wrapping round.
+uint16_t TextLength(const char* text);
+
+// A new text of the first `count` bytes of `buffer`, cut before a NUL among
+// them. Reads no further than that NUL.
+Text TextFromBuffer(const char* buffer, uint16_t count);

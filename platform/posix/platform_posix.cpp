@@ -1,31 +1,203 @@
 // POSIX side of the platform seam: the same contracts as the Win32 side,
 // built on file descriptors. A handle carries the descriptor; the invalid
-// handle is the same all-ones value Win32 uses.
+// handle is the same all-ones value Win32 uses. Names are converted at this
+// boundary (platform/posix/native_names.h); the error code of the last
+// failure is kept here as GetLastError keeps it.
+#include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
+#include <fnmatch.h>
+#include <limits.h>
 #include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/native_names.h"
+
+static uint32_t lastError;
 
 static FileHandle HandleFromDescriptor(int fd) { return (FileHandle)(intptr_t)fd; }
 static int DescriptorFromHandle(FileHandle file) { return (int)(intptr_t)file; }
 
+static void RecordFailure() { lastError = errno ? (uint32_t)errno : (uint32_t)EIO; }
+
+uint32_t LastSystemError() { return lastError; }
+
 uint32_t OwnExecutablePath(char* buffer, uint32_t size) {
     if (size == 0) return 0;
-    ssize_t length = readlink("/proc/self/exe", buffer, size - 1);
-    if (length < 0) length = 0;
-    buffer[length] = 0;
-    return (uint32_t)length;
+    buffer[0] = 0;
+    char native[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", native, sizeof native - 1);
+    if (length < 0) return 0;
+    native[length] = 0;
+    char* core = CoreName(native);
+    if (!core) return 0;
+    uint32_t kept = (uint32_t)strlen(core);
+    if (kept > size - 1) kept = size - 1;
+    memcpy(buffer, core, kept);
+    buffer[kept] = 0;
+    free(core);
+    return kept;
 }
 
 FileHandle OpenFileForReading(const char* path) {
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    char* native = NativeName(path);
+    int fd = native ? open(native, O_RDONLY | O_CLOEXEC) : -1;
+    if (fd < 0) RecordFailure();
+    free(native);
     return fd < 0 ? kInvalidFile : HandleFromDescriptor(fd);
 }
 
 bool CloseFile(FileHandle file) {
     if (file == kInvalidFile) return false;
     return close(DescriptorFromHandle(file)) == 0;
+}
+
+// The position a move starts from, or -1 when it cannot be known.
+static off_t MoveOrigin(int fd, uint32_t method) {
+    if (method == kFromStart) return 0;
+    if (method == kFromCurrent) return lseek(fd, 0, SEEK_CUR);
+    struct stat status;
+    if (method == kFromEnd && fstat(fd, &status) == 0) return status.st_size;
+    if (method > kFromEnd) errno = EINVAL;
+    return -1;
+}
+
+uint32_t SetFilePosition(FileHandle file, int32_t distance, uint32_t method) {
+    int fd = DescriptorFromHandle(file);
+    off_t origin = MoveOrigin(fd, method);
+    if (origin < 0) {
+        RecordFailure();
+        return kInvalidPosition;
+    }
+    // Without a high part the new position must fit in 32 bits; like
+    // Win32, a failed move leaves the file pointer where it was.
+    int64_t target = (int64_t)origin + distance;
+    if (target < 0 || target > (int64_t)0xFFFFFFFF) {
+        errno = EINVAL;
+        RecordFailure();
+        return kInvalidPosition;
+    }
+    if (lseek(fd, (off_t)target, SEEK_SET) < 0) {
+        RecordFailure();
+        return kInvalidPosition;
+    }
+    if (target == kInvalidPosition) lastError = 0;  // tells a real position from a failure
+    return (uint32_t)target;
+}
+
+uint32_t ReadFromFile(FileHandle file, void* buffer, uint32_t count) {
+    int fd = DescriptorFromHandle(file);
+    uint32_t arrived = 0;
+    while (arrived < count) {
+        ssize_t got = read(fd, (char*)buffer + arrived, count - arrived);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) RecordFailure();
+        if (got <= 0) break;
+        arrived += (uint32_t)got;
+    }
+    return arrived;
+}
+
+uint32_t FileSize(FileHandle file) {
+    struct stat status;
+    if (fstat(DescriptorFromHandle(file), &status) != 0) {
+        RecordFailure();
+        return kInvalidPosition;
+    }
+    return (uint32_t)status.st_size;
+}
+
+// Win32 wildcards in fnmatch form: "*.*" matches every name, and brackets
+// are plain characters.
+static char* FnmatchPattern(const char* wildcards) {
+    if (strcmp(wildcards, "*.*") == 0) return strdup("*");
+    char* pattern = (char*)malloc(strlen(wildcards) * 2 + 1);
+    if (!pattern) return 0;
+    char* out = pattern;
+    for (const char* in = wildcards; *in; ++in) {
+        if (*in == '[' || *in == ']') *out++ = '\\';
+        *out++ = *in;
+    }
+    *out = 0;
+    return pattern;
+}
+
+static bool DirectoryHasMatch(const char* directory, const char* wildcards) {
+    char* pattern = FnmatchPattern(wildcards);
+    DIR* listing = pattern ? opendir(directory) : 0;
+    bool found = false;
+    if (listing) {
+        while (struct dirent* entry = readdir(listing))
+            if (fnmatch(pattern, entry->d_name, 0) == 0) {
+                found = true;
+                break;
+            }
+        closedir(listing);
+    }
+    if (!found) RecordFailure();
+    free(pattern);
+    return found;
+}
+
+static bool NativeMatches(char* native) {
+    char* slash = strrchr(native, '/');
+    const char* name = slash ? slash + 1 : native;
+    if (*name == 0) {  // a name ending in a separator finds nothing
+        errno = ENOENT;
+        RecordFailure();
+        return false;
+    }
+    if (strpbrk(name, "*?")) {
+        if (!slash) return DirectoryHasMatch(".", name);
+        if (slash == native) return DirectoryHasMatch("/", name);
+        *slash = 0;
+        return DirectoryHasMatch(native, name);
+    }
+    struct stat status;
+    if (lstat(native, &status) == 0) return true;
+    RecordFailure();
+    return false;
+}
+
+bool AnyFileMatches(const char* pattern) {
+    char* native = NativeName(pattern);
+    bool found = native && NativeMatches(native);
+    if (!native) RecordFailure();
+    free(native);
+    return found;
+}
+
+bool MakeDirectory(const char* path) {
+    char* native = NativeName(path);
+    bool made = native && mkdir(native, 0777) == 0;
+    if (!made) RecordFailure();
+    free(native);
+    return made;
+}
+
+uint32_t TemporaryDirectory(char* buffer, uint32_t size) {
+    const char* native = getenv("TMPDIR");
+    if (!native || !*native) native = "/tmp";
+    char* core = CoreName(native);
+    if (!core) {
+        RecordFailure();
+        return 0;
+    }
+    uint32_t length = (uint32_t)strlen(core);
+    bool addSeparator = core[length - 1] != '\\';
+    uint32_t needed = length + addSeparator + 1;
+    if (needed > size) {
+        free(core);
+        return needed;
+    }
+    memcpy(buffer, core, length);
+    if (addSeparator) buffer[length++] = '\\';
+    buffer[length] = 0;
+    free(core);
+    return length;
 }
 
 void* AllocateBlock(uint32_t size) { return malloc(size ? size : 1); }

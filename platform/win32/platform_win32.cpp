@@ -17,6 +17,32 @@ FileHandle OpenFileForReading(const char* path) {
 
 bool CloseFile(FileHandle file) { return CloseHandle(file) != 0; }
 
+uint32_t SetFilePosition(FileHandle file, int32_t distance, uint32_t method) {
+    return SetFilePointer(file, distance, NULL, method);
+}
+
+uint32_t ReadFromFile(FileHandle file, void* buffer, uint32_t count) {
+    DWORD arrived = 0;
+    if (!ReadFile(file, buffer, count, &arrived, NULL)) return 0;
+    return arrived;
+}
+
+uint32_t FileSize(FileHandle file) { return GetFileSize(file, NULL); }
+
+uint32_t LastSystemError() { return GetLastError(); }
+
+bool AnyFileMatches(const char* pattern) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+bool MakeDirectory(const char* path) { return CreateDirectoryA(path, NULL) != 0; }
+
+uint32_t TemporaryDirectory(char* buffer, uint32_t size) { return GetTempPathA(size, buffer); }
+
 void* AllocateBlock(uint32_t size) { return HeapAlloc(GetProcessHeap(), 0, size); }
 
 void ReleaseBlock(void* block) {

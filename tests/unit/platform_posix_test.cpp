@@ -1,13 +1,18 @@
 // The POSIX side of the platform seam must keep the Win32 contracts the
 // core relies on.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/platform.h"
+#include "test_files.h"
+
+namespace fs = std::filesystem;
 
 TEST(PlatformFiles, MissingFileGivesTheInvalidHandle) {
     EXPECT_EQ(OpenFileForReading("/nonexistent/doromi/file"), kInvalidFile);
@@ -37,4 +42,68 @@ TEST(PlatformFiles, OwnPathNamesThisExecutableAndNeverOverflows) {
     uint32_t cut = OwnExecutablePath(tiny, sizeof tiny);
     EXPECT_LE(cut, 4u);
     EXPECT_EQ(tiny[cut], '\0');
+}
+
+// Names cross the seam in code page 949 with "\" between components.
+
+TEST(PlatformNames, KoreanNamesBecomeUtf8AndBackslashesSlashes) {
+    TempDir temp;
+    std::string cp949Name = CoreForm(temp.path()) + "\\도로미";  // code page 949 bytes
+    ASSERT_TRUE(MakeDirectory(cp949Name.c_str()));
+    EXPECT_TRUE(fs::is_directory(temp / u8"도로미"));
+    EXPECT_TRUE(AnyFileMatches(cp949Name.c_str()));
+    EXPECT_FALSE(MakeDirectory(cp949Name.c_str()));  // exists already
+}
+
+TEST(PlatformNames, DrivePrefixNamesNothing) {
+    EXPECT_FALSE(AnyFileMatches("C:\\"));
+    EXPECT_FALSE(AnyFileMatches("c:\\tmp"));
+    EXPECT_EQ(OpenFileForReading("C:\\tmp"), kInvalidFile);
+    EXPECT_FALSE(MakeDirectory("C:\\doromi-test"));
+    EXPECT_NE(LastSystemError(), 0u);
+}
+
+TEST(PlatformNames, WildcardsMatchAsWin32Patterns) {
+    TempDir temp;
+    fs::create_directory(temp / "empty");
+    WriteWholeFile(temp / "[a].txt", "x");
+    std::string dir = CoreForm(temp.path());
+    EXPECT_TRUE(AnyFileMatches((dir + "\\empty\\*.*").c_str()));  // "." and ".."
+    EXPECT_TRUE(AnyFileMatches((dir + "\\[a].*").c_str()));
+    EXPECT_FALSE(AnyFileMatches((dir + "\\a.*").c_str()));
+    EXPECT_FALSE(AnyFileMatches((dir + "\\empty\\").c_str()));
+}
+
+TEST(PlatformTempDir, GivesTheCodePage949PathWithATrailingBackslash) {
+    TempDir temp;
+    fs::create_directory(temp / u8"임시");
+    std::string previous = getenv("TMPDIR") ? getenv("TMPDIR") : "";
+    setenv("TMPDIR", (temp / u8"임시").c_str(), 1);
+
+    char buffer[260];
+    uint32_t length = TemporaryDirectory(buffer, sizeof buffer);
+    std::string expected = CoreForm(temp.path()) + "\\임시\\";
+    char small[8] = "keep";
+    uint32_t needed = TemporaryDirectory(small, sizeof small);
+
+    if (previous.empty()) unsetenv("TMPDIR"); else setenv("TMPDIR", previous.c_str(), 1);
+    EXPECT_EQ(std::string(buffer), expected);
+    EXPECT_EQ(length, expected.size());
+    EXPECT_EQ(needed, expected.size() + 1);
+    EXPECT_STREQ(small, "keep");
+}
+
+TEST(PlatformFiles, ReadsStopAtTheEndAndSizeIsTheWholeFile) {
+    TempDir temp;
+    WriteWholeFile(temp / "five", "12345");
+    FileHandle file = OpenFileForReading(CoreForm(temp / "five").c_str());
+    ASSERT_NE(file, kInvalidFile);
+    EXPECT_EQ(FileSize(file), 5u);
+    char buffer[8];
+    EXPECT_EQ(SetFilePosition(file, 3, kFromStart), 3u);
+    EXPECT_EQ(ReadFromFile(file, buffer, 8), 2u);
+    EXPECT_EQ(std::string(buffer, 2), "45");
+    EXPECT_EQ(SetFilePosition(file, -6, kFromEnd), kInvalidPosition);
+    EXPECT_EQ(SetFilePosition(file, 0, kFromCurrent), 5u);  // a failed move stays put
+    CloseFile(file);
 }

@@ -1,0 +1,15 @@
+#pragma once
+// The CRC-32 of ZIP (IEEE 802.3, bit-reversed, polynomial 0xEDB88320),
+// table-driven. The routines do not condition the register: callers start
+// it at 0xFFFFFFFF and invert it at the end.
+#include <stdint.h>
+
+// Fills the 256 entries of Sfx.CrcTable, which must already be allocated.
+void BuildCrcTable();
+
+// The register after one more byte.
+uint32_t UpdateCrc(uint8_t byte, uint32_t crc);
+
+// Folds `count` bytes, first to last, into `crc`; a count of zero or less
+// changes nothing.
+void UpdateCrcBuffer(const uint8_t* bytes, int32_t count, uint32_t& crc);

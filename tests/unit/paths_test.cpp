@@ -1,0 +1,239 @@
+// Taking paths apart, trailing separators, existence tests, directory
+// chains and archive positioning.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "startup/sfx_globals.h"
+#include "test_files.h"
+#include "util/archive_position.h"
+#include "util/paths.h"
+
+namespace fs = std::filesystem;
+
+static std::string Take(Text text) {
+    std::string bytes(text.bytes ? text.bytes : "", text.length);
+    ReleaseText(text);
+    return bytes;
+}
+
+static Text Counted(const std::string& s) { return MakeText(s.data(), (uint32_t)s.size()); }
+
+static std::string DirectoryOf(const std::string& path) {
+    Text counted = Counted(path);
+    std::string result = Take(DirectoryPart(counted));
+    ReleaseText(counted);
+    return result;
+}
+
+static std::string FileNameOf(const std::string& path) {
+    Text counted = Counted(path);
+    std::string result = Take(FileNamePart(counted));
+    ReleaseText(counted);
+    return result;
+}
+
+struct PathParts {
+    const char* path;
+    const char* directory;
+    const char* fileName;
+};
+
+class TakingPathsApart : public ::testing::TestWithParam<PathParts> {};
+
+TEST_P(TakingPathsApart, GivesDirectoryAndFileName) {
+    const PathParts& expected = GetParam();
+    EXPECT_EQ(DirectoryOf(expected.path), expected.directory);
+    EXPECT_EQ(FileNameOf(expected.path), expected.fileName);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, TakingPathsApart,
+    ::testing::Values(PathParts{"C:\\dir\\file.txt", "C:\\dir", "file.txt"},
+                      PathParts{"C:\\file.txt", "C:\\", "file.txt"},
+                      PathParts{"C:\\", "C:\\", ""},
+                      PathParts{"C:file.txt", "C:", "file.txt"},
+                      PathParts{"dir\\file", "dir", "file"},
+                      PathParts{"ab\\cd", "ab", "cd"},
+                      PathParts{"\\file", "", "file"},
+                      PathParts{"file", "", "file"},
+                      PathParts{"C:\\dir\\", "C:\\dir", ""},
+                      PathParts{"a/b/name", "a/b", "name"},
+                      PathParts{"C:/x", "C:/", "x"},
+                      PathParts{"", "", ""}));
+
+TEST(FileNamePart, KeepsAtMost255Characters) {
+    std::string longName(300, 'n');
+    EXPECT_EQ(FileNameOf("dir\\" + longName), longName.substr(0, 255));
+}
+
+// A 256-byte path buffer followed by bytes that must never change.
+struct GuardedPath {
+    char buffer[kPathBufferSize];
+    char guard[16];
+
+    explicit GuardedPath(const std::string& text) {
+        std::memset(this, '#', sizeof *this);
+        std::memcpy(buffer, text.c_str(), text.size() + 1);
+    }
+    bool GuardIntact() const {
+        for (char c : guard)
+            if (c != '#') return false;
+        return true;
+    }
+};
+
+TEST(TrailingBackslash, AddsOneOnlyWhereMissing) {
+    GuardedPath dir("C:\\dir"), withSeparator("C:\\dir\\"), empty("");
+    EXPECT_STREQ(AddTrailingBackslash(dir.buffer), "C:\\dir\\");
+    EXPECT_STREQ(AddTrailingBackslash(withSeparator.buffer), "C:\\dir\\");
+    EXPECT_STREQ(AddTrailingBackslash(empty.buffer), "\\");
+}
+
+TEST(TrailingBackslash, AddingNeverWritesPastTheBuffer) {
+    GuardedPath full(std::string(255, 'f'));
+    AddTrailingBackslash(full.buffer);
+    EXPECT_EQ(std::strlen(full.buffer), 255u);
+    EXPECT_TRUE(full.GuardIntact());
+
+    GuardedPath roomForOne(std::string(254, 'r'));
+    AddTrailingBackslash(roomForOne.buffer);
+    EXPECT_EQ(std::string(roomForOne.buffer), std::string(254, 'r') + "\\");
+    EXPECT_TRUE(roomForOne.GuardIntact());
+}
+
+TEST(TrailingBackslash, RemovesExactlyOneEvenFromADriveRoot) {
+    GuardedPath dir("C:\\dir\\"), root("C:\\"), twice("a\\\\"), plain("a"), empty("");
+    EXPECT_STREQ(RemoveTrailingBackslash(dir.buffer), "C:\\dir");
+    EXPECT_STREQ(RemoveTrailingBackslash(root.buffer), "C:");
+    EXPECT_STREQ(RemoveTrailingBackslash(twice.buffer), "a\\");
+    EXPECT_STREQ(RemoveTrailingBackslash(plain.buffer), "a");
+    EXPECT_STREQ(RemoveTrailingBackslash(empty.buffer), "");
+}
+
+TEST(ToBackslashes, TurnsOnlySlashes) {
+    char text[] = "C:/a\\b/c:d";
+    EXPECT_STREQ(ToBackslashes(text), "C:\\a\\b\\c:d");
+}
+
+class WithTempDir : public ::testing::Test {
+protected:
+    TempDir temp;
+    // The core spelling of a name in the temporary directory.
+    std::string Core(const std::string& name = "") const {
+        return CoreForm(name.empty() ? temp.path() : temp / name);
+    }
+    bool Exists(std::string corePath) { return PathExists(corePath.data()); }
+};
+
+using PathExistence = WithTempDir;
+
+TEST_F(PathExistence, FindsFilesAndDirectoriesWithOrWithoutTrailingBackslash) {
+    fs::create_directory(temp / "empty");
+    WriteWholeFile(temp / "file.txt", "x");
+    EXPECT_TRUE(Exists(Core("empty")));
+    EXPECT_TRUE(Exists(Core("empty") + "\\"));
+    EXPECT_TRUE(Exists(Core("file.txt")));
+    EXPECT_TRUE(Exists(Core("file.*")));
+    EXPECT_FALSE(Exists(Core("missing")));
+    EXPECT_FALSE(Exists(Core("missing") + "\\"));
+    EXPECT_FALSE(Exists(Core("missing.*")));
+}
+
+TEST_F(PathExistence, ConvertsTheCallersSlashesEvenWhenAbsent) {
+    std::string path = temp.path() + "/dir/file";
+    EXPECT_FALSE(PathExists(path.data()));
+    EXPECT_EQ(path, CoreForm(temp.path() + "/dir/file"));
+}
+
+TEST_F(PathExistence, LeavesATrailingBackslashPathAsItIs) {
+    fs::create_directory(temp / "d");
+    std::string path = temp.path() + "/d\\";
+    EXPECT_TRUE(PathExists(path.data()));
+    EXPECT_EQ(path, temp.path() + "/d\\");
+}
+
+using DirectoryChains = WithTempDir;
+
+static void CreateChain(const std::string& path) {
+    Text counted = Counted(path);
+    CreateDirectoryPath(counted);
+    ReleaseText(counted);
+}
+
+TEST_F(DirectoryChains, CreatesEveryMissingLevel) {
+    CreateChain(Core("a") + "\\b\\c\\");
+    EXPECT_TRUE(fs::is_directory(temp / "a/b/c"));
+}
+
+TEST_F(DirectoryChains, StopsSilentlyAtAnExistingFile) {
+    fs::create_directory(temp / "a");
+    WriteWholeFile(temp / "a/b", "file");
+    CreateChain(Core("a") + "\\b");
+    EXPECT_TRUE(fs::is_regular_file(temp / "a/b"));
+
+    WriteWholeFile(temp / "f", "file");
+    CreateChain(Core("f") + "\\sub");
+    EXPECT_TRUE(fs::is_regular_file(temp / "f"));
+}
+
+// Runs a test body with the temporary directory as current directory.
+class InTempDir : public WithTempDir {
+protected:
+    void SetUp() override {
+        previous = fs::current_path();
+        fs::current_path(temp.path());
+    }
+    void TearDown() override { fs::current_path(previous); }
+    fs::path previous;
+};
+
+TEST_F(InTempDir, ShortRelativeNamesAreNeverCreated) {
+    CreateChain("ab");
+    EXPECT_FALSE(fs::exists("ab"));
+    CreateChain("ab\\cd");
+    EXPECT_FALSE(fs::exists("ab"));
+    CreateChain("abc\\de");
+    EXPECT_TRUE(fs::is_directory("abc/de"));
+}
+
+TEST_F(DirectoryChains, PathThatIsItsOwnDirectoryPartEnds) {
+    // "x\name:" cannot be taken apart further; it is tried as it stands.
+    CreateChain(Core("x") + "\\name:");
+    EXPECT_FALSE(fs::exists(temp / "x"));
+}
+
+class ArchivePositioning : public WithTempDir {
+protected:
+    void SetUp() override {
+        WriteWholeFile(temp / "archive", std::string(100, 'a'));
+        OpenAsArchive(temp / "archive");
+    }
+    void TearDown() override { CloseArchive(); }
+};
+
+TEST_F(ArchivePositioning, RecordsThePositionOfEveryMoveMethod) {
+    EXPECT_EQ(SeekArchive(40, 0), 0);
+    EXPECT_EQ(Sfx.ArchivePosition, 40u);
+    EXPECT_EQ(SeekArchive(-10, 1), 0);
+    EXPECT_EQ(Sfx.ArchivePosition, 30u);
+    EXPECT_EQ(SeekArchive(-22, 2), 0);
+    EXPECT_EQ(Sfx.ArchivePosition, 78u);
+}
+
+TEST_F(ArchivePositioning, FailedMovesGiveMinusOneAndTheInvalidPosition) {
+    EXPECT_EQ(SeekArchive(-1, 0), -1);
+    EXPECT_EQ(Sfx.ArchivePosition, 0xFFFFFFFFu);
+    CloseArchive();
+    EXPECT_EQ(SeekArchive(0, 0), -1);
+}
+
+TEST_F(ArchivePositioning, PositionAllOnesWithoutErrorIsASuccess) {
+    ASSERT_EQ(SeekArchive(0x7FFFFFFF, 0), 0);
+    ASSERT_EQ(SeekArchive(0x7FFFFFFF, 1), 0);
+    EXPECT_EQ(SeekArchive(1, 1), 0);
+    EXPECT_EQ(Sfx.ArchivePosition, 0xFFFFFFFFu);
+    EXPECT_EQ(SeekArchive(1, 1), -1);  // beyond 32 bits
+}

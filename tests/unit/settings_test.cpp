@@ -1,0 +1,159 @@
+// The settings block: flags, texts, the temporary-directory shorthand, the
+// size check it may ask for, and files that end inside the block.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstring>
+
+#include "archive/settings.h"
+#include "scripted_frontend.h"
+#include "startup/sfx_globals.h"
+#include "test_files.h"
+#include "ui/texts.h"
+
+class Settings : public ::testing::Test {
+protected:
+    TempDir temp;
+
+    // Writes a combined file, opens it as the archive and reads its block.
+    // The text buffers start full of garbage so that missing terminators show.
+    void Read(const std::string& afterStub) {
+        WriteWholeFile(temp / "combined.exe", StubImage() + afterStub);
+        OpenAsArchive(temp / "combined.exe");
+        std::memset(Sfx.TitleText, 'G', sizeof Sfx.TitleText);
+        std::memset(Sfx.RunCommand, 'G', sizeof Sfx.RunCommand);
+        ReadSettings();
+    }
+    void TearDown() override { CloseArchive(); }
+};
+
+// A small archive whose end record matches the end of the file.
+const std::string kArchive = std::string("PK member bytes") + EndRecord("comment");
+
+TEST_F(Settings, NoMagicKeepsEveryDefault) {
+    for (const std::string& afterStub : {std::string("MPX") + SettingsBlock(0).substr(3), std::string("MP")}) {
+        Read(afterStub);
+        EXPECT_EQ(Sfx.ArchiveBase, kStubImageSize);
+        EXPECT_TRUE(Sfx.ShowRunChoice);
+        EXPECT_TRUE(Sfx.AllowMemberChoice);
+        EXPECT_EQ(Sfx.DefaultOverwriteButton, 503);
+        EXPECT_FALSE(Sfx.HasTitle);
+        EXPECT_FALSE(Sfx.SizeChecked);
+        CloseArchive();
+    }
+}
+
+TEST_F(Settings, Flags0x23WithoutTextsChangeNothingButTheBase) {
+    Read(SettingsBlock(0x23));
+    EXPECT_EQ(Sfx.ArchiveBase, kArchiveBaseWithSettings);
+    EXPECT_TRUE(Sfx.ShowRunChoice);
+    EXPECT_TRUE(Sfx.AllowMemberChoice);
+    EXPECT_FALSE(Sfx.HideOverwriteChoice);
+    EXPECT_EQ(Sfx.DefaultOverwriteButton, 503);
+    EXPECT_FALSE(Sfx.AutoStart);
+    EXPECT_FALSE(Sfx.SizeChecked);
+    EXPECT_FALSE(Sfx.HasTitle);
+    EXPECT_FALSE(Sfx.HasDefaultDir);
+    EXPECT_FALSE(Sfx.HasRunCommand);
+    EXPECT_STREQ(Sfx.TitleText, "");
+    EXPECT_STREQ(Sfx.RunCommand, "");
+}
+
+struct FlagCase {
+    unsigned char flags;
+    bool showRunChoice, allowMemberChoice, hideOverwriteChoice;
+    int overwriteButton;
+    bool autoStart;
+};
+
+class SettingsFlags : public Settings, public ::testing::WithParamInterface<FlagCase> {};
+
+TEST_P(SettingsFlags, EachBitSetsItsField) {
+    const FlagCase& expected = GetParam();
+    Read(SettingsBlock(expected.flags));
+    EXPECT_EQ(Sfx.ShowRunChoice, expected.showRunChoice);
+    EXPECT_EQ(Sfx.AllowMemberChoice, expected.allowMemberChoice);
+    EXPECT_EQ(Sfx.HideOverwriteChoice, expected.hideOverwriteChoice);
+    EXPECT_EQ(Sfx.DefaultOverwriteButton, expected.overwriteButton);
+    EXPECT_EQ(Sfx.AutoStart, expected.autoStart);
+}
+
+// Bit 5 is set throughout: these blocks carry no archive to check.
+INSTANTIATE_TEST_SUITE_P(Bits, SettingsFlags,
+    ::testing::Values(FlagCase{0x20, false, false, false, 503, false},
+                      FlagCase{0x21, true, false, false, 503, false},
+                      FlagCase{0x22, false, true, false, 503, false},
+                      FlagCase{0x24, false, false, true, 503, false},
+                      FlagCase{0x28, false, false, false, 501, false},
+                      FlagCase{0x30, false, false, false, 502, false},
+                      FlagCase{0x38, false, false, false, 503, false},
+                      FlagCase{0x60, false, false, false, 503, true},
+                      FlagCase{0xE3, true, true, false, 503, true}));
+
+TEST_F(Settings, TextsAreReadAndTerminated) {
+    Read(SettingsBlock(0x23, "도로미 설치", "C:\\Program Files\\Doromi", "setup.exe|><"));
+    EXPECT_TRUE(Sfx.HasTitle);
+    EXPECT_TRUE(Sfx.HasDefaultDir);
+    EXPECT_TRUE(Sfx.HasRunCommand);
+    EXPECT_STREQ(Sfx.TitleText, "도로미 설치");
+    EXPECT_STREQ(Sfx.DefaultDirText, "C:\\Program Files\\Doromi");
+    EXPECT_STREQ(Sfx.RunCommand, "setup.exe|><");
+}
+
+TEST_F(Settings, OnlyTheExactShorthandBecomesTheTemporaryDirectory) {
+    const char* previous = getenv("TMPDIR");
+    std::string saved = previous ? previous : "";
+    setenv("TMPDIR", temp.path().c_str(), 1);
+    Read(SettingsBlock(0x23, "", "><"));
+    std::string expanded = Sfx.DefaultDirText;
+    CloseArchive();
+    Read(SettingsBlock(0x23, "", "><x"));
+    std::string kept = Sfx.DefaultDirText;
+    if (previous) setenv("TMPDIR", saved.c_str(), 1); else unsetenv("TMPDIR");
+
+    EXPECT_EQ(expanded, CoreForm(temp.path()) + "\\");
+    EXPECT_EQ(kept, "><x");
+    EXPECT_TRUE(Sfx.HasDefaultDir);
+}
+
+TEST_F(Settings, PassingSizeCheckLeavesTheTextsReadable) {
+    std::string block = SettingsBlock(0x03, "Title", "", "run.exe");
+    Read(block + kArchive);
+    EXPECT_TRUE(Sfx.SizeChecked);
+    EXPECT_EQ(Sfx.ArchiveBase, kArchiveBaseWithSettings);
+    EXPECT_STREQ(Sfx.TitleText, "Title");
+    EXPECT_STREQ(Sfx.RunCommand, "run.exe");
+}
+
+TEST_F(Settings, FileEndingInsideATextReadsTheMissingPartAsEmpty) {
+    std::string block = SettingsBlock(0x20, "Complete title", "D:\\target");
+    Read(block.substr(0, 7 + 8));  // ends after "Complete"
+    EXPECT_TRUE(Sfx.HasTitle);
+    EXPECT_STREQ(Sfx.TitleText, "Complete");
+    EXPECT_TRUE(Sfx.HasDefaultDir);
+    EXPECT_STREQ(Sfx.DefaultDirText, "");
+    EXPECT_STREQ(Sfx.RunCommand, "");
+}
+
+TEST_F(Settings, FileEndingAfterTheFlagsHasNoTexts) {
+    Read(SettingsBlock(0x20, "never read").substr(0, 4));
+    EXPECT_EQ(Sfx.ArchiveBase, kArchiveBaseWithSettings);
+    EXPECT_FALSE(Sfx.HasTitle);
+    EXPECT_STREQ(Sfx.TitleText, "");
+    EXPECT_STREQ(Sfx.RunCommand, "");
+}
+
+using SettingsDeathTest = Settings;
+
+// Reading the block of `afterStub` must end the process with exit code 0
+// after exactly the size-mismatch box.
+#define EXPECT_SIZE_FAILURE_ENDS_PROCESS(afterStub)                                        \
+    EXPECT_EXIT(Read(afterStub), ::testing::ExitedWithCode(0),                              \
+                "^" + ShowErrorTrace(TEXT_SIZE_MISMATCH, TEXT_ERROR_CAPTION) + "\n$")
+
+TEST_F(SettingsDeathTest, FailedSizeCheckReportsAndEndsTheProcess) {
+    EXPECT_SIZE_FAILURE_ENDS_PROCESS(SettingsBlock(0x03) + kArchive + "x");
+    EXPECT_SIZE_FAILURE_ENDS_PROCESS(SettingsBlock(0x03));
+    // A block cut right after its magic has flags 0, so the check runs.
+    EXPECT_SIZE_FAILURE_ENDS_PROCESS(std::string("MPU"));
+}

@@ -1,0 +1,117 @@
+// The traditional ZIP cipher against encryption headers written by real
+// tools. The fixtures in tests/data hold one stored member, plain.txt:
+//   crc_rule.zip       7-Zip: 7z a -tzip -mx=0 -mem=ZipCrypto -psecret
+//                      (bit 3 clear: the check byte is the CRC's top byte)
+//   time_rule.zip      Info-ZIP: zip -0 -P k
+//                      (bit 3 set: the check byte is the time's high byte)
+//   long_password.zip  Info-ZIP: zip -0 -P with LongPassword() below
+#include <cstring>
+#include <string>
+
+#include "crc_table.h"
+#include "decode/zip_cipher.h"
+#include "test_files.h"
+
+static const char kPlainText[] = "Doromi keeps this line secret.\n";
+
+static std::string LongPassword() {
+    std::string password;
+    for (int i = 0; i < 79; ++i) password += (char)(33 + (i * 7) % 94);
+    return password;
+}
+
+static uint32_t Little(const std::string& bytes, size_t at, int width) {
+    uint32_t value = 0;
+    for (int i = width - 1; i >= 0; --i) value = value << 8 | (uint8_t)bytes[at + i];
+    return value;
+}
+
+// The first member of a fixture: its header fields as the extraction hands
+// them over, the work area with the raw encryption header in its second
+// half, and the encrypted data after the header.
+struct EncryptedMember {
+    uint16_t flags;
+    uint32_t crc;
+    uint32_t timeAndDate;
+    uint8_t work[24];
+    std::string data;
+
+    explicit EncryptedMember(const char* fixture) {
+        std::string zip = ReadWholeFile(std::string(DOROMI_TEST_DATA) + "/" + fixture);
+        if (zip.size() < 30) ADD_FAILURE() << "fixture missing: " << fixture;
+        zip.resize(std::max<size_t>(zip.size(), 30));
+        flags = (uint16_t)Little(zip, 6, 2);
+        timeAndDate = Little(zip, 10, 4);
+        crc = Little(zip, 14, 4);
+        size_t header = 30 + Little(zip, 26, 2) + Little(zip, 28, 2);
+        std::memset(work, 0, sizeof work);
+        std::memcpy(work + 12, zip.data() + header, 12);
+        data = zip.substr(header + 12, std::strlen(kPlainText));
+    }
+
+    bool Check(const std::string& password, uint16_t withFlags, uint32_t withCrc) {
+        Text text = MakeText(password.data(), (uint32_t)password.size());
+        bool accepted = CheckPasswordHeader(work, 12, withFlags, withCrc, timeAndDate, text);
+        ReleaseText(text);
+        return accepted;
+    }
+    bool Check(const std::string& password) { return Check(password, flags, crc); }
+
+    // Decrypts the member's data with the keys the header check left.
+    std::string Decrypt() const {
+        std::string plain;
+        for (char c : data) plain += (char)DecryptNext((uint8_t)c);
+        return plain;
+    }
+};
+
+using TraditionalCipher = WithCrcTable;
+
+TEST_F(TraditionalCipher, CrcCheckByteWhenSizesAreInTheHeader) {
+    EncryptedMember member("crc_rule.zip");
+    ASSERT_EQ(member.flags & 8, 0);
+    ASSERT_TRUE(member.Check("secret"));
+    std::string plain = member.Decrypt();
+    EXPECT_EQ(plain, kPlainText);
+    uint32_t crc = 0xFFFFFFFF;
+    UpdateCrcBuffer((const uint8_t*)plain.data(), (int32_t)plain.size(), crc);
+    EXPECT_EQ(crc ^ 0xFFFFFFFF, member.crc);
+}
+
+TEST_F(TraditionalCipher, TimeCheckByteWhenSizesFollowTheData) {
+    EncryptedMember member("time_rule.zip");
+    ASSERT_NE(member.flags & 8, 0);
+    ASSERT_NE((member.timeAndDate >> 8) & 0xFF, member.crc >> 24);
+    EXPECT_FALSE(member.Check("k", member.flags & ~8, member.crc));
+    ASSERT_TRUE(member.Check("k", member.flags, 0));  // the CRC field plays no part
+    EXPECT_EQ(member.Decrypt(), kPlainText);
+}
+
+TEST_F(TraditionalCipher, LongPasswordIsUsedWhole) {
+    EncryptedMember member("long_password.zip");
+    std::string password = LongPassword();
+    EXPECT_FALSE(member.Check(password.substr(0, 78)));
+    ASSERT_TRUE(member.Check(password));
+    EXPECT_EQ(member.Decrypt(), kPlainText);
+}
+
+TEST_F(TraditionalCipher, SameWorkAreaServesASecondAttempt) {
+    EncryptedMember member("crc_rule.zip");
+    uint8_t raw[12];
+    std::memcpy(raw, member.work + 12, 12);
+    EXPECT_FALSE(member.Check("wrong"));
+    EXPECT_EQ(std::memcmp(raw, member.work + 12, 12), 0);
+    ASSERT_TRUE(member.Check("secret"));
+    EXPECT_EQ(member.Decrypt(), kPlainText);
+}
+
+TEST_F(TraditionalCipher, EmptyPasswordFailsWithoutTouchingTheKeys) {
+    EncryptedMember member("crc_rule.zip");
+    Sfx.Key0 = 1;
+    Sfx.Key1 = 2;
+    Sfx.Key2 = 3;
+    EXPECT_FALSE(member.Check(""));
+    EXPECT_EQ(Sfx.Key0, 1u);
+    EXPECT_EQ(Sfx.Key1, 2u);
+    EXPECT_EQ(Sfx.Key2, 3u);
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Taking paths apart, testing whether they exist and creating directory
+// chains. "\", "/" and ":" all end a component when a path is taken apart;
+// the trailing-separator operations and CreateDirectoryPath look only at "\".
+#include "util/text.h"
+
+// Appends "\" to the text in a 256-byte path buffer unless it already ends
+// with one. A text of 255 characters has no room left and stays as it is.
+char* AddTrailingBackslash(char* path);
+
+// Removes one trailing "\" from the text in a 256-byte path buffer, also
+// from a drive root ("C:\" becomes "C:").
+char* RemoveTrailingBackslash(char* path);
+
+// Turns every "/" of a NUL-terminated text into "\", in place.
+char* ToBackslashes(char* text);
+
+// The directory that holds the named file or directory: the path up to its
+// last separator, which is dropped unless it is the "\" of a drive root.
+Text DirectoryPart(const Text& path);
+
+// The last component of a path, at most 255 characters; empty when the
+// path ends with a separator.
+Text FileNamePart(const Text& path);
+
+// Whether a file or directory exists. A path ending with "\" asks whether
+// the directory lists any entry; any other path has its "/" turned into
+// "\" in place first.
+bool PathExists(char* path);
+
+// Creates every missing directory of a path, outermost first. Failures are
+// silent: callers test the outcome with PathExists.
+void CreateDirectoryPath(const Text& path);
