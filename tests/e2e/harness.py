@@ -88,9 +88,27 @@ class WineSession:
     def start(self, exe, *args, cwd=None):
         """Starts a Windows program; its exit code is the process's."""
         process = subprocess.Popen(["wine", exe, *args], env=self.env, cwd=cwd,
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.processes.append(process)
         return process
+
+    def hold_file(self, path, access, share):
+        """Has the driver hold `path` open until the session's programs end."""
+        with tempfile.NamedTemporaryFile(delete=False) as out:
+            status = out.name
+        with open(status, "wb") as out:
+            process = subprocess.Popen(["wine", DRIVER, "hold", windows_path(path), "600000",
+                                        access, share], env=self.env, stdout=out,
+                                       stderr=subprocess.DEVNULL)
+        self.processes.append(process)
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and process.poll() is None:
+            if b'"held":true' in open(status, "rb").read():
+                os.remove(status)
+                return
+            time.sleep(0.1)
+        os.remove(status)
+        raise AssertionError(f"the driver could not hold {path} ({access}, {share})")
 
     def end_programs(self):
         """Ends every Windows program this session started and is still running."""
@@ -108,12 +126,16 @@ class WineSession:
 
     # -- the driver --------------------------------------------------------
     def driver(self, *args, timeout=30):
-        try:
-            result = subprocess.run(["wine", DRIVER, *map(str, args)], env=self.env,
-                                    capture_output=True, timeout=timeout)
-        except subprocess.TimeoutExpired:
-            return -1, ""
-        return result.returncode, result.stdout.decode("ascii", "replace")
+        # Output goes through a file, not a pipe: Wine's helper processes that
+        # a call may start inherit its output and would keep a pipe open.
+        with tempfile.TemporaryFile() as out:
+            try:
+                result = subprocess.run(["wine", DRIVER, *map(str, args)], env=self.env,
+                                        stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
+            except subprocess.TimeoutExpired:
+                return -1, ""
+            out.seek(0)
+            return result.returncode, out.read().decode("ascii", "replace")
 
     def windows(self):
         code, out = self.driver("windows")
@@ -149,8 +171,11 @@ class WineSession:
                     if dumped is not None:
                         return dumped
             time.sleep(0.2)
+        shot = self.screenshot("timeout")
+        ended = [p.returncode for p in self.processes if p.poll() is not None]
         raise AssertionError(f"no window {title!r} of class {cls} within {timeout} s; "
-                             f"last seen: {[w['text'] for w in seen]}")
+                             f"last seen: {[w['text'] for w in seen]}; exit codes of ended "
+                             f"programs: {ended}; screen: {shot}")
 
     def top_level_dialogs(self):
         return [w for w in self.windows() if w["class"] == DIALOG_CLASS]

@@ -6,7 +6,7 @@ import tempfile
 import time
 import unittest
 
-from harness import (DRIVER, STUB, WineSession, child, message_box_text, wait_exit, windows_path)
+from harness import (STUB, WineSession, child, message_box_text, wait_exit, windows_path)
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
 OPEN_FAILED = "압축파일을 읽는데 오류가 발생했습니다."
@@ -73,9 +73,7 @@ class StubStartupTest(unittest.TestCase):
         # The holder may read and rename the file and lets others only read,
         # so Windows can still load the image but the stub's own open, which
         # refuses to share write or delete access, fails.
-        holder = self.session.start(DRIVER, "hold", windows_path(stub), "60000",
-                                    "delete", "share-read")
-        self.assertIn(b'"held":true', holder.stdout.readline())
+        self.session.hold_file(stub, "delete", "share-read")
 
         process = self.session.start(stub, cwd=self.work)
         box = self.session.wait_for_window(OPEN_FAILED)
