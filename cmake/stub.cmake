@@ -8,6 +8,7 @@ add_executable(doromi-sfx WIN32
     ${DOROMI_CORE_SOURCES}
     platform/win32/platform_win32.cpp
     startup/sfx_main.cpp
+    ui/centre_window.cpp
     ui/main_dialog.cpp
     ui/main_dialog.rc
     ui/win32_frontend.cpp

@@ -1,0 +1,92 @@
+"""What the settings block does to the stub at start-up: the size check,
+the window title and the starting target directory."""
+import os
+import shutil
+import tempfile
+import time
+import unittest
+
+from combined import settings_block, write_combined, zip_archive
+from harness import WineSession, child, message_box_text, wait_exit, windows_path
+
+MAIN_TITLE = "도로미 자동풀림 압축파일 "
+SIZE_MISMATCH = "파일 크기가 틀립니다, 다시 다운로드 하세요."
+ERROR_CAPTION = "오류"
+NO_SIZE_CHECK = 0x20
+ARCHIVE = zip_archive({"readme.txt": b"hello\r\n" * 50, "docs/guide.txt": b"guide"})
+
+
+class SettingsBlockTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.session = WineSession("settings")
+        cls.work = tempfile.mkdtemp(prefix="doromi-e2e-")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def setUp(self):
+        self.addCleanup(self.session.end_programs)
+
+    def combined(self, name, **kwargs):
+        return write_combined(os.path.join(self.work, name), **kwargs)
+
+    def close_main_dialog(self, process, dialog):
+        self.session.press(dialog["hwnd"], 2)
+        self.assertEqual(wait_exit(process), 0)
+
+    def test_failed_size_check_shows_one_box_and_no_dialog(self):
+        exe = self.combined("extended.exe", block=settings_block(0x03), archive=ARCHIVE,
+                            trailer=b"!")
+        process = self.session.start(exe, cwd=self.work)
+        box = self.session.wait_for_window(ERROR_CAPTION)
+        self.session.screenshot("size-check-failed")
+        self.assertEqual(message_box_text(box), SIZE_MISMATCH)
+        self.assertEqual(bytes.fromhex(child(box, 0xFFFF)["ansi"]), SIZE_MISMATCH.encode("cp949"))
+        time.sleep(0.5)  # the main dialog would be up by now if the check let it through
+        self.assertEqual([w["text"] for w in self.session.top_level_dialogs()], [ERROR_CAPTION])
+        self.session.press(box["hwnd"], 1)
+        self.assertEqual(wait_exit(process), 0)
+        self.assertEqual(self.session.top_level_dialogs(), [])
+
+    def test_same_file_without_size_check_opens_the_main_dialog(self):
+        exe = self.combined("unchecked.exe", block=settings_block(0x03 | NO_SIZE_CHECK),
+                            archive=ARCHIVE, trailer=b"!")
+        process = self.session.start(exe, cwd=self.work)
+        dialog = self.session.wait_for_window(MAIN_TITLE)
+        self.close_main_dialog(process, dialog)
+
+    def test_whole_file_passes_the_size_check(self):
+        exe = self.combined("whole.exe", block=settings_block(0x03), archive=ARCHIVE)
+        process = self.session.start(exe, cwd=self.work)
+        dialog = self.session.wait_for_window(MAIN_TITLE)
+        self.close_main_dialog(process, dialog)
+
+    def test_title_and_default_directory_come_from_the_block(self):
+        title = "설치 프로그램 Setup"
+        exe = self.combined("titled.exe", archive=ARCHIVE,
+                            block=settings_block(0x13 | NO_SIZE_CHECK, title=title,
+                                                 default_dir="C:\\설치\\out"))
+        process = self.session.start(exe, cwd=self.work)
+        dialog = self.session.wait_for_window(title)
+        self.session.screenshot("title-and-directory")
+        self.assertEqual(bytes.fromhex(dialog["ansi"]), title.encode("cp949"))
+        self.assertEqual(child(dialog, 101)["text"], "C:\\설치\\out")
+        self.assertEqual(child(dialog, 502)["checked"], 1)  # bits 3-4 = 2: Skip
+        self.assertEqual(child(dialog, 503)["checked"], 0)
+        self.close_main_dialog(process, dialog)
+
+    def test_no_block_starts_in_the_current_directory_with_ask(self):
+        exe = self.combined("plain.exe")
+        process = self.session.start(exe, cwd=self.work)
+        dialog = self.session.wait_for_window(MAIN_TITLE)
+        self.assertEqual(child(dialog, 101)["text"], windows_path(self.work))
+        self.assertEqual(child(dialog, 503)["checked"], 1)
+        self.assertFalse(child(dialog, 1007)["visible"])
+        self.close_main_dialog(process, dialog)
+
+
+if __name__ == "__main__":
+    unittest.main()
