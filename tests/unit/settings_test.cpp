@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "archive/settings.h"
 #include "scripted_frontend.h"
@@ -88,7 +90,12 @@ INSTANTIATE_TEST_SUITE_P(Bits, SettingsFlags,
                       FlagCase{0x30, false, false, false, 502, false},
                       FlagCase{0x38, false, false, false, 503, false},
                       FlagCase{0x60, false, false, false, 503, true},
-                      FlagCase{0xE3, true, true, false, 503, true}));
+                      FlagCase{0xE3, true, true, false, 503, true}),
+    [](const ::testing::TestParamInfo<FlagCase>& info) {
+        char name[16];
+        snprintf(name, sizeof name, "Flags0x%02X", info.param.flags);
+        return std::string(name);
+    });
 
 TEST_F(Settings, TextsAreReadAndTerminated) {
     Read(SettingsBlock(0x23, "도로미 설치", "C:\\Program Files\\Doromi", "setup.exe|><"));
