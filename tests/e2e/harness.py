@@ -13,6 +13,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 OUT_DIR = os.path.join(ROOT, "build", "out")
@@ -185,6 +186,25 @@ class WineSession:
         subprocess.run(["import", "-window", "root", path], env=self.env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
         return path
+
+
+class StubTestCase(unittest.TestCase):
+    """A test class whose cases share one Wine session and one work folder;
+    every program a case starts is ended after it."""
+    session_name = "stub"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = WineSession(cls.session_name)
+        cls.work = tempfile.mkdtemp(prefix="doromi-e2e-")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def setUp(self):
+        self.addCleanup(self.session.end_programs)
 
 
 def wait_exit(process, timeout=30):

@@ -1,13 +1,11 @@
 """What the settings block does to the stub at start-up: the size check,
 the window title and the starting target directory."""
 import os
-import shutil
-import tempfile
 import time
 import unittest
 
 from combined import settings_block, write_combined, zip_archive
-from harness import WineSession, child, message_box_text, wait_exit, windows_path
+from harness import StubTestCase, child, message_box_text, wait_exit, windows_path
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
 SIZE_MISMATCH = "파일 크기가 틀립니다, 다시 다운로드 하세요."
@@ -16,19 +14,8 @@ NO_SIZE_CHECK = 0x20
 ARCHIVE = zip_archive({"readme.txt": b"hello\r\n" * 50, "docs/guide.txt": b"guide"})
 
 
-class SettingsBlockTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = WineSession("settings")
-        cls.work = tempfile.mkdtemp(prefix="doromi-e2e-")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-        shutil.rmtree(cls.work, ignore_errors=True)
-
-    def setUp(self):
-        self.addCleanup(self.session.end_programs)
+class SettingsBlockTest(StubTestCase):
+    session_name = "settings"
 
     def combined(self, name, **kwargs):
         return write_combined(os.path.join(self.work, name), **kwargs)

@@ -2,11 +2,10 @@
 it gives when its own file cannot be opened."""
 import os
 import shutil
-import tempfile
 import time
 import unittest
 
-from harness import (STUB, WineSession, child, message_box_text, wait_exit, windows_path)
+from harness import STUB, StubTestCase, message_box_text, wait_exit, windows_path
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
 OPEN_FAILED = "압축파일을 읽는데 오류가 발생했습니다."
@@ -30,19 +29,8 @@ MAIN_CONTROLS = [
 ]
 
 
-class StubStartupTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = WineSession("startup")
-        cls.work = tempfile.mkdtemp(prefix="doromi-e2e-")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-        shutil.rmtree(cls.work, ignore_errors=True)
-
-    def setUp(self):
-        self.addCleanup(self.session.end_programs)
+class StubStartupTest(StubTestCase):
+    session_name = "startup"
 
     def copy_stub(self, name):
         path = os.path.join(self.work, name)
