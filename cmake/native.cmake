@@ -30,8 +30,12 @@ target_compile_definitions(unit-tests PRIVATE DOROMI_TEST_DATA="${CMAKE_SOURCE_D
 include(GoogleTest)
 gtest_discover_tests(unit-tests DISCOVERY_TIMEOUT 30)
 
-add_test(NAME build.finish_stub
-         COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/build/test_finish_stub.py
-         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+# Checks of what the build makes: the stub finishing step and the dialog
+# templates inside the finished image.
+foreach(check finish_stub dialog_template)
+  add_test(NAME build.${check}
+           COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/build/test_${check}.py
+           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+endforeach()
 
 include(cmake/e2e.cmake)

@@ -1,0 +1,100 @@
+"""The main dialog's template as built into the stub: ids, classes, texts,
+positions, sizes and styles in template (tab) order. Wine changes some
+styles of live controls, so the template is read from the image itself."""
+import os
+import re
+import subprocess
+import unittest
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+STUB = os.path.join(ROOT, "build", "out", "doromi-sfx.exe")
+WINDRES = "i686-w64-mingw32-windres"
+
+WS_POPUP, WS_VISIBLE, WS_CHILD = 0x80000000, 0x10000000, 0x40000000
+WS_CAPTION, WS_SYSMENU, WS_MINIMIZEBOX = 0x00C00000, 0x00080000, 0x00020000
+WS_BORDER, WS_VSCROLL, WS_TABSTOP, WS_GROUP = 0x00800000, 0x00200000, 0x00010000, 0x00020000
+DS_MODALFRAME, DS_3DLOOK, DS_CENTER = 0x80, 0x04, 0x800
+LIST_STYLE = 0x01 | 0x02 | 0x08 | 0x40 | 0x80 | WS_BORDER | WS_VSCROLL | WS_TABSTOP
+BUTTON_KIND = 0x0F
+
+# id, class, text, (x, y, w, h), style bits that must be set, button kind
+MAIN_DIALOG = [
+    (1, "BUTTON", "시작", (79, 148, 47, 16), WS_TABSTOP, 1),
+    (101, "EDIT", "", (6, 19, 152, 12), WS_BORDER | WS_TABSTOP | 0x40 | 0x80, None),
+    (775, "BUTTON", "...", (161, 19, 15, 12), WS_TABSTOP, 0),
+    (301, "LISTBOX", "", (5, 38, 170, 67), LIST_STYLE, None),
+    (503, "BUTTON", "물어보기(&C)", (10, 124, 52, 10), WS_GROUP | WS_TABSTOP, 9),
+    (501, "BUTTON", "겹쳐쓰기(&O)", (10, 150, 52, 10), 0, 9),
+    (502, "BUTTON", "겹쳐쓰지 않기(&D)", (10, 137, 60, 10), 0, 9),
+    (1007, "BUTTON", "실행하기", (81, 114, 42, 10), WS_TABSTOP, 3),
+    (2, "BUTTON", "닫기(&L)", (129, 148, 47, 16), WS_TABSTOP, 0),
+    (100, "STATIC", "압축 풀 디렉토리", (6, 6, 51, 8), 0, None),
+    (103, "BUTTON", "도로미 자동풀림에 관하여...", (79, 128, 79, 16), WS_TABSTOP, 8),
+    (509, "BUTTON", "겹쳐쓰기 형식", (6, 111, 68, 55), 0, 7),
+    (302, "LISTBOX", "", (7, 39, 166, 65), LIST_STYLE, None),
+]
+KEYWORD_CLASS = {"DEFPUSHBUTTON": "BUTTON", "PUSHBUTTON": "BUTTON", "GROUPBOX": "BUTTON",
+                 "EDITTEXT": "EDIT", "LISTBOX": "LISTBOX", "LTEXT": "STATIC"}
+
+
+def decode(literal):
+    """A windres string literal, "..." or L"..." with \\xNNNN escapes."""
+    body = literal[2:-1] if literal.startswith("L") else literal[1:-1]
+    return re.sub(r"\\x([0-9a-fA-F]{4})", lambda m: chr(int(m.group(1), 16)), body)
+
+
+def parse_control(line):
+    keyword, rest = line.split(None, 1)
+    fields = [f.strip() for f in re.findall(r'L?"[^"]*"|[^,]+', rest)]
+    if keyword == "CONTROL":  # text, id, class, style, x, y, w, h
+        text, ident, cls, style = decode(fields[0]), int(fields[1]), decode(fields[2]), fields[3]
+        rect = tuple(int(f) for f in fields[4:8])
+    elif keyword in ("EDITTEXT", "LISTBOX"):  # id, x, y, w, h, style
+        text, ident, cls = "", int(fields[0]), KEYWORD_CLASS[keyword]
+        rect, style = tuple(int(f) for f in fields[1:5]), fields[5]
+    else:  # text, id, x, y, w, h, style
+        text, ident, cls = decode(fields[0]), int(fields[1]), KEYWORD_CLASS[keyword]
+        rect, style = tuple(int(f) for f in fields[2:6]), fields[6]
+    kind = {"DEFPUSHBUTTON": 1, "PUSHBUTTON": 0, "GROUPBOX": 7}.get(keyword)
+    return ident, cls.upper(), text, rect, int(style, 0), kind
+
+
+def main_dialog_template():
+    rc = subprocess.run([WINDRES, "-i", STUB, "-O", "rc"], capture_output=True, text=True,
+                        check=True).stdout
+    block = rc[rc.index('"MAINDIALOG" DIALOG'):]
+    block = block[:block.index("\nEND")]
+    header, body = block.split("\nBEGIN\n")
+    return header, [parse_control(line.strip()) for line in body.splitlines() if line.strip()]
+
+
+class MainDialogTemplateTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.header, cls.controls = main_dialog_template()
+
+    def test_dialog_frame(self):
+        self.assertIn('"MAINDIALOG" DIALOG 101, 74, 182, 172', self.header)
+        style = int(re.search(r"STYLE (0x[0-9a-f]+)", self.header).group(1), 16)
+        required = (WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                    DS_MODALFRAME | DS_3DLOOK | DS_CENTER)
+        self.assertEqual(style & required, required)
+        caption = re.search(r"CAPTION (L?\"[^\"]*\")", self.header).group(1)
+        self.assertEqual(decode(caption), "도로미 자동풀림 압축파일 ")
+        font = re.search(r"FONT (\d+), (L?\"[^\"]*\")", self.header)
+        self.assertEqual((int(font.group(1)), decode(font.group(2))), (10, "굴림"))
+
+    def test_controls_in_tab_order_with_texts_and_places(self):
+        self.assertEqual([c[0] for c in self.controls], [c[0] for c in MAIN_DIALOG])
+        for (ident, cls, text, rect, style, kind), expected in zip(self.controls, MAIN_DIALOG):
+            _, want_cls, want_text, want_rect, want_bits, want_kind = expected
+            with self.subTest(control=ident):
+                self.assertEqual((cls, text, rect), (want_cls, want_text, want_rect))
+                self.assertEqual(style & want_bits, want_bits, hex(style))
+                self.assertTrue(style & WS_CHILD and style & WS_VISIBLE)
+                if want_kind is not None:
+                    self.assertEqual(style & BUTTON_KIND, want_kind, hex(style))
+
+
+if __name__ == "__main__":
+    unittest.main()
