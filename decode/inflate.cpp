@@ -1,0 +1,304 @@
+// The block layer of the inflate decoder: the member loop, block headers,
+// stored blocks, and the code tables of fixed and dynamic blocks. The
+// codes themselves are decoded by DecodeCodes (decode_codes.cpp).
+#include "decode/inflate.h"
+
+#include <string.h>
+
+#include "decode/deflate_tables.h"
+#include "decode/inflate_state.h"
+#include "platform/platform.h"
+
+InflateState Inflater;
+
+enum : unsigned {
+    kFixedLiteralCount = 288,
+    kFixedDistanceCount = 30,
+    kFixedLiteralBits = 7,
+    kFixedDistanceBits = 5,
+    kCodeLengthBits = 7,
+    kDynamicLiteralBits = 9,
+    kDynamicDistanceBits = 6,
+    kMaxLengthCount = 288 + 32,  // literal/length plus distance code lengths
+};
+
+void FlushFullWindow() {
+    FlushWindow(Inflater.Window, kWindowSize);
+    Inflater.WindowWrapped = true;
+}
+
+// Stores one byte at the window position, flushing a full window.
+static void PutByte(unsigned& position, uint8_t byte) {
+    Inflater.Window[position++] = byte;
+    if (position == kWindowSize) {
+        FlushFullWindow();
+        position = 0;
+    }
+}
+
+static void SaveBits(uint32_t bits, unsigned count) {
+    Inflater.BitBuffer = bits;
+    Inflater.BitCount = (uint16_t)count;
+}
+
+// Copies `length` stored bytes that follow in the input into the window.
+// Bytes still in the bit buffer go first; the rest are taken from the
+// input buffer in runs, each cut at the end of the window.
+static InflateStatus CopyStoredBytes(uint32_t& bits, unsigned& count, unsigned& position,
+                                     unsigned length) {
+    for (; length > 0 && count > 0; --length) {  // count is a multiple of 8 here
+        PutByte(position, (uint8_t)bits);
+        DumpBits(bits, count, 8);
+        if (ConsumedPastEnd(count)) return kDataError;
+    }
+    while (length > 0) {
+        uint32_t run = BufferedInputCount();
+        if (run == 0) {  // refill; the byte that comes with it goes through the window first
+            int32_t next = NextCompressedByte();
+            if (next < 0) return kDataError;  // the block is longer than the member
+            PutByte(position, (uint8_t)next);
+            --length;
+            continue;
+        }
+        if (run > length) run = length;
+        if (run > kWindowSize - position) run = kWindowSize - position;
+        memcpy(Inflater.Window + position, BufferedInput(), run);
+        ConsumeBufferedInput(run);
+        position += run;
+        length -= run;
+        if (position == kWindowSize) {
+            FlushFullWindow();
+            position = 0;
+        }
+    }
+    return kInflateOk;
+}
+
+// A stored block: byte-aligned LEN and its complement NLEN, then LEN bytes
+// that go through the window like decoded bytes.
+static InflateStatus InflateStoredBlock() {
+    uint32_t bits = Inflater.BitBuffer;
+    unsigned count = Inflater.BitCount;
+    unsigned position = Inflater.WindowPos;
+    DumpBits(bits, count, count & 7);
+    NeedBits(bits, count, 16);
+    unsigned length = bits & 0xFFFF;
+    DumpBits(bits, count, 16);
+    NeedBits(bits, count, 16);
+    if ((bits & 0xFFFF) != (~length & 0xFFFF)) return kDataError;
+    DumpBits(bits, count, 16);
+    if (ConsumedPastEnd(count)) return kDataError;
+    InflateStatus status = CopyStoredBytes(bits, count, position, length);
+    Inflater.WindowPos = (uint16_t)position;
+    SaveBits(bits, count);
+    return status;
+}
+
+// Builds the fixed tables once per member; a later fixed block reuses them.
+static InflateStatus BuildFixedTables() {
+    uint16_t lengths[kFixedLiteralCount];
+    unsigned symbol = 0;
+    for (; symbol < 144; ++symbol) lengths[symbol] = 8;
+    for (; symbol < 256; ++symbol) lengths[symbol] = 9;
+    for (; symbol < 280; ++symbol) lengths[symbol] = 7;
+    for (; symbol < kFixedLiteralCount; ++symbol) lengths[symbol] = 8;
+    Inflater.FixedLiteralBits = kFixedLiteralBits;
+    Inflater.FixedLiteralChain = nullptr;
+    InflateStatus status = BuildDecodeTable(
+        lengths, kFixedLiteralCount, 257, LengthBase, kLengthSymbolCount, LengthExtra,
+        kLengthSymbolCount, Inflater.FixedLiteralTable, Inflater.FixedLiteralChain,
+        Inflater.FixedLiteralBits);
+    if (status != kInflateOk) {
+        ReleaseDecodeTables(Inflater.FixedLiteralChain);
+        Inflater.FixedLiteralChain = nullptr;
+        Inflater.FixedLiteralTable = nullptr;
+        return status;
+    }
+
+    // 30 of the 32 five-bit codes are used: always incomplete, never a fault.
+    for (symbol = 0; symbol < kFixedDistanceCount; ++symbol) lengths[symbol] = 5;
+    Inflater.FixedDistanceBits = kFixedDistanceBits;
+    Inflater.FixedDistanceChain = nullptr;
+    status = BuildDecodeTable(lengths, kFixedDistanceCount, 0, DistanceBase, kDistanceSymbolCount,
+                              DistanceExtra, kDistanceSymbolCount, Inflater.FixedDistanceTable,
+                              Inflater.FixedDistanceChain, Inflater.FixedDistanceBits);
+    if (status == kInflateOk || status == kDataError) return kInflateOk;
+    ReleaseDecodeTables(Inflater.FixedLiteralChain);
+    Inflater.FixedLiteralChain = nullptr;
+    Inflater.FixedLiteralTable = nullptr;
+    return status;
+}
+
+static InflateStatus InflateFixedBlock() {
+    if (!Inflater.FixedLiteralTable) {
+        InflateStatus status = BuildFixedTables();
+        if (status != kInflateOk) return status;
+    }
+    return DecodeCodes(Inflater.FixedLiteralTable, Inflater.FixedDistanceTable,
+                       Inflater.FixedLiteralBits, Inflater.FixedDistanceBits);
+}
+
+// Reads the code lengths of a dynamic block's literal/length and distance
+// codes, `total` of them, with the code-length code's table.
+static InflateStatus ReadCodeLengths(uint16_t* lengths, unsigned total, const DecodeEntry* table,
+                                     unsigned tableBits) {
+    uint32_t bits = Inflater.BitBuffer;
+    unsigned count = Inflater.BitCount;
+    unsigned previous = 0;
+    for (unsigned stored = 0; stored < total;) {
+        // Code-length codes have at most 7 bits, so the table has one level.
+        NeedBits(bits, count, tableBits);
+        const DecodeEntry& entry = table[bits & BitMask[tableBits]];
+        if (entry.Op == kOpInvalid) return kDataError;
+        DumpBits(bits, count, entry.Bits);
+        unsigned symbol = entry.Value;
+        unsigned repeat, value;
+        if (symbol < 16) {
+            lengths[stored++] = (uint16_t)symbol;
+            previous = symbol;
+            if (ConsumedPastEnd(count)) return kDataError;
+            continue;
+        }
+        unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
+        NeedBits(bits, count, extraBits);
+        repeat = (symbol == 18 ? 11 : 3) + (bits & BitMask[extraBits]);
+        DumpBits(bits, count, extraBits);
+        if (ConsumedPastEnd(count)) return kDataError;
+        value = symbol == 16 ? previous : 0;
+        previous = value;
+        if (repeat > total - stored) return kDataError;  // would run past the lengths' count
+        while (repeat-- > 0) lengths[stored++] = (uint16_t)value;
+    }
+    SaveBits(bits, count);
+    return kInflateOk;
+}
+
+// Reads the header of a dynamic block: the counts and the code-length
+// code, then the lengths of the two codes into `lengths`.
+static InflateStatus ReadDynamicHeader(uint16_t* lengths, unsigned& literalCount,
+                                       unsigned& distanceCount) {
+    uint32_t bits = Inflater.BitBuffer;
+    unsigned count = Inflater.BitCount;
+    NeedBits(bits, count, 5);
+    literalCount = 257 + (bits & 0x1F);
+    DumpBits(bits, count, 5);
+    NeedBits(bits, count, 5);
+    distanceCount = 1 + (bits & 0x1F);
+    DumpBits(bits, count, 5);
+    NeedBits(bits, count, 4);
+    unsigned codeLengthCount = 4 + (bits & 0xF);
+    DumpBits(bits, count, 4);
+    unsigned i = 0;
+    for (; i < codeLengthCount; ++i) {
+        NeedBits(bits, count, 3);
+        lengths[CodeLengthOrder[i]] = (uint16_t)(bits & 7);
+        DumpBits(bits, count, 3);
+    }
+    for (; i < kCodeLengthSymbolCount; ++i) lengths[CodeLengthOrder[i]] = 0;
+    if (ConsumedPastEnd(count)) return kDataError;
+    SaveBits(bits, count);
+
+    DecodeEntry* table;
+    DecodeEntry* chain = nullptr;
+    uint8_t tableBits = kCodeLengthBits;
+    InflateStatus status = BuildDecodeTable(lengths, kCodeLengthSymbolCount, kCodeLengthSymbolCount,
+                                            nullptr, 0, nullptr, 0, table, chain, tableBits);
+    if (status == kInflateOk && !table) status = kDataError;  // no code-length codes at all
+    if (status == kInflateOk)
+        status = ReadCodeLengths(lengths, literalCount + distanceCount, table, tableBits);
+    ReleaseDecodeTables(chain);
+    return status;
+}
+
+static InflateStatus InflateDynamicBlock() {
+    uint16_t lengths[kMaxLengthCount];
+    unsigned literalCount, distanceCount;
+    InflateStatus status = ReadDynamicHeader(lengths, literalCount, distanceCount);
+    if (status != kInflateOk) return status;
+
+    DecodeEntry *literalTable, *literalChain = nullptr;
+    uint8_t literalBits = kDynamicLiteralBits;
+    status = BuildDecodeTable(lengths, (uint16_t)literalCount, 257, LengthBase, kLengthSymbolCount,
+                              LengthExtra, kLengthSymbolCount, literalTable, literalChain,
+                              literalBits);
+    if (status != kInflateOk) {
+        ReleaseDecodeTables(literalChain);
+        return status;
+    }
+
+    // An incomplete distance code is allowed: its missing codes are invalid
+    // entries, a fault only if they occur.
+    DecodeEntry *distanceTable, *distanceChain = nullptr;
+    uint8_t distanceBits = kDynamicDistanceBits;
+    status = BuildDecodeTable(lengths + literalCount, (uint16_t)distanceCount, 0, DistanceBase,
+                              kDistanceSymbolCount, DistanceExtra, kDistanceSymbolCount,
+                              distanceTable, distanceChain, distanceBits);
+    if (status == kInflateOk || status == kDataError)
+        status = DecodeCodes(literalTable, distanceTable, literalBits, distanceBits);
+    ReleaseDecodeTables(distanceChain);
+    ReleaseDecodeTables(literalChain);
+    return status;
+}
+
+// One block: its header (last-block flag, then type), then its body.
+static InflateStatus InflateBlock(bool& lastBlock) {
+    uint32_t bits = Inflater.BitBuffer;
+    unsigned count = Inflater.BitCount;
+    NeedBits(bits, count, 1);
+    lastBlock = (bits & 1) != 0;
+    DumpBits(bits, count, 1);
+    NeedBits(bits, count, 2);
+    unsigned type = bits & 3;
+    DumpBits(bits, count, 2);
+    // Past the member's bytes a header reads as a last block of type 3,
+    // which ends decoding below.
+    SaveBits(bits, count);
+    switch (type) {
+    case 0: return InflateStoredBlock();
+    case 1: return InflateFixedBlock();
+    case 2: return InflateDynamicBlock();
+    default: return kDataError;
+    }
+}
+
+static void StartMember() {
+    Inflater.BitBuffer = 0;
+    Inflater.BitCount = 0;
+    Inflater.WindowPos = 0;
+    Inflater.WindowWrapped = false;
+    Inflater.PaddingBytes = 0;
+    Inflater.FixedLiteralTable = nullptr;
+    Inflater.FixedDistanceTable = nullptr;
+    Inflater.FixedLiteralChain = nullptr;
+    Inflater.FixedDistanceChain = nullptr;
+}
+
+static void EndMember() {
+    ReleaseDecodeTables(Inflater.FixedLiteralChain);
+    ReleaseDecodeTables(Inflater.FixedDistanceChain);
+    Inflater.FixedLiteralTable = Inflater.FixedDistanceTable = nullptr;
+    Inflater.FixedLiteralChain = Inflater.FixedDistanceChain = nullptr;
+    ReleaseBlock(Inflater.Window);
+    Inflater.Window = nullptr;
+    EndCompressedInput();
+}
+
+InflateStatus DecodeMember() {
+    StartMember();
+    bool haveInput = StartCompressedInput();
+    Inflater.Window = (uint8_t*)AllocateBlock(kWindowBufferSize);
+    InflateStatus status = kOutOfMemory;
+    if (haveInput && Inflater.Window) {
+        bool lastBlock = false;
+        do status = InflateBlock(lastBlock);
+        while (status == kInflateOk && !lastBlock);
+        // What the window holds as of the last write-back leaves too, also
+        // after a failure: the file keeps what was decoded.
+        if (Inflater.WindowPos > 0) FlushWindow(Inflater.Window, Inflater.WindowPos);
+        Inflater.WindowPos = 0;
+    }
+    EndMember();
+    return status;
+}
+
+void InflateMember() { DecodeMember(); }
