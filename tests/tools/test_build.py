@@ -1,0 +1,213 @@
+"""`doromi build` from files and folders: layout, member headers, other
+archivers' verdicts, encryption and determinism."""
+import os
+import subprocess
+import sys
+import unittest
+import zlib
+
+sys.path.insert(0, os.path.dirname(__file__))
+from tool_helpers import (BLOCK_SIZE, STUB, STUB_SIZE, ToolTestCase, extra_fields, local_headers,  # noqa: E402
+                          sample_files)
+
+PASSWORD = "비밀번호"  # code page 949 bytes in the archive
+
+
+def unzip_test(path, password=None):
+    args = ["unzip", "-t"] + (["-P", password] if password is not None else []) + [path]
+    # unzip takes the password's bytes as they are: give it the code page 949 bytes.
+    env = dict(os.environ, LC_ALL="C")
+    return subprocess.run(args, capture_output=True, env=env)
+
+
+def zip_decrypt(cipher, password):
+    """The traditional ZIP cipher, written from the ZIP application note."""
+    table = [0] * 256
+    for n in range(256):
+        c = n
+        for _ in range(8):
+            c = (c >> 1) ^ 0xEDB88320 if c & 1 else c >> 1
+        table[n] = c
+    keys = [0x12345678, 0x23456789, 0x34567890]
+
+    def update(byte):
+        keys[0] = table[(keys[0] ^ byte) & 0xFF] ^ (keys[0] >> 8)
+        keys[1] = ((keys[1] + (keys[0] & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
+        keys[2] = table[(keys[2] ^ (keys[1] >> 24)) & 0xFF] ^ (keys[2] >> 8)
+
+    for byte in password:
+        update(byte)
+    plain = bytearray()
+    for byte in cipher:
+        k = (keys[2] | 2) & 0xFFFF
+        p = byte ^ ((k * (k ^ 1)) >> 8) & 0xFF
+        plain.append(p)
+        update(p)
+    return bytes(plain)
+
+
+class CombinedFileLayoutTest(ToolTestCase):
+    def test_stub_block_and_archive_follow_each_other(self):
+        data = self.build(self.tree(), "--title", "설치")
+        with open(STUB, "rb") as f:
+            self.assertEqual(data[:STUB_SIZE], f.read())
+        block = data[STUB_SIZE:STUB_SIZE + BLOCK_SIZE]
+        self.assertEqual(block[:3], b"MPU")
+        self.assertEqual(block[3], 0x03, "defaults must give a normal interactive file")
+        title = "설치".encode("cp949")
+        self.assertEqual(block[4:7], bytes([len(title), 0, 0]))
+        self.assertEqual(block[7:7 + len(title)], title)
+        self.assertEqual(block[7 + len(title):], bytes(BLOCK_SIZE - 7 - len(title)))
+        self.assertEqual(data[STUB_SIZE + BLOCK_SIZE:][:4], b"PK\x03\x04")
+
+    def test_without_settings_the_archive_follows_the_stub(self):
+        data = self.build(self.tree(), "--no-settings")
+        self.assertEqual(data[STUB_SIZE:STUB_SIZE + 4], b"PK\x03\x04")
+
+    def test_each_flag_option_sets_its_bit(self):
+        cases = {
+            "--hide-run-choice": 0x02, "--no-member-choice": 0x01, "--hide-overwrite-choice": 0x07,
+            "--no-size-check": 0x23, "--auto-start": 0x43,
+        }
+        tree = self.tree({"a.txt": b"a"})
+        for option, flags in cases.items():
+            with self.subTest(option):
+                self.assertEqual(self.build(tree, option)[STUB_SIZE + 3], flags)
+        for mode, flags in {"ask": 0x03, "overwrite": 0x0B, "skip": 0x13}.items():
+            with self.subTest(mode):
+                self.assertEqual(self.build(tree, "--overwrite", mode)[STUB_SIZE + 3], flags)
+
+    def test_texts_are_stored_in_order_in_code_page_949(self):
+        data = self.build(self.tree({"a.txt": b"a"}), "--title", "제목", "--temp-dir",
+                          "--run", "><설치.exe|/s")
+        texts = ["제목".encode("cp949"), b"><", "><설치.exe|/s".encode("cp949")]
+        block = data[STUB_SIZE:STUB_SIZE + BLOCK_SIZE]
+        self.assertEqual(list(block[4:7]), [len(t) for t in texts])
+        self.assertEqual(block[7:7 + sum(map(len, texts))], b"".join(texts))
+
+
+class MemberHeadersTest(ToolTestCase):
+    def members(self, data):
+        members, _ = local_headers(data, STUB_SIZE + BLOCK_SIZE)
+        return {m["name"].decode("cp949"): m for m in members}, [m["name"].decode("cp949") for m in members]
+
+    def test_names_order_times_and_unicode_path_field(self):
+        members, order = self.members(self.build(self.tree()))
+        expected = sorted(["입력/", "입력/readme.txt", "입력/문서/", "입력/문서/안내.txt", "입력/문서/빈 파일.txt",
+                           "입력/자료/", "입력/자료/그림.bin"], key=lambda n: n.encode("utf-8"))
+        self.assertEqual(order, expected)
+        for name, m in members.items():
+            self.assertEqual(m["flags"] & 0x0808, 0, f"{name}: UTF-8 flag or data descriptor set")
+            # 2021-03-04 05:06:07 local, rounded up to the next even second
+            self.assertEqual((m["date"], m["time"]), ((41 << 9) | (3 << 5) | 4, (5 << 11) | (6 << 5) | 4), name)
+            field = extra_fields(m["extra"])[0x7075]
+            self.assertEqual(field[0], 1)
+            self.assertEqual(int.from_bytes(field[1:5], "little"), zlib.crc32(m["name"]))
+            self.assertEqual(field[5:].decode("utf-8"), name)
+
+    def test_contents_of_a_folder_with_trailing_slash_go_to_the_top(self):
+        _, order = self.members(self.build(self.tree() + "/"))
+        self.assertIn("문서/안내.txt", order)
+        self.assertNotIn("입력/", order)
+
+    def test_deflate_where_it_shrinks_stored_where_it_does_not(self):
+        members, _ = self.members(self.build(self.tree()))
+        text = members["입력/문서/안내.txt"]
+        self.assertEqual(text["method"], 8)
+        self.assertLess(text["csize"], text["size"])
+        self.assertEqual(members["입력/자료/그림.bin"]["method"], 0)
+        self.assertEqual(members["입력/문서/"]["method"], 0)
+
+    def test_store_option_stores_everything(self):
+        members, _ = self.members(self.build(self.tree(), "--store"))
+        self.assertEqual({m["method"] for m in members.values()}, {0})
+        self.assertEqual(members["입력/문서/안내.txt"]["csize"], members["입력/문서/안내.txt"]["size"])
+
+    def test_member_data_round_trips(self):
+        files = sample_files()
+        data = self.build(self.tree(files))
+        members, _ = self.members(data)
+        for rel, content in files.items():
+            if content is None:
+                continue
+            m = members["입력/" + rel]
+            start = m["offset"] + 30 + len(m["name"]) + len(m["extra"])
+            raw = data[start:start + m["csize"]]
+            plain = zlib.decompress(raw, -15) if m["method"] == 8 else raw
+            self.assertEqual(plain, content, rel)
+            self.assertEqual(m["crc"], zlib.crc32(content), rel)
+
+
+class OtherArchiversTest(ToolTestCase):
+    def check_with_unzip_and_7z(self, path, password=None):
+        result = unzip_test(path, password.encode("cp949") if password else None)
+        self.assertEqual(result.returncode, 0, result.stdout.decode(errors="replace"))
+        self.assertIn(b"No errors detected", result.stdout)
+        if password is None or password.isascii():
+            args = ["7z", "t", path] + ([f"-p{password}"] if password else [])
+            result = subprocess.run(args, capture_output=True, text=True)
+            self.assertEqual(result.returncode, 0, result.stdout)
+            self.assertIn("Everything is Ok", result.stdout)
+            self.assertNotIn("Warnings", result.stdout)
+
+    def test_deflated_and_stored_archives_pass(self):
+        tree = self.tree()
+        self.build(tree, out="deflated.exe")
+        self.build(tree, "--store", "--no-settings", out="stored.exe")
+        self.check_with_unzip_and_7z(self.path("deflated.exe"))
+        self.check_with_unzip_and_7z(self.path("stored.exe"))
+
+    def test_7z_lists_the_korean_names(self):
+        self.build(self.tree())
+        listing = subprocess.run(["7z", "l", "-slt", self.path("out.exe")], capture_output=True, text=True).stdout
+        self.assertIn("Path = 입력/문서/안내.txt", listing)
+
+    def test_encrypted_archives_pass_with_the_password_only(self):
+        tree = self.tree()
+        self.build(tree, "--password", PASSWORD, out="korean.exe")
+        self.check_with_unzip_and_7z(self.path("korean.exe"), PASSWORD)
+        self.build(tree, "--password", "secret", "--store", out="ascii.exe")
+        self.check_with_unzip_and_7z(self.path("ascii.exe"), "secret")
+        wrong = unzip_test(self.path("ascii.exe"), b"wrong")
+        self.assertNotEqual(wrong.returncode, 0)
+
+    def test_password_file_is_the_same_password(self):
+        tree = self.tree({"a.txt": b"abc" * 100})
+        with open(self.path("pw"), "w", encoding="utf-8") as f:
+            f.write(PASSWORD + "\n")
+        by_file = self.build(tree, "--password-file", self.path("pw"), out="a.exe")
+        by_option = self.build(tree, "--password", PASSWORD, out="b.exe")
+        self.assertEqual(by_file, by_option)
+
+    def test_encryption_header_check_byte_is_the_crc_high_byte(self):
+        files = {"a.txt": "가나다".encode("utf-8") * 300, "b.bin": os.urandom(500), "c.txt": b""}
+        data = self.build(self.tree(files, name="t"), "--password", PASSWORD)
+        members, _ = local_headers(data, STUB_SIZE + BLOCK_SIZE)
+        for m in members[1:]:  # after the folder member "t/"
+            content = files[m["name"].decode()[2:]]
+            self.assertEqual(m["flags"] & 0x09, 0x01, "encrypted, no data descriptor")
+            self.assertEqual(m["crc"], zlib.crc32(content))
+            start = m["offset"] + 30 + len(m["name"]) + len(m["extra"])
+            plain = zip_decrypt(data[start:start + m["csize"]], PASSWORD.encode("cp949"))
+            self.assertEqual(plain[11], m["crc"] >> 24)
+            body = zlib.decompress(plain[12:], -15) if m["method"] == 8 else plain[12:]
+            self.assertEqual(body, content)
+
+
+class DeterminismTest(ToolTestCase):
+    def test_rebuilds_are_byte_identical(self):
+        tree = self.tree()
+        for options in ([], ["--password", PASSWORD], ["--store", "--title", "같은 파일"]):
+            with self.subTest(options=options):
+                self.assertEqual(self.build(tree, *options, out="one.exe"), self.build(tree, *options, out="two.exe"))
+
+    def test_random_headers_differ_between_builds(self):
+        tree = self.tree({"a.txt": b"abc" * 100})
+        one = self.build(tree, "--password", "pw", "--random-headers", out="one.exe")
+        two = self.build(tree, "--password", "pw", "--random-headers", out="two.exe")
+        self.assertNotEqual(one, two)
+        self.assertEqual(len(one), len(two))
+
+
+if __name__ == "__main__":
+    unittest.main()

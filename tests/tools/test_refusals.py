@@ -1,0 +1,80 @@
+"""What `doromi build` refuses before it writes anything: texts that do not
+fit the settings block or code page 949, unusable passwords, names and
+stubs, and contradictory options."""
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from tool_helpers import ToolTestCase, run  # noqa: E402
+
+
+class SettingsTextTest(ToolTestCase):
+    def test_texts_over_249_bytes_are_refused_with_the_sizes(self):
+        tree = self.tree({"a.txt": b"a"})
+        # 100 Hangul syllables are 200 bytes in code page 949 (300 in UTF-8).
+        self.assertRefused([tree, "--title", "가" * 100, "--default-dir", "C:\\" + "d" * 27, "--run", "r" * 39],
+                           "20 bytes too long", "title 200 + default directory 30 + run command 39 = 269")
+
+    def test_texts_of_exactly_249_bytes_fit(self):
+        tree = self.tree({"a.txt": b"a"})
+        run("build", "-o", self.path("ok.exe"), tree, "--title", "가" * 100, "--run", "r" * 49)
+        self.assertRefused([tree, "--title", "가" * 100, "--run", "r" * 50], "1 byte too long",
+                           "= 250 bytes", "holds 249")
+
+    def test_text_outside_code_page_949_is_refused_naming_the_character(self):
+        tree = self.tree({"a.txt": b"a"})
+        for option, what in (("--title", "the title"), ("--default-dir", "the default directory"),
+                             ("--run", "the run command")):
+            with self.subTest(option):
+                self.assertRefused([tree, option, "설치 😀"], what, "character 4", "U+1F600")
+
+    def test_password_limits(self):
+        tree = self.tree({"a.txt": b"a"})
+        self.assertRefused([tree, "--password", "가" * 40], "80 bytes", "1 more than the 79")
+        self.assertRefused([tree, "--password", "pass😀"], "the password", "U+1F600")
+        self.assertRefused([tree, "--password", ""], "password is empty")
+
+
+class InputAndOptionTest(ToolTestCase):
+    def test_file_names_outside_code_page_949_are_refused(self):
+        tree = self.tree({"그림😀.txt": b"a"})
+        self.assertRefused([tree], "그림😀.txt", "code page 949", "U+1F600")
+
+    def test_file_names_windows_cannot_hold_are_refused(self):
+        tree = self.tree({"a:b.txt": b"a"})
+        self.assertRefused([tree], "a:b.txt", "Windows does not allow")
+
+    def test_missing_input_and_empty_folder_are_refused(self):
+        self.assertRefused([self.path("없음")], "cannot read", "없음")
+        os.mkdir(self.path("empty"))
+        self.assertRefused([self.path("empty") + "/"], "nothing to put in the archive")
+
+    def test_wrong_stub_is_refused(self):
+        tree = self.tree({"a.txt": b"a"})
+        with open(self.path("stub.exe"), "wb") as f:
+            f.write(b"MZ" + bytes(100))
+        self.assertRefused([tree, "--stub", self.path("stub.exe")], "102 bytes", "exactly 40448")
+        with open(self.path("stub.exe"), "wb") as f:
+            f.write(b"MZ" + bytes(40000) + b"PK\x05\x06" + bytes(442))
+        self.assertRefused([tree, "--stub", self.path("stub.exe")], "ZIP signature")
+
+    def test_contradictory_options_are_refused(self):
+        tree = self.tree({"a.txt": b"a"})
+        cases = [
+            ([tree, "--no-settings", "--auto-start"], "--no-settings", "--auto-start"),
+            ([tree, "--store", "--level", "5"], "--store and --level"),
+            ([tree, "--level", "0"], "1 to 9"),
+            ([tree, "--overwrite", "always"], "ask, overwrite or skip"),
+            ([tree, "--temp-dir", "--default-dir", "x"], "twice"),
+            ([tree, "--random-headers"], "only applies with a password"),
+            (["--zip", tree, tree], "give no other paths"),
+            ([tree, "--bogus"], "unknown option --bogus"),
+        ]
+        for args, *fragments in cases:
+            with self.subTest(args=args[1:]):
+                self.assertRefused(args, *fragments)
+
+
+if __name__ == "__main__":
+    unittest.main()

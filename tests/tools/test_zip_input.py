@@ -1,0 +1,137 @@
+"""`doromi build --zip`: archives of other tools appended as they are, and
+archives the stub could not walk refused with their reason."""
+import io
+import os
+import subprocess
+import sys
+import unittest
+import zipfile
+
+sys.path.insert(0, os.path.dirname(__file__))
+from tool_helpers import BLOCK_SIZE, STUB_SIZE, ToolTestCase, run  # noqa: E402
+
+
+class NonSeekable(io.RawIOBase):
+    """Makes zipfile defer sizes and CRC to data descriptors (flag bit 3)."""
+
+    def __init__(self):
+        self.data = bytearray()
+
+    def writable(self):
+        return True
+
+    def write(self, b):
+        self.data += b
+        return len(b)
+
+
+class AcceptedArchivesTest(ToolTestCase):
+    def made_by(self, tool):
+        tree = self.tree({"문서/안내.txt": "안녕".encode() * 500, "a.bin": os.urandom(700)})
+        archive = self.path(f"{tool}.zip")
+        if tool == "zip":
+            subprocess.run(["zip", "-qr", archive, "."], cwd=tree, check=True)
+        elif tool == "7z":
+            subprocess.run(["7z", "a", "-tzip", "-bd", archive, "."], cwd=tree, check=True, capture_output=True)
+        else:
+            with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+                z.writestr("문서/안내.txt", "안녕".encode() * 500)
+                z.writestr("a.bin", os.urandom(700))
+        return archive
+
+    def test_archives_of_zip_7z_and_zipfile_are_appended_unchanged(self):
+        for tool in ("zip", "7z", "zipfile"):
+            with self.subTest(tool):
+                archive = self.made_by(tool)
+                result = run("build", "-o", self.path(f"{tool}.exe"), "--zip", archive)
+                with open(archive, "rb") as f:
+                    original = f.read()
+                with open(self.path(f"{tool}.exe"), "rb") as f:
+                    combined = f.read()
+                self.assertEqual(combined[STUB_SIZE + BLOCK_SIZE:], original)
+                self.assertIn("members", result.out)
+
+    def test_encrypted_zip_archive_is_accepted(self):
+        tree = self.tree({"a.txt": b"secret " * 100})
+        archive = self.path("e.zip")
+        subprocess.run(["zip", "-qr", "-P", "pw", archive, "."], cwd=tree, check=True)
+        run("build", "-o", self.path("e.exe"), "--zip", archive)
+        self.assertTrue(os.path.exists(self.path("e.exe")))
+
+    def test_utf8_names_are_accepted_with_a_warning(self):
+        archive = self.made_by("zipfile")
+        result = run("build", "-o", self.path("w.exe"), "--zip", archive)
+        self.assertIn("UTF-8 names", result.err)
+        self.assertIn("문서/안내.txt", result.err)
+
+
+class RefusedArchivesTest(ToolTestCase):
+    def write_zip(self, name, make):
+        path = self.path(name)
+        with open(path, "wb") as f:
+            f.write(make())
+        return path
+
+    def test_data_descriptor_with_zero_sizes_is_refused(self):
+        def make():
+            stream = NonSeekable()
+            with zipfile.ZipFile(stream, "w", zipfile.ZIP_DEFLATED) as z:
+                z.writestr("first.txt", b"x" * 1000)
+                z.writestr("second.txt", b"y" * 1000)
+            return bytes(stream.data)
+        self.assertRefused(["--zip", self.write_zip("bit3.zip", make)], 'member 1 ("first.txt")', "flag bit 3",
+                           "zero in its local header")
+
+    def test_zip64_is_refused(self):
+        def make():
+            buffer = io.BytesIO()
+            with zipfile.ZipFile(buffer, "w") as z:
+                z.writestr("small.txt", b"fine")
+                with z.open("big.txt", "w", force_zip64=True) as f:
+                    f.write(b"abc")
+            return buffer.getvalue()
+        self.assertRefused(["--zip", self.write_zip("z64.zip", make)], 'member 2 ("big.txt")', "ZIP64")
+
+    def test_other_methods_are_refused(self):
+        def make():
+            buffer = io.BytesIO()
+            with zipfile.ZipFile(buffer, "w", zipfile.ZIP_BZIP2) as z:
+                z.writestr("b.txt", b"bz" * 100)
+            return buffer.getvalue()
+        self.assertRefused(["--zip", self.write_zip("bz.zip", make)], "compression method 12")
+
+    def test_bytes_between_members_are_refused(self):
+        def make():
+            buffer = io.BytesIO()
+            with zipfile.ZipFile(buffer, "w") as z:
+                z.writestr("a.txt", b"aaaa")
+            data = buffer.getvalue()
+            cut = 30 + len("a.txt") + 4
+            return data[:cut] + b"GARBAGE!" + data[cut:]
+        self.assertRefused(["--zip", self.write_zip("gap.zip", make)], '"a.txt"', "offset 39", "not a ZIP header")
+
+    def test_not_a_zip_is_refused(self):
+        path = self.write_zip("text.zip", lambda: b"just text")
+        self.assertRefused(["--zip", path], "does not start with a ZIP local header")
+
+    def test_bytes_after_the_end_record_fail_the_size_check_unless_it_is_off(self):
+        def make():
+            buffer = io.BytesIO()
+            with zipfile.ZipFile(buffer, "w") as z:
+                z.writestr("a.txt", b"aaaa")
+            return buffer.getvalue() + b"tail"
+        path = self.write_zip("tail.zip", make)
+        self.assertRefused(["--zip", path], "self-check", "size check", "--no-size-check")
+        run("build", "-o", self.path("ok.exe"), "--zip", path, "--no-size-check")
+
+    def test_a_refused_build_keeps_the_previous_output(self):
+        with open(self.path("out.exe"), "wb") as f:
+            f.write(b"previous")
+        path = self.write_zip("text.zip", lambda: b"just text")
+        self.assertRefused(["--zip", path], "cannot use")
+        with open(self.path("out.exe"), "rb") as f:
+            self.assertEqual(f.read(), b"previous")
+
+
+if __name__ == "__main__":
+    unittest.main()

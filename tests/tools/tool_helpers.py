@@ -1,0 +1,111 @@
+"""Shared helpers of the doromi tool tests: where the tool and the stub
+are, running the tool, and small input trees with Korean names."""
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import time
+import unittest
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+OUT_DIR = os.environ.get("DOROMI_OUT_DIR", os.path.join(ROOT, "build", "out"))
+DOROMI = os.path.join(OUT_DIR, "doromi")
+STUB = os.path.join(OUT_DIR, "doromi-sfx.exe")
+STUB_SIZE = 40448
+BLOCK_SIZE = 256
+
+# Fixed so that the DOS times the tool writes (local time) are known.
+os.environ["TZ"] = "Asia/Seoul"
+time.tzset()
+MTIME = time.mktime((2021, 3, 4, 5, 6, 7, 0, 0, -1))  # odd second: rounds up to :08
+
+
+def run(*args, check=True):
+    result = subprocess.run([DOROMI, *args], capture_output=True)
+    result.out = result.stdout.decode("utf-8")
+    result.err = result.stderr.decode("utf-8")
+    if check and result.returncode != 0:
+        raise AssertionError(f"doromi {' '.join(args)} failed ({result.returncode}): {result.err}")
+    return result
+
+
+def make_tree(root, files):
+    """files: {relative UTF-8 path: bytes}; a path ending in "/" is a folder."""
+    for name, data in files.items():
+        path = os.path.join(root, name)
+        if name.endswith("/"):
+            os.makedirs(path, exist_ok=True)
+            continue
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+    for dirpath, dirnames, filenames in os.walk(root, topdown=False):
+        for name in dirnames + filenames:
+            os.utime(os.path.join(dirpath, name), (MTIME, MTIME))
+    os.utime(root, (MTIME, MTIME))
+    return root
+
+
+def sample_files():
+    return {
+        "문서/": None,
+        "문서/안내.txt": "한글 안내문입니다.\n".encode("utf-8") * 200,
+        "문서/빈 파일.txt": b"",
+        "자료/그림.bin": os.urandom(3000),  # does not shrink
+        "readme.txt": b"plain ascii text " * 100,
+    }
+
+
+def local_headers(data, start):
+    """The local headers from `start` as dicts, walked as the stub walks."""
+    members = []
+    offset = start
+    while data[offset:offset + 4] == b"PK\x03\x04":
+        (_, _, flags, method, dos_time, dos_date, crc, csize, size, nlen, xlen) = struct.unpack_from(
+            "<IHHHHHIIIHH", data, offset)
+        name = data[offset + 30:offset + 30 + nlen]
+        extra = data[offset + 30 + nlen:offset + 30 + nlen + xlen]
+        members.append(dict(offset=offset, flags=flags, method=method, time=dos_time, date=dos_date, crc=crc,
+                            csize=csize, size=size, name=name, extra=extra))
+        offset += 30 + nlen + xlen + csize
+    return members, offset
+
+
+def extra_fields(extra):
+    fields = {}
+    i = 0
+    while i + 4 <= len(extra):
+        tag, length = struct.unpack_from("<HH", extra, i)
+        fields[tag] = extra[i + 4:i + 4 + length]
+        i += 4 + length
+    return fields
+
+
+class ToolTestCase(unittest.TestCase):
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="doromi-tool-")
+        self.addCleanup(shutil.rmtree, self.work)
+
+    def path(self, *parts):
+        return os.path.join(self.work, *parts)
+
+    def tree(self, files=None, name="입력"):
+        return make_tree(self.path(name), files if files is not None else sample_files())
+
+    def build(self, *args, out="out.exe"):
+        output = self.path(out)
+        run("build", "-o", output, *args)
+        with open(output, "rb") as f:
+            return f.read()
+
+    def assertRefused(self, args, *fragments, out="out.exe"):
+        """The build fails with a message holding `fragments` and leaves no file behind."""
+        before = set(os.listdir(self.work))
+        result = run("build", "-o", self.path(out), *args, check=False)
+        self.assertNotEqual(result.returncode, 0, result.out)
+        for fragment in fragments:
+            self.assertIn(fragment, result.err)
+        self.assertEqual(len(result.err.strip().splitlines()), 1, result.err)
+        self.assertEqual(set(os.listdir(self.work)), before, "the refused build left files behind")
+        return result

@@ -1,0 +1,316 @@
+// `doromi build`: stub image + settings block + ZIP archive in one file.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+
+#include "startup/sfx_globals.h"
+#include "tools/appended_archive.h"
+#include "tools/arguments.h"
+#include "tools/commands.h"
+#include "tools/input_files.h"
+#include "tools/output_file.h"
+#include "tools/self_check.h"
+#include "tools/settings_block.h"
+#include "tools/text_encoding.h"
+#include "tools/zip_format.h"
+#include "tools/zip_writer.h"
+
+namespace {
+
+const char kBuildHelp[] =
+    "Usage: doromi build -o OUT.exe [options] PATH...\n"
+    "       doromi build -o OUT.exe [options] --zip ARCHIVE.zip\n"
+    "\n"
+    "Makes a self-extracting file: the stub, a settings block and a ZIP archive\n"
+    "of the given files and folders (folders with everything below them; a\n"
+    "folder written with a trailing \"/\" gives its contents without its name).\n"
+    "\n"
+    "Archive:\n"
+    "  -o, --output FILE      the file to make (written whole or not at all)\n"
+    "  --zip FILE             append an existing .zip as it is instead of PATHs\n"
+    "  --level N              deflate level 1-9 (default 9)\n"
+    "  --store                no compression\n"
+    "  --password TEXT        encrypt every member (traditional ZIP encryption)\n"
+    "  --password-file FILE   the password from the first line of FILE\n"
+    "  --random-headers       random encryption headers (otherwise derived from\n"
+    "                         the content, so that rebuilds are identical)\n"
+    "  --stub FILE            the stub image (default: doromi-sfx.exe next to doromi)\n"
+    "\n"
+    "Settings (texts in UTF-8, stored in code page 949, 249 bytes together):\n"
+    "  --title TEXT           the window title\n"
+    "  --default-dir DIR      the target directory the dialog starts with\n"
+    "  --temp-dir             start with the system's temporary directory\n"
+    "  --run COMMAND          open COMMAND after extraction: PROGRAM[|PARAMETERS],\n"
+    "                         \"><\" standing for the target directory\n"
+    "  --hide-run-choice      hide the check box that offers to run the command\n"
+    "  --no-member-choice     extract every member; the list cannot be changed\n"
+    "  --hide-overwrite-choice  hide the overwrite buttons\n"
+    "  --overwrite MODE       ask (default), overwrite or skip existing files\n"
+    "  --no-size-check        do not check at start that the file arrived whole\n"
+    "  --auto-start           extract at once, without waiting for a click\n"
+    "  --no-settings          no settings block at all (the stub's defaults)\n";
+
+const size_t kLongestPassword = kPasswordBufferSize - 1;  // what the stub's password box takes
+
+struct BuildRequest {
+    std::string output;
+    std::vector<std::string> paths;
+    std::string zipPath;
+    std::string stubPath;
+    bool store = false;
+    std::optional<int> level;
+    std::optional<std::string> password;
+    std::optional<std::string> passwordFile;
+    bool randomHeaders = false;
+    bool noSettings = false;
+    std::vector<std::string> settingsOptions;  // which were given, to refuse them with --no-settings
+    std::optional<std::string> title, defaultDir, runCommand;
+    uint8_t flags = kDefaultSettingsFlags;
+};
+
+int ParseLevel(const std::string& text) {
+    if (text.size() != 1 || text[0] < '1' || text[0] > '9')
+        throw UsageError("--level takes a number from 1 to 9, not \"" + text + "\"");
+    return text[0] - '0';
+}
+
+uint8_t OverwriteBits(const std::string& mode) {
+    if (mode == "ask") return 0;
+    if (mode == "overwrite") return kSettingsOverwriteAlways;
+    if (mode == "skip") return kSettingsOverwriteSkip;
+    throw UsageError("--overwrite takes ask, overwrite or skip, not \"" + mode + "\"");
+}
+
+// Reads the arguments; false when only the help was asked for.
+bool ParseBuildArguments(const std::vector<std::string>& arguments, BuildRequest& request) {
+    ArgumentCursor cursor(arguments);
+    while (cursor.Next()) {
+        if (!cursor.IsOption()) {
+            request.paths.push_back(cursor.Operand());
+            continue;
+        }
+        const std::string& name = cursor.Name();
+        auto flag = [&](uint8_t bits, bool set) {
+            cursor.NoValue();
+            request.settingsOptions.push_back(name);
+            request.flags = set ? request.flags | bits : request.flags & ~bits;
+        };
+        auto text = [&](std::optional<std::string>& field) {
+            request.settingsOptions.push_back(name);
+            field = cursor.Value();
+        };
+        if (name == "--help" || name == "-h") {
+            std::fputs(kBuildHelp, stdout);
+            return false;
+        } else if (name == "-o" || name == "--output") {
+            request.output = cursor.Value();
+        } else if (name == "--zip") {
+            request.zipPath = cursor.Value();
+        } else if (name == "--stub") {
+            request.stubPath = cursor.Value();
+        } else if (name == "--level") {
+            request.level = ParseLevel(cursor.Value());
+        } else if (name == "--store") {
+            cursor.NoValue();
+            request.store = true;
+        } else if (name == "--password") {
+            request.password = cursor.Value();
+        } else if (name == "--password-file") {
+            request.passwordFile = cursor.Value();
+        } else if (name == "--random-headers") {
+            cursor.NoValue();
+            request.randomHeaders = true;
+        } else if (name == "--title") {
+            text(request.title);
+        } else if (name == "--default-dir") {
+            if (request.defaultDir) throw UsageError("--default-dir and --temp-dir give the directory twice");
+            text(request.defaultDir);
+        } else if (name == "--temp-dir") {
+            cursor.NoValue();
+            if (request.defaultDir) throw UsageError("--default-dir and --temp-dir give the directory twice");
+            request.settingsOptions.push_back(name);
+            request.defaultDir = kTemporaryDirectoryMarker;
+        } else if (name == "--run") {
+            text(request.runCommand);
+        } else if (name == "--hide-run-choice") {
+            flag(kSettingsShowRunChoice, false);
+        } else if (name == "--no-member-choice") {
+            flag(kSettingsAllowMemberChoice, false);
+        } else if (name == "--hide-overwrite-choice") {
+            flag(kSettingsHideOverwriteChoice, true);
+        } else if (name == "--overwrite") {
+            request.settingsOptions.push_back(name);
+            request.flags = (request.flags & ~kSettingsOverwriteMask) | OverwriteBits(cursor.Value());
+        } else if (name == "--no-size-check") {
+            flag(kSettingsNoSizeCheck, true);
+        } else if (name == "--auto-start") {
+            flag(kSettingsAutoStart, true);
+        } else if (name == "--no-settings") {
+            cursor.NoValue();
+            request.noSettings = true;
+        } else {
+            cursor.Unknown();
+        }
+    }
+    return true;
+}
+
+void CheckCombinations(const BuildRequest& request) {
+    if (request.output.empty()) throw UsageError("-o OUT.exe is missing");
+    if (request.zipPath.empty() && request.paths.empty()) throw UsageError("give the files and folders to pack, or --zip");
+    if (!request.zipPath.empty()) {
+        if (!request.paths.empty()) throw UsageError("--zip takes the archive as it is; give no other paths");
+        if (request.store || request.level || request.password || request.passwordFile || request.randomHeaders)
+            throw UsageError("--zip appends the archive unchanged; compression and password options do not apply");
+    }
+    if (request.store && request.level) throw UsageError("--store and --level exclude each other");
+    if (request.password && request.passwordFile) throw UsageError("--password and --password-file exclude each other");
+    if (request.randomHeaders && !request.password && !request.passwordFile)
+        throw UsageError("--random-headers only applies with a password");
+    if (request.noSettings && !request.settingsOptions.empty())
+        throw UsageError("--no-settings leaves out the settings block, so " + request.settingsOptions.front() +
+                         " cannot be stored");
+}
+
+// A UTF-8 text in code page 949, or the reason it has no such form.
+std::string Cp949Text(const std::string& text, const std::string& what) {
+    Cp949Result converted = Utf8ToCp949(text);
+    if (!converted.failure) return converted.bytes;
+    if (converted.failure->character.empty()) throw UsageError(what + " is not valid UTF-8");
+    throw UsageError(what + " cannot be written in code page 949: character " +
+                     std::to_string(converted.failure->characterIndex + 1) + ", \"" + converted.failure->character +
+                     "\" (" + CodePointLabel(converted.failure->character) + "), has no code page 949 form");
+}
+
+SettingsBlock SettingsFromRequest(const BuildRequest& request) {
+    SettingsBlock settings;
+    settings.flags = request.flags;
+    if (request.title) settings.title = Cp949Text(*request.title, "the title");
+    if (request.defaultDir) settings.defaultDir = Cp949Text(*request.defaultDir, "the default directory");
+    if (request.runCommand) settings.runCommand = Cp949Text(*request.runCommand, "the run command");
+    if (size_t over = SettingsTextsOverflow(settings)) {
+        std::ostringstream message;
+        message << "the settings texts are " << over << (over == 1 ? " byte" : " bytes") << " too long: title " << settings.title.size()
+                << " + default directory " << settings.defaultDir.size() << " + run command "
+                << settings.runCommand.size() << " = " << kSettingsTextBytes + over
+                << " bytes in code page 949, and the settings block holds " << kSettingsTextBytes;
+        throw UsageError(message.str());
+    }
+    return settings;
+}
+
+// The first line of a password file, without its line end.
+std::string ReadPasswordFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    if (!in || !std::getline(in, line)) throw std::runtime_error("cannot read a password from " + path);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+std::string PasswordFromRequest(const BuildRequest& request) {
+    if (!request.password && !request.passwordFile) return "";
+    std::string utf8 = request.password ? *request.password : ReadPasswordFile(*request.passwordFile);
+    std::string password = Cp949Text(utf8, "the password");
+    if (password.empty()) throw UsageError("the password is empty");
+    if (password.size() > kLongestPassword)
+        throw UsageError("the password is " + std::to_string(password.size()) + " bytes in code page 949, " +
+                         std::to_string(password.size() - kLongestPassword) + " more than the " +
+                         std::to_string(kLongestPassword) + " the stub's password box takes");
+    return password;
+}
+
+std::string DefaultStubPath() {
+    char own[4096];
+    ssize_t length = readlink("/proc/self/exe", own, sizeof own - 1);
+    if (length <= 0) throw std::runtime_error("cannot find the stub next to doromi; give --stub");
+    std::string path(own, (size_t)length);
+    return path.substr(0, path.rfind('/') + 1) + "doromi-sfx.exe";
+}
+
+// The stub image, which must be exactly the size the stub expects its
+// settings block to follow and hold no ZIP signature for the size check
+// and the archive tools to trip over.
+std::string ReadStub(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream data;
+    if (in) data << in.rdbuf();
+    if (!in) throw std::runtime_error("cannot read the stub " + path);
+    std::string stub = data.str();
+    if (stub.size() != kStubImageSize)
+        throw std::runtime_error("the stub " + path + " is " + std::to_string(stub.size()) +
+                                 " bytes; a stub image is exactly " + std::to_string(kStubImageSize));
+    for (uint32_t signature : {kLocalHeaderSignature, kCentralHeaderSignature, kEndRecordSignature}) {
+        std::string bytes;
+        PutLe32(bytes, signature);
+        if (stub.find(bytes) != std::string::npos)
+            throw std::runtime_error("the stub " + path + " holds a ZIP signature and would confuse the archive's readers");
+    }
+    return stub;
+}
+
+// The output file, when it already exists, must not pack itself.
+std::vector<FileIdentity> ExistingOutput(const std::string& output) {
+    struct stat status;
+    if (stat(output.c_str(), &status) != 0) return {};
+    if (S_ISDIR(status.st_mode)) throw std::runtime_error(output + " is a folder");
+    return {{status.st_dev, status.st_ino}};
+}
+
+void Write(std::FILE* out, const std::string& bytes) {
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size())
+        throw std::runtime_error("cannot write the output file");
+}
+
+}  // namespace
+
+int BuildCommand(const std::vector<std::string>& arguments) {
+    BuildRequest request;
+    if (!ParseBuildArguments(arguments, request)) return 0;
+    CheckCombinations(request);
+    std::optional<SettingsBlock> settings;
+    if (!request.noSettings) settings = SettingsFromRequest(request);
+    std::string password = PasswordFromRequest(request);
+    std::string stub = ReadStub(request.stubPath.empty() ? DefaultStubPath() : request.stubPath);
+
+    // Everything that can be refused is refused before the output exists.
+    std::optional<AppendedArchive> appended;
+    std::vector<ZipMemberSource> sources;
+    if (!request.zipPath.empty()) {
+        appended = ReadAppendableArchive(request.zipPath);
+        for (const std::string& warning : appended->warnings) std::fprintf(stderr, "doromi build: warning: %s\n", warning.c_str());
+    } else {
+        sources = CollectMembers(request.paths, ExistingOutput(request.output));
+    }
+
+    TemporaryOutput output(request.output);
+    Write(output.Stream(), stub);
+    if (settings) Write(output.Stream(), EncodeSettingsBlock(*settings));
+    uint32_t archiveBase = settings ? kArchiveBaseWithSettings : kStubImageSize;
+    std::vector<ZipWrittenMember> members;
+    if (appended) {
+        Write(output.Stream(), appended->bytes);
+        members = appended->members;
+    } else {
+        ZipWriteOptions options;
+        options.store = request.store;
+        options.level = request.level.value_or(9);
+        options.password = password;
+        options.randomHeaders = request.randomHeaders;
+        options.offsetBase = archiveBase;
+        members = WriteZipArchive(output.Stream(), sources, options);
+    }
+    output.Finish();
+    SelfCheckCombinedFile(output.Path(), settings ? &*settings : nullptr, members);
+    output.Commit();
+
+    struct stat status;
+    long long size = stat(request.output.c_str(), &status) == 0 ? (long long)status.st_size : -1;
+    std::printf("%s: %zu members, %lld bytes\n", request.output.c_str(), members.size(), size);
+    return 0;
+}

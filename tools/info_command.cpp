@@ -1,0 +1,251 @@
+// `doromi info`: a combined file's settings, size-check verdict and members.
+#include <cstdio>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+#include "archive/size_check.h"
+#include "startup/sfx_globals.h"
+#include "tools/arguments.h"
+#include "tools/commands.h"
+#include "tools/core_state.h"
+#include "tools/local_header_walk.h"
+#include "tools/settings_block.h"
+#include "tools/text_encoding.h"
+#include "tools/zip_format.h"
+
+namespace {
+
+const char kInfoHelp[] =
+    "Usage: doromi info FILE [--json]\n"
+    "\n"
+    "Shows a self-extracting file's settings block (each flag by name), whether\n"
+    "the stub's size check passes, and the archive's members in archive order\n"
+    "with method, sizes, CRC-32, time and encryption.\n"
+    "\n"
+    "  --json   the same as one JSON object, for scripts\n";
+
+// What the stub reads of a settings block: the block and, when its lengths
+// say so, texts running on past it.
+const size_t kLongestSettingsRead = 7 + 3 * 255;
+
+struct FileReport {
+    std::string path;
+    uint64_t size = 0;
+    bool hasSettings = false;
+    SettingsBlock settings;
+    size_t settingsOverflow = 0;  // bytes the texts run past the block
+    bool sizeMatches = false;
+    uint32_t archiveBase = kStubImageSize;
+    LocalHeaderWalk walk;
+};
+
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+std::string ReadSettingsArea(std::FILE* file) {
+    std::string bytes(kLongestSettingsRead, '\0');
+    if (fseeko(file, kStubImageSize, SEEK_SET) != 0) return "";
+    bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
+    return bytes;
+}
+
+// The size check exactly as the stub makes it, through the core.
+bool CoreSizeCheck(const std::string& path, uint32_t archiveBase) {
+    PrepareCoreState();
+    FileHandle handle = OpenWithCore(path);
+    if (handle == kInvalidFile) throw std::runtime_error("cannot open " + path);
+    bool matches = ArchiveSizeMatches(handle, archiveBase);
+    CloseFile(handle);
+    return matches;
+}
+
+FileReport Inspect(const std::string& path) {
+    File file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) throw std::runtime_error("cannot open " + path);
+    FileReport report;
+    report.path = path;
+    fseeko(file.get(), 0, SEEK_END);
+    report.size = (uint64_t)ftello(file.get());
+    if (report.size < kStubImageSize)
+        throw std::runtime_error(path + " is not a self-extracting file: it is " + std::to_string(report.size) +
+                                 " bytes, shorter than the " + std::to_string(kStubImageSize) + "-byte stub");
+    std::string area = ReadSettingsArea(file.get());
+    report.hasSettings = DecodeSettingsBlock(area, report.settings);
+    if (report.hasSettings) {
+        report.archiveBase = kArchiveBaseWithSettings;
+        auto length = [&](size_t i) { return i < area.size() ? (uint8_t)area[i] : 0; };
+        size_t end = 7 + length(4) + length(5) + length(6);
+        report.settingsOverflow = end > kSettingsBlockBytes ? end - kSettingsBlockBytes : 0;
+    }
+    report.sizeMatches = CoreSizeCheck(path, report.archiveBase);
+    report.walk = WalkLocalHeaders(file.get(), report.archiveBase);
+    return report;
+}
+
+bool SizeCheckEnabled(const FileReport& report) {
+    return report.hasSettings && !(report.settings.flags & kSettingsNoSizeCheck);
+}
+
+const char* MethodName(uint16_t method) {
+    return method == kMethodStored ? "stored" : method == kMethodDeflated ? "deflated" : "unsupported";
+}
+
+std::string DosTimeText(uint16_t date, uint16_t time) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", 1980 + (date >> 9), (date >> 5) & 15, date & 31,
+                  time >> 11, (time >> 5) & 63, (time & 31) * 2);
+    return text;
+}
+
+std::string CrcText(uint32_t crc) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", crc);
+    return text;
+}
+
+const char* WalkEndName(WalkEnd end) {
+    switch (end) {
+        case WalkEnd::CentralDirectory: return "central directory";
+        case WalkEnd::EndOfFile: return "end of file";
+        default: return "unrecognised bytes";
+    }
+}
+
+// Names as the stub shows them: the stored bytes read as code page 949.
+std::string MemberName(const WalkedMember& member) { return Cp949ToUtf8(member.name); }
+
+std::string SizeCheckVerdict(const FileReport& report) {
+    std::string would = report.sizeMatches ? "the file would pass" : "the file would fail";
+    if (!report.hasSettings) return "not made (no settings block); " + would;
+    if (!SizeCheckEnabled(report)) return "off; " + would;
+    return report.sizeMatches ? "passes" : "fails: the stub will refuse to start (the file was cut short or extended)";
+}
+
+void PrintText(const FileReport& report) {
+    std::printf("File:            %s (%llu bytes)\n", report.path.c_str(), (unsigned long long)report.size);
+    if (!report.hasSettings) {
+        std::printf("Settings block:  none (the stub's defaults)\n");
+    } else {
+        const SettingsBlock& s = report.settings;
+        auto yesNo = [&](uint8_t bit) { return (s.flags & bit) ? "yes" : "no"; };
+        std::string dir = s.defaultDir == kTemporaryDirectoryMarker ? "the temporary directory (\"><\")"
+                          : s.defaultDir.empty()                    ? "(none: the current directory)"
+                                                                    : Cp949ToUtf8(s.defaultDir);
+        std::printf("Settings block:  present\n");
+        std::printf("  Title:                  %s\n", s.title.empty() ? "(none)" : Cp949ToUtf8(s.title).c_str());
+        std::printf("  Default directory:      %s\n", dir.c_str());
+        std::printf("  Run command:            %s\n", s.runCommand.empty() ? "(none)" : Cp949ToUtf8(s.runCommand).c_str());
+        if (report.settingsOverflow)
+            std::printf("  Warning: the texts run %zu bytes past the block into the archive\n", report.settingsOverflow);
+        std::printf("  Flags:                  0x%02x\n", s.flags);
+        std::printf("    show run choice:        %s\n", yesNo(kSettingsShowRunChoice));
+        std::printf("    allow member choice:    %s\n", yesNo(kSettingsAllowMemberChoice));
+        std::printf("    hide overwrite choice:  %s\n", yesNo(kSettingsHideOverwriteChoice));
+        std::printf("    default overwrite:      %s\n", OverwriteModeName(s.flags));
+        std::printf("    size check:             %s\n", (s.flags & kSettingsNoSizeCheck) ? "off" : "on");
+        std::printf("    auto start:             %s\n", yesNo(kSettingsAutoStart));
+    }
+    std::printf("Size check:      %s\n", SizeCheckVerdict(report).c_str());
+    std::printf("Archive:         at offset %u\n", report.archiveBase);
+    std::printf("Members:         %zu (the walk ends at the %s, offset %llu)\n", report.walk.members.size(),
+                WalkEndName(report.walk.end), (unsigned long long)report.walk.endOffset);
+    if (report.walk.members.empty()) return;
+    std::printf("  %-9s %10s %10s  %-8s  %-19s  %-11s  %s\n", "Method", "Size", "Packed", "CRC-32", "Modified",
+                "Encryption", "Name");
+    for (const WalkedMember& m : report.walk.members) {
+        std::printf("  %-9s %10u %10u  %s  %s  %-11s  %s\n", MethodName(m.method), m.size, m.compressedSize,
+                    CrcText(m.crc).c_str(), DosTimeText(m.dosDate, m.dosTime).c_str(),
+                    (m.flags & kFlagEncrypted) ? "traditional" : "none", MemberName(m).c_str());
+        std::string problem = WhyStubCannotHandle(m);
+        if (!problem.empty()) std::printf("    the stub cannot handle this member: %s\n", problem.c_str());
+    }
+}
+
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += (char)c;
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + "\"";
+}
+
+const char* JsonBool(bool value) { return value ? "true" : "false"; }
+
+void PrintJson(const FileReport& report) {
+    std::ostringstream out;
+    out << "{\n  \"file\": " << JsonString(report.path) << ",\n  \"size\": " << report.size << ",\n";
+    if (!report.hasSettings) {
+        out << "  \"settings\": null,\n";
+    } else {
+        const SettingsBlock& s = report.settings;
+        out << "  \"settings\": {\n"
+            << "    \"flags\": " << (int)s.flags << ",\n"
+            << "    \"show_run_choice\": " << JsonBool(s.flags & kSettingsShowRunChoice) << ",\n"
+            << "    \"allow_member_choice\": " << JsonBool(s.flags & kSettingsAllowMemberChoice) << ",\n"
+            << "    \"hide_overwrite_choice\": " << JsonBool(s.flags & kSettingsHideOverwriteChoice) << ",\n"
+            << "    \"default_overwrite\": " << JsonString(OverwriteModeName(s.flags)) << ",\n"
+            << "    \"size_check\": " << JsonBool(!(s.flags & kSettingsNoSizeCheck)) << ",\n"
+            << "    \"auto_start\": " << JsonBool(s.flags & kSettingsAutoStart) << ",\n"
+            << "    \"title\": " << JsonString(Cp949ToUtf8(s.title)) << ",\n"
+            << "    \"default_dir\": " << JsonString(Cp949ToUtf8(s.defaultDir)) << ",\n"
+            << "    \"temp_dir\": " << JsonBool(s.defaultDir == kTemporaryDirectoryMarker) << ",\n"
+            << "    \"run_command\": " << JsonString(Cp949ToUtf8(s.runCommand)) << ",\n"
+            << "    \"overflow\": " << report.settingsOverflow << "\n  },\n";
+    }
+    out << "  \"size_check\": {\"enabled\": " << JsonBool(SizeCheckEnabled(report))
+        << ", \"matches\": " << JsonBool(report.sizeMatches) << "},\n"
+        << "  \"archive_offset\": " << report.archiveBase << ",\n  \"members\": [";
+    const char* separator = "\n";
+    for (const WalkedMember& m : report.walk.members) {
+        std::string problem = WhyStubCannotHandle(m);
+        out << separator << "    {\"name\": " << JsonString(MemberName(m)) << ", \"offset\": " << m.headerOffset
+            << ", \"method\": " << m.method << ", \"method_name\": " << JsonString(MethodName(m.method))
+            << ", \"size\": " << m.size << ", \"compressed_size\": " << m.compressedSize
+            << ", \"crc32\": " << JsonString(CrcText(m.crc)) << ", \"time\": " << JsonString(DosTimeText(m.dosDate, m.dosTime))
+            << ", \"encrypted\": " << JsonBool(m.flags & kFlagEncrypted) << ", \"flags\": " << m.flags
+            << ", \"problem\": " << (problem.empty() ? "null" : JsonString(problem)) << "}";
+        separator = ",\n";
+    }
+    out << (report.walk.members.empty() ? "],\n" : "\n  ],\n");
+    out << "  \"walk_end\": {\"at\": " << JsonString(WalkEndName(report.walk.end))
+        << ", \"offset\": " << report.walk.endOffset << "}\n}\n";
+    std::fputs(out.str().c_str(), stdout);
+}
+
+}  // namespace
+
+int InfoCommand(const std::vector<std::string>& arguments) {
+    ArgumentCursor cursor(arguments);
+    std::string path;
+    bool json = false;
+    while (cursor.Next()) {
+        if (!cursor.IsOption()) {
+            if (!path.empty()) throw UsageError("give one file");
+            path = cursor.Operand();
+        } else if (cursor.Name() == "--help" || cursor.Name() == "-h") {
+            std::fputs(kInfoHelp, stdout);
+            return 0;
+        } else if (cursor.Name() == "--json") {
+            cursor.NoValue();
+            json = true;
+        } else {
+            cursor.Unknown();
+        }
+    }
+    if (path.empty()) throw UsageError("give the file to inspect");
+    FileReport report = Inspect(path);
+    if (json)
+        PrintJson(report);
+    else
+        PrintText(report);
+    return 0;
+}

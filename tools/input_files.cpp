@@ -1,0 +1,146 @@
+#include "tools/input_files.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <stdexcept>
+
+#include "tools/text_encoding.h"
+
+namespace {
+
+// Characters Windows does not allow in a file name; "\" would also be
+// taken for a separator by the stub.
+const char kForbiddenCharacters[] = "\\:*?\"<>|";
+// The stub's name buffer is 258 bytes and its paths 256 with the terminator.
+const size_t kLongestName = 255;
+
+std::string CheckedCp949Name(const std::string& utf8Name, const std::string& path) {
+    if (!IsValidUtf8(utf8Name)) throw std::runtime_error("the name of " + path + " is not valid UTF-8");
+    for (unsigned char c : utf8Name)
+        if (c < 0x20 || std::strchr(kForbiddenCharacters, c))
+            throw std::runtime_error("the name of " + path + " holds the character " +
+                                     (c < 0x20 ? CodePointLabel(std::string(1, (char)c)) : std::string(1, (char)c)) +
+                                     ", which Windows does not allow in file names");
+    Cp949Result converted = Utf8ToCp949(utf8Name);
+    if (converted.failure)
+        throw std::runtime_error("the name of " + path + " cannot be written in code page 949: character \"" +
+                                 converted.failure->character + "\" (" +
+                                 CodePointLabel(converted.failure->character) + ")");
+    if (converted.bytes.size() > kLongestName)
+        throw std::runtime_error("the member name for " + path + " is " + std::to_string(converted.bytes.size()) +
+                                 " bytes in code page 949, " + std::to_string(converted.bytes.size() - kLongestName) +
+                                 " more than the stub's " + std::to_string(kLongestName));
+    return converted.bytes;
+}
+
+bool SameFile(const FileIdentity& identity, const struct stat& status) {
+    return identity.device == status.st_dev && identity.inode == status.st_ino;
+}
+
+class Collector {
+public:
+    explicit Collector(const std::vector<FileIdentity>& excluded) : excluded_(excluded) {}
+
+    // `name` is the member name ("" for a folder whose contents go to the top).
+    void Add(const std::string& path, const std::string& name) {
+        struct stat status;
+        if (stat(path.c_str(), &status) != 0)
+            throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
+        for (const FileIdentity& identity : excluded_)
+            if (SameFile(identity, status)) return;
+        if (S_ISREG(status.st_mode)) {
+            AddMember(path, name, false, status);
+        } else if (S_ISDIR(status.st_mode)) {
+            AddDirectory(path, name, status);
+        } else {
+            throw std::runtime_error(path + " is neither a regular file nor a folder");
+        }
+    }
+
+    std::vector<ZipMemberSource>& Members() { return members_; }
+
+private:
+    void AddMember(const std::string& path, const std::string& name, bool isDirectory, const struct stat& status) {
+        ZipMemberSource member;
+        member.utf8Name = name;
+        member.cp949Name = CheckedCp949Name(name, path);
+        member.path = path;
+        member.isDirectory = isDirectory;
+        uint32_t stamp = DosDateTime(status.st_mtime);
+        member.dosTime = (uint16_t)stamp;
+        member.dosDate = (uint16_t)(stamp >> 16);
+        members_.push_back(member);
+    }
+
+    void AddDirectory(const std::string& path, const std::string& name, const struct stat& status) {
+        for (const FileIdentity& ancestor : ancestors_)
+            if (SameFile(ancestor, status)) throw std::runtime_error(path + " leads back into a folder above it");
+        if (!name.empty()) AddMember(path, name + "/", true, status);
+
+        DIR* listing = opendir(path.c_str());
+        if (!listing) throw std::runtime_error("cannot read the folder " + path + ": " + std::strerror(errno));
+        std::vector<std::string> entries;
+        while (struct dirent* entry = readdir(listing))
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                entries.push_back(entry->d_name);
+        closedir(listing);
+
+        ancestors_.push_back({status.st_dev, status.st_ino});
+        std::string base = path.empty() || path.back() == '/' ? path : path + "/";
+        for (const std::string& entry : entries) Add(base + entry, name.empty() ? entry : name + "/" + entry);
+        ancestors_.pop_back();
+    }
+
+    const std::vector<FileIdentity>& excluded_;
+    std::vector<ZipMemberSource> members_;
+    std::vector<FileIdentity> ancestors_;
+};
+
+// A folder path that stands for its contents: "dir/", ".", "dir/..".
+bool NamesContents(const std::string& path) {
+    if (path.empty() || path.back() == '/') return true;
+    size_t slash = path.rfind('/');
+    std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    return last == "." || last == "..";
+}
+
+std::string LastComponent(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::vector<ZipMemberSource> CollectMembers(const std::vector<std::string>& paths,
+                                            const std::vector<FileIdentity>& excluded) {
+    Collector collector(excluded);
+    for (const std::string& path : paths) {
+        struct stat status;
+        bool contents = NamesContents(path) && stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+        collector.Add(path, contents ? "" : LastComponent(path));
+    }
+    std::vector<ZipMemberSource>& members = collector.Members();
+    if (members.empty()) throw std::runtime_error("nothing to put in the archive: the inputs hold no files or folders");
+    std::sort(members.begin(), members.end(),
+              [](const ZipMemberSource& a, const ZipMemberSource& b) { return a.utf8Name < b.utf8Name; });
+    for (size_t i = 1; i < members.size(); ++i)
+        if (members[i].utf8Name == members[i - 1].utf8Name)
+            throw std::runtime_error("two inputs give the same member name " + members[i].utf8Name + " (" +
+                                     members[i - 1].path + " and " + members[i].path + ")");
+    return members;
+}
+
+uint32_t DosDateTime(time_t modified) {
+    time_t even = modified + (modified & 1);  // DOS times count two-second steps
+    struct tm local;
+    if (!localtime_r(&even, &local) || local.tm_year < 80) return (0 << 25 | 1 << 21 | 1 << 16);  // 1980-01-01 00:00
+    if (local.tm_year > 207) return (127u << 25 | 12 << 21 | 31 << 16 | 23 << 11 | 59 << 5 | 29);
+    uint32_t date = (uint32_t)(local.tm_year - 80) << 9 | (uint32_t)(local.tm_mon + 1) << 5 | (uint32_t)local.tm_mday;
+    uint32_t seconds = local.tm_sec > 59 ? 59 : (uint32_t)local.tm_sec;  // a leap second
+    uint32_t time = (uint32_t)local.tm_hour << 11 | (uint32_t)local.tm_min << 5 | seconds / 2;
+    return date << 16 | time;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The members `doromi build` makes from the files and folders it is given.
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "tools/zip_writer.h"
+
+// A file that must not become a member (the output file itself, when it
+// already exists among the inputs).
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+};
+
+// The members for `paths`, sorted by name. A file becomes a member named
+// after it; a folder becomes a directory member with everything below it,
+// named from the folder's own name down, unless its path ends in "/":
+// then its contents are members at the top. Throws std::runtime_error
+// naming the path when one cannot be read or named in code page 949.
+std::vector<ZipMemberSource> CollectMembers(const std::vector<std::string>& paths,
+                                            const std::vector<FileIdentity>& excluded);
+
+// A modification time as a DOS date (high half) and time (low half), in
+// local time, odd seconds rounded up, clamped to 1980..2107.
+uint32_t DosDateTime(time_t modified);

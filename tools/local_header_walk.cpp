@@ -1,0 +1,112 @@
+#include "tools/local_header_walk.h"
+
+#include <zlib.h>
+
+#include <cstring>
+
+#include "tools/zip_format.h"
+
+namespace {
+
+// The stub's name buffer holds 258 bytes; a name must leave room for its
+// terminator in the 256-byte path buffers it is joined into.
+const size_t kLongestName = 255;
+
+bool ReadAt(std::FILE* file, uint64_t offset, void* buffer, size_t count) {
+    return fseeko(file, (off_t)offset, SEEK_SET) == 0 && std::fread(buffer, 1, count, file) == count;
+}
+
+// The signature at `offset`, 0 when fewer than four bytes remain.
+uint32_t SignatureAt(std::FILE* file, uint64_t offset) {
+    unsigned char bytes[4];
+    return ReadAt(file, offset, bytes, 4) ? GetLe32(bytes) : 0;
+}
+
+bool HasZip64Field(const std::string& extra) {
+    for (size_t i = 0; i + 4 <= extra.size();) {
+        const unsigned char* field = (const unsigned char*)extra.data() + i;
+        if (GetLe16(field) == kExtraZip64) return true;
+        i += 4 + GetLe16(field + 2);
+    }
+    return false;
+}
+
+}  // namespace
+
+LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
+    LocalHeaderWalk walk{{}, WalkEnd::EndOfFile, start};
+    uint64_t offset = start;
+    for (;;) {
+        uint32_t signature = SignatureAt(file, offset);
+        while (signature == kDataDescriptorSignature) {
+            offset += 16;
+            signature = SignatureAt(file, offset);
+        }
+        walk.endOffset = offset;
+        unsigned char header[kLocalHeaderBytes];
+        bool isHeader = signature == kLocalHeaderSignature || signature == kAlternateLocalHeaderSignature;
+        if (!isHeader || !ReadAt(file, offset, header, sizeof header)) {
+            bool atEnd = fseeko(file, 0, SEEK_END) == 0 && (uint64_t)ftello(file) <= offset;
+            bool central = signature == kCentralHeaderSignature || signature == kEndRecordSignature ||
+                           signature == kZip64EndRecordSignature;
+            walk.end = central ? WalkEnd::CentralDirectory : atEnd ? WalkEnd::EndOfFile : WalkEnd::OtherBytes;
+            return walk;
+        }
+        WalkedMember member{};
+        member.headerOffset = offset;
+        member.versionNeeded = GetLe16(header + 4);
+        member.flags = GetLe16(header + 6);
+        member.method = GetLe16(header + 8);
+        member.dosTime = GetLe16(header + 10);
+        member.dosDate = GetLe16(header + 12);
+        member.crc = GetLe32(header + 14);
+        member.compressedSize = GetLe32(header + 18);
+        member.size = GetLe32(header + 22);
+        uint16_t nameLength = GetLe16(header + 26), extraLength = GetLe16(header + 28);
+        std::string name(nameLength, '\0'), extra(extraLength, '\0');
+        bool complete = ReadAt(file, offset + kLocalHeaderBytes, &name[0], nameLength) &&
+                        ReadAt(file, offset + kLocalHeaderBytes + nameLength, &extra[0], extraLength);
+        member.name = name.substr(0, name.find('\0'));
+        member.extra = extra;
+        walk.members.push_back(member);
+        offset += kLocalHeaderBytes + nameLength + extraLength + (uint64_t)member.compressedSize;
+        if (!complete) {
+            walk.endOffset = offset;
+            walk.end = WalkEnd::EndOfFile;
+            return walk;
+        }
+    }
+}
+
+std::string WhyStubCannotHandle(const WalkedMember& member) {
+    if (member.name.empty()) return "it has an empty name, which ends the stub's walk";
+    if (member.name.size() > kLongestName)
+        return "its name is " + std::to_string(member.name.size()) + " bytes long; the stub takes at most " +
+               std::to_string(kLongestName);
+    if (member.compressedSize == 0xFFFFFFFF || member.size == 0xFFFFFFFF || HasZip64Field(member.extra))
+        return "it uses ZIP64, which the stub cannot read";
+    if ((member.flags & kFlagDataDescriptor) && member.compressedSize == 0 && member.crc == 0 && member.size == 0)
+        return "its sizes and CRC follow its data (flag bit 3) and are zero in its local header, so the stub "
+               "cannot find the next member";
+    if (member.method != kMethodStored && member.method != kMethodDeflated)
+        return "it uses compression method " + std::to_string(member.method) +
+               "; the stub extracts only stored (0) and deflated (8) members";
+    if (member.flags & kFlagStrongEncryption)
+        return "it uses strong encryption; the stub knows only the traditional ZIP encryption";
+    return "";
+}
+
+std::string UnicodePathName(const WalkedMember& member) {
+    const unsigned char* extra = (const unsigned char*)member.extra.data();
+    for (size_t i = 0; i + 4 <= member.extra.size();) {
+        uint16_t id = GetLe16(extra + i), length = GetLe16(extra + i + 2);
+        if (i + 4 + length > member.extra.size()) break;
+        // The field names the stored name's CRC; a field left from before a
+        // rename no longer matches and is ignored, as other tools do.
+        uint32_t nameCrc = (uint32_t)crc32(0, (const Bytef*)member.name.data(), (uInt)member.name.size());
+        if (id == kExtraUnicodePath && length >= 5 && extra[i + 4] == 1 && GetLe32(extra + i + 5) == nameCrc)
+            return std::string((const char*)extra + i + 9, length - 5);
+        i += 4 + length;
+    }
+    return "";
+}

@@ -1,0 +1,50 @@
+#pragma once
+// A walk over an archive's local headers from its first byte, the way the
+// stub finds its members: header after header, each followed by its name,
+// extra field and CompressedSize bytes, data descriptors with a signature
+// skipped. `doromi info` lists what it finds and `doromi build --zip`
+// checks an archive with it. The core's own walk will replace it here.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct WalkedMember {
+    uint64_t headerOffset;  // from the start of the file
+    uint16_t versionNeeded;
+    uint16_t flags;
+    uint16_t method;
+    uint16_t dosTime;
+    uint16_t dosDate;
+    uint32_t crc;
+    uint32_t compressedSize;
+    uint32_t size;
+    std::string name;   // bytes as stored (code page 949 for our files), cut at a NUL
+    std::string extra;  // the local extra field
+};
+
+// Where and why the walk stopped.
+enum class WalkEnd {
+    CentralDirectory,  // a central directory header or an end record follows the last member
+    EndOfFile,         // nothing follows the last member
+    OtherBytes,        // bytes that are neither: the stub stops there too
+};
+
+struct LocalHeaderWalk {
+    std::vector<WalkedMember> members;
+    WalkEnd end;
+    uint64_t endOffset;
+};
+
+// Walks from `start` in `file` (already open for reading).
+LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start);
+
+// The reason a member stops the stub's walk or extraction, or empty when
+// the stub can handle it: sizes deferred to a data descriptor, ZIP64,
+// methods other than stored and deflated, strong encryption, an empty or
+// over-long name.
+std::string WhyStubCannotHandle(const WalkedMember& member);
+
+// The UTF-8 name from the member's Unicode Path extra field when that field
+// matches the stored name, otherwise empty.
+std::string UnicodePathName(const WalkedMember& member);

@@ -1,0 +1,87 @@
+#include "tools/output_file.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+// The temporary file of the build in progress, for removal when the
+// process ends some other way (a signal, or the core ending the process).
+char pendingPath[4096];
+
+void RemovePending() {
+    if (pendingPath[0]) unlink(pendingPath);
+    pendingPath[0] = 0;
+}
+
+void RemovePendingOnSignal(int signal) {
+    RemovePending();  // unlink is safe in a signal handler
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+void WatchPending(const std::string& path) {
+    static bool installed = false;
+    if (!installed) {
+        std::atexit(RemovePending);
+        for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, RemovePendingOnSignal);
+        installed = true;
+    }
+    if (path.size() >= sizeof pendingPath) throw std::runtime_error("the output path is too long");
+    std::memcpy(pendingPath, path.c_str(), path.size() + 1);
+}
+
+std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+TemporaryOutput::TemporaryOutput(const std::string& finalPath) : finalPath_(finalPath) {
+    std::string pattern = DirectoryOf(finalPath) + "/." + NameOf(finalPath) + ".XXXXXX";
+    int fd = mkstemp(&pattern[0]);
+    if (fd < 0) throw std::runtime_error("cannot create a file next to " + finalPath + ": " + std::strerror(errno));
+    temporaryPath_ = pattern;
+    WatchPending(temporaryPath_);
+    stream_ = fdopen(fd, "wb");
+    if (!stream_) {
+        close(fd);
+        throw std::runtime_error("cannot write " + temporaryPath_);
+    }
+}
+
+TemporaryOutput::~TemporaryOutput() {
+    if (stream_) std::fclose(stream_);
+    if (!committed_) unlink(temporaryPath_.c_str());
+    pendingPath[0] = 0;
+}
+
+void TemporaryOutput::Finish() {
+    bool written = std::fflush(stream_) == 0 && fsync(fileno(stream_)) == 0;
+    written = std::fclose(stream_) == 0 && written;
+    stream_ = nullptr;
+    if (!written) throw std::runtime_error("cannot write " + finalPath_ + ": " + std::strerror(errno));
+}
+
+void TemporaryOutput::Commit() {
+    // mkstemp makes the file private; give it what a new file gets.
+    mode_t mask = umask(0);
+    umask(mask);
+    if (chmod(temporaryPath_.c_str(), 0666 & ~mask) != 0 || rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0)
+        throw std::runtime_error("cannot create " + finalPath_ + ": " + std::strerror(errno));
+    committed_ = true;
+    pendingPath[0] = 0;
+}

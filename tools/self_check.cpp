@@ -1,0 +1,96 @@
+#include "tools/self_check.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+#include "archive/settings.h"
+#include "archive/size_check.h"
+#include "startup/sfx_globals.h"
+#include "tools/core_state.h"
+#include "tools/local_header_walk.h"
+#include "tools/text_encoding.h"
+#include "ui/control_ids.h"
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& what) { throw std::runtime_error("self-check of the written file failed: " + what); }
+
+void Expect(bool same, const char* field) {
+    if (!same) Fail(std::string("the core reads the settings block's ") + field + " differently from what was written");
+}
+
+int32_t ExpectedOverwriteButton(uint8_t flags) {
+    switch (flags & kSettingsOverwriteMask) {
+        case kSettingsOverwriteAlways: return IDC_OVERWRITE;
+        case kSettingsOverwriteSkip: return IDC_SKIP;
+        default: return IDC_ASK;
+    }
+}
+
+// Compares what the core's ReadSettings left in Sfx with the block written.
+void CheckSettingsAsRead(const SettingsBlock* settings) {
+    SettingsBlock none;
+    const SettingsBlock& s = settings ? *settings : none;
+    uint8_t flags = settings ? s.flags : kDefaultSettingsFlags;
+    bool sizeCheck = settings && !(flags & kSettingsNoSizeCheck);
+    Expect(Sfx.ArchiveBase == (settings ? kArchiveBaseWithSettings : kStubImageSize), "presence");
+    Expect(Sfx.ShowRunChoice == bool(flags & kSettingsShowRunChoice), "run-choice flag");
+    Expect(Sfx.AllowMemberChoice == bool(flags & kSettingsAllowMemberChoice), "member-choice flag");
+    Expect(Sfx.HideOverwriteChoice == bool(flags & kSettingsHideOverwriteChoice), "hide-overwrite-choice flag");
+    Expect(Sfx.DefaultOverwriteButton == ExpectedOverwriteButton(flags), "default overwrite mode");
+    Expect(Sfx.AutoStart == bool(flags & kSettingsAutoStart), "auto-start flag");
+    Expect(Sfx.SizeChecked == sizeCheck, "size-check flag");
+    Expect(s.title == Sfx.TitleText, "title");
+    Expect(s.runCommand == Sfx.RunCommand, "run command");
+    // "><" is replaced by this machine's temporary directory as it is read.
+    if (s.defaultDir != kTemporaryDirectoryMarker) Expect(s.defaultDir == Sfx.DefaultDirText, "default directory");
+}
+
+}  // namespace
+
+// Walks the written file's members the way the stub will and compares them
+// with what was written. The core's member walk (ExtractionPass in
+// list-only mode) belongs here once it builds natively; until then the
+// tool's own local-header walk stands in for it.
+static void CheckMemberWalk(const std::string& path, uint32_t archiveBase,
+                            const std::vector<ZipWrittenMember>& written) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) Fail("cannot open it again");
+    LocalHeaderWalk walk = WalkLocalHeaders(file.get(), archiveBase);
+    if (walk.members.size() != written.size())
+        Fail("the walk over its local headers finds " + std::to_string(walk.members.size()) + " members, not " +
+             std::to_string(written.size()));
+    for (size_t i = 0; i < written.size(); ++i) {
+        const WalkedMember& found = walk.members[i];
+        const ZipWrittenMember& expected = written[i];
+        std::string name = "member \"" + Cp949ToUtf8(expected.cp949Name) + "\"";
+        if (found.name != expected.cp949Name) Fail(name + " is found under another name");
+        if (found.method != expected.method || found.flags != expected.flags || found.crc != expected.crc ||
+            found.compressedSize != expected.compressedSize || found.size != expected.size)
+            Fail(name + " has another header than was written");
+        std::string reason = WhyStubCannotHandle(found);
+        if (!reason.empty()) Fail(name + ": " + reason);
+    }
+    if (walk.end != WalkEnd::CentralDirectory) Fail("the walk does not end at the central directory");
+}
+
+void SelfCheckCombinedFile(const std::string& path, const SettingsBlock* settings,
+                           const std::vector<ZipWrittenMember>& members) {
+    PrepareCoreState();
+    FileHandle file = OpenWithCore(path);
+    if (file == kInvalidFile) Fail("the core cannot open it");
+    std::unique_ptr<void, bool (*)(FileHandle)> closer(file, CloseFile);
+
+    uint32_t base = settings ? kArchiveBaseWithSettings : kStubImageSize;
+    // Tested before ReadSettings, whose own check ends the process on failure.
+    if (settings && !(settings->flags & kSettingsNoSizeCheck) && !ArchiveSizeMatches(file, base))
+        Fail("the stub's size check would refuse it: the archive does not end with its end-of-central-directory "
+             "record and comment (use --no-size-check to turn the check off)");
+    Sfx.ArchiveHandle = file;
+    ReadSettings();
+    Sfx.ArchiveHandle = kInvalidFile;
+    CheckSettingsAsRead(settings);
+    CheckMemberWalk(path, base, members);
+}

@@ -1,0 +1,48 @@
+#pragma once
+// Writes a ZIP archive that the stub can walk: every member's CRC and
+// sizes in its local header (no data descriptors), stored or raw-deflated
+// data, optional traditional encryption, names in code page 949 with the
+// UTF-8 name in an Info-ZIP Unicode Path extra field.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct ZipMemberSource {
+    std::string utf8Name;   // "/" separators; a directory's name ends in "/"
+    std::string cp949Name;  // the same name as the stub reads it
+    std::string path;       // where the data comes from (files only)
+    bool isDirectory = false;
+    uint16_t dosTime = 0;
+    uint16_t dosDate = 0;
+};
+
+struct ZipWriteOptions {
+    bool store = false;         // no compression at all
+    int level = 9;              // zlib level 1..9 otherwise
+    std::string password;       // code page 949 bytes; empty: no encryption
+    bool randomHeaders = false; // encryption headers from the system's random source
+    // Offset of the archive's first byte in the finished file, so that the
+    // central directory's offsets are right for tools that read it.
+    uint32_t offsetBase = 0;
+};
+
+// What was written for one member, in archive order.
+struct ZipWrittenMember {
+    std::string cp949Name;
+    uint16_t method;
+    uint16_t flags;
+    uint32_t crc;
+    uint32_t compressedSize;  // encryption header included
+    uint32_t size;
+};
+
+// Writes the members in the order given to `out`, which stands at
+// options.offsetBase of the finished file. Throws std::runtime_error
+// naming the file or the limit on failure.
+std::vector<ZipWrittenMember> WriteZipArchive(std::FILE* out, const std::vector<ZipMemberSource>& members,
+                                              const ZipWriteOptions& options);
+
+// The largest finished file the stub can walk: it positions itself with
+// signed 32-bit offsets from the start of the file.
+const uint64_t kLargestCombinedFile = 0x7FFFFFFF;
