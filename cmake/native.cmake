@@ -7,6 +7,7 @@ set(DOROMI_WARNINGS -Wall -Wextra)
 
 add_library(doromi-core STATIC
     ${DOROMI_CORE_SOURCES}
+    platform/posix/member_list_native.cpp
     platform/posix/native_names.cpp
     platform/posix/platform_posix.cpp
 )
@@ -15,6 +16,7 @@ target_compile_options(doromi-core PUBLIC -fexec-charset=CP949 PRIVATE ${DOROMI_
 
 add_executable(unit-tests
     tests/unit/crc32_test.cpp
+    tests/unit/extraction_test.cpp
     tests/unit/paths_test.cpp
     tests/unit/platform_posix_test.cpp
     tests/unit/scripted_frontend.cpp
@@ -23,6 +25,7 @@ add_executable(unit-tests
     tests/unit/size_check_test.cpp
     tests/unit/test_files.cpp
     tests/unit/text_test.cpp
+    tests/unit/zip_builder.cpp
     tests/unit/zip_cipher_test.cpp
 )
 target_link_libraries(unit-tests PRIVATE doromi-core GTest::gtest_main)
@@ -39,3 +42,37 @@ foreach(check finish_stub dialog_template)
 endforeach()
 
 include(cmake/e2e.cmake)
+
+# The doromi command-line tool: builds and inspects combined files with the
+# core. Its own texts are UTF-8 for the terminal; the core's -fexec-charset
+# of CP949 is public, so the tool's sources restate UTF-8 after it (source
+# options come last on the compiler's command line, and the last one wins).
+find_package(ZLIB REQUIRED)
+set(DOROMI_TOOL_SOURCES
+    tools/appended_archive.cpp
+    tools/build_command.cpp
+    tools/console_frontend.cpp
+    tools/core_state.cpp
+    tools/doromi_main.cpp
+    tools/info_command.cpp
+    tools/input_files.cpp
+    tools/local_header_walk.cpp
+    tools/output_file.cpp
+    tools/self_check.cpp
+    tools/settings_block.cpp
+    tools/text_encoding.cpp
+    tools/zip_writer.cpp
+)
+add_executable(doromi ${DOROMI_TOOL_SOURCES})
+set_source_files_properties(${DOROMI_TOOL_SOURCES} PROPERTIES COMPILE_OPTIONS -fexec-charset=UTF-8)
+target_compile_options(doromi PRIVATE ${DOROMI_WARNINGS})
+target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB)
+set_target_properties(doromi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})
+
+# Tests of the tool: builds checked by other archivers, refusals, info.
+foreach(check build zip_input refusals info)
+  add_test(NAME tool.${check}
+           COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/tools/test_${check}.py
+           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+  set_tests_properties(tool.${check} PROPERTIES ENVIRONMENT "DOROMI_OUT_DIR=${DOROMI_OUT_DIR}" TIMEOUT 300)
+endforeach()

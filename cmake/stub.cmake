@@ -10,7 +10,9 @@ add_executable(doromi-sfx WIN32
     startup/sfx_main.cpp
     ui/centre_window.cpp
     ui/main_dialog.cpp
-    ui/main_dialog.rc
+    ui/member_list_win32.cpp
+    ui/question_dialogs.cpp
+    ui/dialogs.rc
     ui/win32_frontend.cpp
 )
 target_include_directories(doromi-sfx PRIVATE ${CMAKE_SOURCE_DIR})

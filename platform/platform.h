@@ -44,6 +44,11 @@ uint32_t SetFilePosition(FileHandle file, int32_t distance, uint32_t method);
 // many arrived, fewer only at the end of the file or on a failure.
 uint32_t ReadFromFile(FileHandle file, void* buffer, uint32_t count);
 
+// Writes `count` bytes at the file pointer (WriteFile); returns how many
+// the system took, fewer on a full disk or another failure, 0 when the
+// write failed outright.
+uint32_t WriteToFile(FileHandle file, const void* buffer, uint32_t count);
+
 // Low 32 bits of the file's size (GetFileSize), kInvalidPosition on failure.
 uint32_t FileSize(FileHandle file);
 
@@ -62,6 +67,19 @@ bool MakeDirectory(const char* path);
 // length when it fits `size` with the terminator, otherwise the size
 // needed (and `buffer` is left alone); 0 on failure.
 uint32_t TemporaryDirectory(char* buffer, uint32_t size);
+
+// Creates or truncates a file for writing, shared with no one (GENERIC_WRITE,
+// CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL); kInvalidFile on failure.
+FileHandle CreateFileForWriting(const char* path);
+
+// Whether the path names an existing directory (GetFileAttributesA
+// succeeds and reports FILE_ATTRIBUTE_DIRECTORY).
+bool IsExistingDirectory(const char* path);
+
+// Sets a file's last-write time from a DOS date (high half) and time (low
+// half) taken as local time; creation and access times stay. Failures are
+// silent: a time that cannot be converted is not set.
+void SetFileTimeFromDos(FileHandle file, uint32_t timeDate);
 
 // Heap blocks; ReleaseBlock accepts null.
 void* AllocateBlock(uint32_t size);

@@ -16,3 +16,10 @@
 #define IDC_OVERWRITE_GROUP 509
 #define IDC_BROWSE 775
 #define IDC_RUN_AFTER 1007
+
+// Overwrite question (FileExist)
+#define IDC_EXISTS_QUESTION 101
+#define IDC_NEVER_ASK_AGAIN 401
+
+// Password prompt (PASSWD)
+#define IDC_PASSWORD 101

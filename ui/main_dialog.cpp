@@ -4,9 +4,11 @@
 
 #include <string.h>
 
+#include "archive/extraction_pass.h"
 #include "startup/sfx_globals.h"
 #include "ui/centre_window.h"
 #include "ui/control_ids.h"
+#include "util/paths.h"
 
 // The target directory the dialog starts with: the settings block's default
 // directory, or else the current directory. A default directory that does
@@ -36,6 +38,23 @@ static void InitOverwriteChoice(HWND dialog) {
     for (int id : kOverwriteControls) DestroyWindow(GetDlgItem(dialog, id));
 }
 
+static void SelectAllMembers(HWND dialog) {
+    SendDlgItemMessageA(dialog, IDC_MEMBER_LIST, LB_SETSEL, TRUE, -1);
+}
+
+// Lists the members; when the user may not choose, a second, inert list
+// stands in front of the real one until Start.
+static void FillMemberLists(HWND dialog) {
+    ExtractionPass(dialog, IDC_MEMBER_LIST, true);
+    if (Sfx.AllowMemberChoice) {
+        ShowWindow(GetDlgItem(dialog, IDC_MEMBER_LIST_FIXED), SW_HIDE);
+    } else {
+        ShowWindow(GetDlgItem(dialog, IDC_MEMBER_LIST), SW_HIDE);
+        ExtractionPass(dialog, IDC_MEMBER_LIST_FIXED, true);
+    }
+    SelectAllMembers(dialog);
+}
+
 static void InitMainDialog(HWND dialog) {
     InitialExtractDir();
     if (!Sfx.HasRunCommand) ShowWindow(GetDlgItem(dialog, IDC_RUN_AFTER), SW_HIDE);
@@ -43,9 +62,40 @@ static void InitMainDialog(HWND dialog) {
     InitOverwriteChoice(dialog);
     if (Sfx.HasTitle) SetWindowTextA(dialog, Sfx.TitleText);
     CentreWindow(dialog);
-    ShowWindow(GetDlgItem(dialog, Sfx.AllowMemberChoice ? IDC_MEMBER_LIST_FIXED : IDC_MEMBER_LIST),
-               SW_HIDE);
+    FillMemberLists(dialog);
+    if (Sfx.AutoStart) SendMessageA(dialog, WM_COMMAND, IDC_START, 0);
     Sfx.MainDialogHandle = dialog;
+}
+
+// The target directory as typed, without one trailing ""; an empty field
+// means the current directory, which the field then shows.
+static void TakeExtractDir(HWND dialog) {
+    UINT length = GetDlgItemTextA(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir, kPathBufferSize);
+    Sfx.ExtractDir[length < kPathBufferSize ? length : kPathBufferSize - 1] = 0;
+    RemoveTrailingBackslash(Sfx.ExtractDir);
+    if (Sfx.ExtractDir[0]) return;
+    GetCurrentDirectoryA(kPathBufferSize, Sfx.ExtractDir);
+    Sfx.ExtractDir[kPathBufferSize - 1] = 0;
+    SendDlgItemMessageA(dialog, IDC_EXTRACT_DIR, WM_SETTEXT, 0, (LPARAM)Sfx.ExtractDir);
+}
+
+// Start. The pass lets window messages through, so a second Start can
+// arrive while it runs; it is ignored, since a nested pass would move the
+// archive position and the open output file of the running one.
+static void OnStart(HWND dialog) {
+    static bool passRunning;
+    if (passRunning) return;
+    passRunning = true;
+    if (!Sfx.AllowMemberChoice) {
+        SelectAllMembers(dialog);
+        ShowWindow(GetDlgItem(dialog, IDC_MEMBER_LIST_FIXED), SW_HIDE);
+        ShowWindow(GetDlgItem(dialog, IDC_MEMBER_LIST), SW_SHOW);
+    }
+    TakeExtractDir(dialog);
+    ExtractionPass(dialog, IDC_MEMBER_LIST, false);
+    passRunning = false;
+    if (Sfx.AllExtracted) EndDialog(dialog, IDC_START);
+    if (Sfx.AutoStart) SendMessageA(dialog, WM_COMMAND, IDC_CLOSE, 0);
 }
 
 // Returns true only for Close, as the dialog manager expects of a command
@@ -56,6 +106,9 @@ static bool OnCommand(HWND dialog, int id) {
         case IDC_SKIP:
         case IDC_ASK:
             Sfx.OverwriteMode = (uint8_t)(id - IDC_OVERWRITE);
+            return false;
+        case IDC_START:
+            OnStart(dialog);
             return false;
         case IDC_CLOSE:
             EndDialog(dialog, IDC_CLOSE);

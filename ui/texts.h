@@ -8,3 +8,15 @@
 #define TEXT_CLOSE_FAILED "파일을 닫을 수 없습니다."
 #define TEXT_OUT_OF_MEMORY "메모리가 부족합니다."
 #define TEXT_SIZE_MISMATCH "파일 크기가 틀립니다, 다시 다운로드 하세요."
+
+// Listing and extraction
+#define TEXT_BAD_MEMBER_NAME "적절하지 않은 파일 이름입니다."
+#define TEXT_SIZE_NOT_RECORDED "크기가 기록되지 않은 파일은 풀 수 없습니다."
+#define TEXT_ALL_EXTRACTED "모든 파일을 압축을 풀었습니다."
+#define TEXT_FINISHED_CAPTION "Finished."
+#define TEXT_SOME_NOT_EXTRACTED "선택된 파일은 압축을 풀 수 없습니다."
+#define TEXT_DIRECTORY_ERROR "디렉토리 오류..."
+#define TEXT_CANNOT_OPEN_FILE "파일을 열 수 없습니다."
+#define TEXT_UNKNOWN_METHOD "알수없는 압축 형식"
+#define TEXT_EXTRACTING "압축 풀기: "
+#define TEXT_FILE_EXISTS "파일이 이미 존재합니다, 겹쳐 쓰시겠습니까?"

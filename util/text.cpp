@@ -9,7 +9,8 @@ Text MakeText(const char* bytes, uint32_t length) {
     if (length == 0) return text;
     text.bytes = (char*)AllocateBlock(length + 1);
     if (!text.bytes) return text;
-    memcpy(text.bytes, bytes, length);
+    if (bytes) memcpy(text.bytes, bytes, length);
+    else memset(text.bytes, 0, length);
     text.bytes[length] = 0;
     text.length = length;
     return text;

@@ -11,8 +11,8 @@ struct Text {
     uint32_t length;  // number of bytes in `bytes`
 };
 
-// A new text holding a copy of `length` bytes; empty when `length` is 0
-// or no memory can be had.
+// A new text holding a copy of `length` bytes, or that many zero bytes
+// when `bytes` is null; empty when `length` is 0 or no memory can be had.
 Text MakeText(const char* bytes, uint32_t length);
 
 // Frees the bytes and leaves the text empty; safe on an empty text.

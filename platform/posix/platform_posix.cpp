@@ -11,6 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
@@ -99,6 +100,21 @@ uint32_t ReadFromFile(FileHandle file, void* buffer, uint32_t count) {
         arrived += (uint32_t)got;
     }
     return arrived;
+}
+
+// Like WriteFile on a disk file: keeps writing until every byte is taken
+// or the system refuses (a full disk, a closed pipe, a file-size limit).
+uint32_t WriteToFile(FileHandle file, const void* buffer, uint32_t count) {
+    int fd = DescriptorFromHandle(file);
+    uint32_t taken = 0;
+    while (taken < count) {
+        ssize_t put = write(fd, (const char*)buffer + taken, count - taken);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) RecordFailure();
+        if (put <= 0) break;
+        taken += (uint32_t)put;
+    }
+    return taken;
 }
 
 uint32_t FileSize(FileHandle file) {
@@ -205,3 +221,41 @@ void* AllocateBlock(uint32_t size) { return malloc(size ? size : 1); }
 void ReleaseBlock(void* block) { free(block); }
 
 void EndProcess() { exit(0); }
+
+FileHandle CreateFileForWriting(const char* path) {
+    char* native = NativeName(path);
+    int fd = native ? open(native, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
+    if (fd < 0) RecordFailure();
+    free(native);
+    return fd < 0 ? kInvalidFile : HandleFromDescriptor(fd);
+}
+
+bool IsExistingDirectory(const char* path) {
+    char* native = NativeName(path);
+    struct stat status;
+    bool directory = native && stat(native, &status) == 0 && S_ISDIR(status.st_mode);
+    free(native);
+    return directory;
+}
+
+// DOS date bits: 15-9 year since 1980, 8-5 month, 4-0 day; time bits:
+// 15-11 hours, 10-5 minutes, 4-0 seconds divided by two. Values that do not
+// form a date are refused, as DosDateTimeToFileTime refuses them.
+void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
+    uint32_t date = timeDate >> 16, time = timeDate & 0xFFFF;
+    struct tm local = {};
+    local.tm_year = (int)(date >> 9) + 80;
+    local.tm_mon = (int)((date >> 5) & 15) - 1;
+    local.tm_mday = (int)(date & 31);
+    local.tm_hour = (int)(time >> 11);
+    local.tm_min = (int)((time >> 5) & 63);
+    local.tm_sec = (int)(time & 31) * 2;
+    local.tm_isdst = -1;
+    if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday < 1 || local.tm_hour > 23 ||
+        local.tm_min > 59 || local.tm_sec > 59)
+        return;
+    time_t seconds = mktime(&local);
+    if (seconds == (time_t)-1) return;
+    struct timespec times[2] = {{0, UTIME_OMIT}, {seconds, 0}};
+    futimens(DescriptorFromHandle(file), times);
+}

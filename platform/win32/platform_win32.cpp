@@ -27,6 +27,12 @@ uint32_t ReadFromFile(FileHandle file, void* buffer, uint32_t count) {
     return arrived;
 }
 
+uint32_t WriteToFile(FileHandle file, const void* buffer, uint32_t count) {
+    DWORD written = 0;
+    if (!WriteFile(file, buffer, count, &written, NULL)) return 0;
+    return written;
+}
+
 uint32_t FileSize(FileHandle file) { return GetFileSize(file, NULL); }
 
 uint32_t LastSystemError() { return GetLastError(); }
@@ -47,6 +53,22 @@ void* AllocateBlock(uint32_t size) { return HeapAlloc(GetProcessHeap(), 0, size)
 
 void ReleaseBlock(void* block) {
     if (block) HeapFree(GetProcessHeap(), 0, block);
+}
+
+FileHandle CreateFileForWriting(const char* path) {
+    return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+bool IsExistingDirectory(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
+    FILETIME local, universal;
+    if (!DosDateTimeToFileTime(HIWORD(timeDate), LOWORD(timeDate), &local)) return;
+    if (!LocalFileTimeToFileTime(&local, &universal)) return;
+    SetFileTime(file, NULL, NULL, &universal);
 }
 
 void EndProcess() { ExitProcess(0); }

@@ -66,9 +66,11 @@ class SettingsBlockTest(StubTestCase):
         self.close_main_dialog(process, dialog)
 
     def test_no_block_starts_in_the_current_directory_with_ask(self):
-        exe = self.combined("plain.exe")
+        exe = self.combined("plain.exe", archive=ARCHIVE)
         process = self.session.start(exe, cwd=self.work)
         dialog = self.session.wait_for_window(MAIN_TITLE)
+        self.assertEqual(child(dialog, 301)["items"], ["docs/guide.txt", "readme.txt"])
+        self.assertEqual(child(dialog, 301)["selected"], [0, 1])
         self.assertEqual(child(dialog, 101)["text"], windows_path(self.work))
         self.assertEqual(child(dialog, 503)["checked"], 1)
         self.assertFalse(child(dialog, 1007)["visible"])

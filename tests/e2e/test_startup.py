@@ -9,6 +9,7 @@ from harness import STUB, StubTestCase, message_box_text, wait_exit, windows_pat
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
 OPEN_FAILED = "압축파일을 읽는데 오류가 발생했습니다."
+ERROR_CAPTION = "오류"
 
 # Id, window class and text of every control of the main dialog, in
 # template (tab) order.
@@ -40,6 +41,11 @@ class StubStartupTest(StubTestCase):
     def test_bare_stub_shows_the_main_dialog_and_close_exits_with_zero(self):
         stub = self.copy_stub("bare.exe")
         process = self.session.start(stub, "ignored", "arguments", cwd=self.work)
+        # Nothing is appended, so the listing finds no member and says so.
+        box = self.session.wait_for_window(ERROR_CAPTION)
+        self.session.screenshot("bare-stub-empty-listing")
+        self.assertEqual(message_box_text(box), OPEN_FAILED)
+        self.session.press(box["hwnd"], 1)
         dialog = self.session.wait_for_window(MAIN_TITLE)
         self.session.screenshot("bare-stub-main-dialog")
 

@@ -1,0 +1,131 @@
+#include "archive/extraction_pass.h"
+
+#include "archive/member_extraction.h"
+#include "archive/pass_state.h"
+#include "startup/sfx_globals.h"
+#include "ui/frontend.h"
+#include "ui/texts.h"
+#include "util/archive_position.h"
+
+static const uint32_t kDataDescriptorSignature = 0x08074B50;
+static const uint32_t kDataDescriptorSize = 16;
+static const uint32_t kAlternateHeaderSignature = 0x50000000;
+static const uint16_t kFlagSizesAfterData = 0x0008;
+
+// The local-header signature is formed at run time: the stub's image must
+// not hold its bytes, or tools would take the stub for the archive.
+static uint32_t LocalHeaderSignature() {
+    volatile uint32_t oneAbove = 0x04034B51;
+    return oneAbove - 1;
+}
+
+bool ReadLocalHeader() {
+    for (;;) {
+        Sfx.Header.signature = 0;
+        uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, &Sfx.Header, sizeof Sfx.Header);
+        uint32_t signature = arrived == sizeof Sfx.Header ? Sfx.Header.signature : 0;
+        if (signature == Sfx.ExpectedSignature || signature == kAlternateHeaderSignature) {
+            Sfx.CompressedLeft = (int32_t)Sfx.Header.compressedSize;
+            return true;
+        }
+        Sfx.CompressedLeft = 0;
+        // Only a descriptor with its signature is recognised; any number of
+        // them in a row is stepped over.
+        if (Sfx.Header.signature != kDataDescriptorSignature) return false;
+        SeekArchive((int32_t)(Sfx.ArchivePosition + kDataDescriptorSize), kFromStart);
+    }
+}
+
+uint32_t MemberDataPosition(const PassState& pass) {
+    return pass.headerPosition + sizeof(LocalHeader) + Sfx.Header.nameLength + Sfx.Header.extraLength;
+}
+
+// Reads the name that follows the header. Only bytes that arrived make the
+// name; a name longer than the buffer is read no further than the buffer.
+static void ReadMemberName(PassState& pass) {
+    uint16_t wanted = Sfx.Header.nameLength;
+    if (wanted > kLongestMemberName) wanted = kLongestMemberName;
+    uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, pass.nameBuffer, wanted);
+    ReleaseText(pass.name);
+    pass.name = TextFromBuffer(pass.nameBuffer, (uint16_t)arrived);
+}
+
+// A member written while streaming may leave its sizes to a data
+// descriptor and put zeros in its local header; the walk, which takes sizes
+// from the local header only, would then look for the next header inside
+// the member's data. Only an empty member is followed by its descriptor
+// right away.
+static bool HidesItsSize(const PassState& pass) {
+    if (!(Sfx.Header.flags & kFlagSizesAfterData) || Sfx.Header.compressedSize != 0) return false;
+    uint32_t following = 0;
+    SeekArchive((int32_t)MemberDataPosition(pass), kFromStart);
+    ReadFromFile(Sfx.ArchiveHandle, &following, sizeof following);
+    return following != kDataDescriptorSignature;
+}
+
+static MemberOutcome HandleMember(PassState& pass, bool listOnly) {
+    pass.headerPosition = Sfx.ArchivePosition;
+    ReadMemberName(pass);
+    if (pass.name.length == 0) {
+        ShowError(TEXT_BAD_MEMBER_NAME, TEXT_ERROR_CAPTION);
+        return kEndPassAtOnce;
+    }
+    if (HidesItsSize(pass)) {
+        ShowError(pass.name.bytes, TEXT_SIZE_NOT_RECORDED);
+        return kEndPassAtOnce;
+    }
+    if (listOnly) {
+        AddMemberName(pass.list, pass.name.bytes);
+        return kNextMember;
+    }
+    if (!IsNameSelected(pass.list, pass.name.bytes)) return kNextMember;
+    return ExtractMember(pass);
+}
+
+static MemberOutcome WalkMembers(PassState& pass, bool listOnly) {
+    while (ReadLocalHeader()) {
+        MemberOutcome outcome = HandleMember(pass, listOnly);
+        if (outcome != kNextMember) return outcome;
+        SeekArchive((int32_t)(MemberDataPosition(pass) + Sfx.Header.compressedSize), kFromStart);
+    }
+    return kEndWalk;
+}
+
+// After an extraction walk: the last selected member reached decides
+// whether anything is said at all.
+static void CloseExtraction(const PassState& pass) {
+    if (!pass.ready) return;
+    if (CountSelectedMembers(pass.list) == 0) {
+        if (!Sfx.AutoStart) ShowNotice(TEXT_ALL_EXTRACTED, TEXT_FINISHED_CAPTION);
+        Sfx.AllExtracted = true;
+        return;
+    }
+    ShowProgress(pass.dialog, TEXT_SOME_NOT_EXTRACTED);
+    ShowError(TEXT_SOME_NOT_EXTRACTED, TEXT_ERROR_CAPTION);
+}
+
+void ExtractionPass(WindowHandle dialog, int listId, bool listOnly) {
+    Sfx.AllExtracted = false;
+    Sfx.ExpectedSignature = LocalHeaderSignature();
+    if (SeekArchive((int32_t)Sfx.ArchiveBase, kFromStart) == -1) {
+        ShowError(TEXT_ARCHIVE_OPEN_FAILED, TEXT_ERROR_CAPTION);
+        return;
+    }
+    PassState pass = {};
+    pass.dialog = dialog;
+    pass.list = MemberListOf(dialog, listId);
+    pass.nameBuffer = (char*)AllocateBlock(kNameBufferSize);
+    if (!pass.nameBuffer) {
+        ShowError(TEXT_OUT_OF_MEMORY, TEXT_ERROR_CAPTION);
+        return;
+    }
+    Sfx.LastListIndex = -1;
+    if (listOnly) ClearMemberList(pass.list);
+
+    if (WalkMembers(pass, listOnly) == kEndWalk) {
+        if (!listOnly) CloseExtraction(pass);
+        else if (CountMembers(pass.list) == 0) ShowError(TEXT_ARCHIVE_OPEN_FAILED, TEXT_ERROR_CAPTION);
+    }
+    ReleaseText(pass.name);
+    ReleaseBlock(pass.nameBuffer);
+}

@@ -1,0 +1,164 @@
+#include "archive/member_extraction.h"
+
+#include <string.h>
+
+#include "archive/member_names.h"
+#include "decode/inflate.h"
+#include "decode/member_io.h"
+#include "decode/zip_cipher.h"
+#include "startup/sfx_globals.h"
+#include "ui/frontend.h"
+#include "ui/texts.h"
+#include "util/archive_position.h"
+#include "util/paths.h"
+
+static const uint16_t kFlagEncrypted = 0x0001;
+static const uint8_t kEncryptionHeaderSize = 12;
+static const int kPasswordAttempts = 3;
+enum : uint16_t { kMethodStored = 0, kMethodDeflated = 8 };
+
+static uint32_t HeaderTimeAndDate() {
+    return Sfx.Header.dosTime | (uint32_t)Sfx.Header.dosDate << 16;
+}
+
+static bool PasswordFits(const uint8_t* work) {
+    return CheckPasswordHeader((uint8_t*)work, kEncryptionHeaderSize, Sfx.Header.flags,
+                               Sfx.Header.crc32, HeaderTimeAndDate(), Sfx.Password);
+}
+
+// Reads the encryption header and finds a password that opens it: the
+// remembered one first, then up to three typed ones, each of which is
+// remembered whether right or not. On success the keys stand ready for the
+// member's data and the archive is at its first data byte.
+static bool PasswordStep() {
+    if (!(Sfx.Header.flags & kFlagEncrypted)) return true;
+    // The decrypted header goes into the first half, the raw one stays in
+    // the second for the next attempt. Bytes a short read leaves are 0.
+    uint8_t* work = (uint8_t*)AllocateBlock(2 * kEncryptionHeaderSize);
+    if (!work) return false;
+    memset(work, 0, 2 * kEncryptionHeaderSize);
+    ReadFromFile(Sfx.ArchiveHandle, work + kEncryptionHeaderSize, kEncryptionHeaderSize);
+
+    bool ready = Sfx.Password.length > 0 && PasswordFits(work);
+    for (int attempt = 0; !ready && attempt < kPasswordAttempts; ++attempt) {
+        AskPassword();
+        ReleaseText(Sfx.Password);
+        Sfx.Password = TextFromBuffer(Sfx.PasswordBuffer, (uint16_t)Sfx.PasswordLength);
+        ready = PasswordFits(work);
+    }
+    ReleaseBlock(work);
+    return ready;
+}
+
+// ExtractDir without its trailing "\", then "\" and the member name.
+static Text TargetPath(const Text& name) {
+    RemoveTrailingBackslash(Sfx.ExtractDir);
+    uint32_t dirLength = (uint32_t)strlen(Sfx.ExtractDir);
+    Text path = MakeText(0, dirLength + 1 + name.length);
+    if (path.length == 0) return path;
+    memcpy(path.bytes, Sfx.ExtractDir, dirLength);
+    path.bytes[dirLength] = '\\';
+    memcpy(path.bytes + dirLength + 1, name.bytes, name.length);
+    return path;
+}
+
+// The existing-file policy. True when the file is to be written.
+static bool MayReplace(PassState& pass, const Text& path) {
+    if (Sfx.OverwriteMode == kSkip) {
+        MarkMemberDone(pass.list);
+        return false;
+    }
+    if (Sfx.OverwriteMode == kAsk) {
+        ReleaseText(Sfx.ExistingFileName);
+        Sfx.ExistingFileName = FileNamePart(path);
+        AskOverwrite();
+        if (!Sfx.OverwriteAnswer) {
+            MarkMemberDone(pass.list);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Creates the directories the file goes into. False, after telling the
+// user, when they still do not exist.
+static bool MakeParentDirectories(const Text& path) {
+    Text directory = DirectoryPart(path);
+    CreateDirectoryPath(directory);
+    bool exists = directory.length > 0 && PathExists(directory.bytes);
+    if (!exists) ShowError(directory.length ? directory.bytes : path.bytes, TEXT_DIRECTORY_ERROR);
+    ReleaseText(directory);
+    return exists;
+}
+
+static void ShowExtracting(const PassState& pass, const Text& path) {
+    static const char prefix[] = TEXT_EXTRACTING;
+    Text progress = MakeText(0, sizeof prefix - 1 + path.length);
+    if (progress.length == 0) return;
+    memcpy(progress.bytes, prefix, sizeof prefix - 1);
+    memcpy(progress.bytes + sizeof prefix - 1, path.bytes, path.length);
+    ShowProgress(pass.dialog, progress.bytes);
+    ReleaseText(progress);
+}
+
+// Decodes the member into the open output file and checks its CRC.
+static void WriteMemberData(PassState& pass, const Text& path) {
+    ShowExtracting(pass, path);
+    PumpOneMessage();
+    Sfx.RunningCrc = 0xFFFFFFFF;
+    Sfx.CompressedLeft = (int32_t)Sfx.Header.compressedSize;
+    if (Sfx.Header.flags & kFlagEncrypted) Sfx.CompressedLeft -= kEncryptionHeaderSize;
+    if (Sfx.Header.method == kMethodStored) CopyStoredMember();
+    else InflateMember();
+    if ((Sfx.RunningCrc ^ 0xFFFFFFFF) == Sfx.Header.crc32) MarkMemberDone(pass.list);
+}
+
+static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
+    if (PathExists(path.bytes)) {
+        if (!MayReplace(pass, path)) return kNextMember;
+    } else if (!MakeParentDirectories(path)) {
+        return kEndWalk;
+    }
+    // Checked before the file is created, so that an existing file is not
+    // replaced by an empty one.
+    if (Sfx.Header.method != kMethodStored && Sfx.Header.method != kMethodDeflated) {
+        ShowError(TEXT_UNKNOWN_METHOD, TEXT_ERROR_CAPTION);
+        return kEndPassAtOnce;
+    }
+    Sfx.OutputHandle = CreateFileForWriting(path.bytes);
+    if (Sfx.OutputHandle == kInvalidFile) {
+        // A member naming a directory cannot be opened as a file, but the
+        // directory now exists: that member is done.
+        if (IsExistingDirectory(path.bytes)) MarkMemberDone(pass.list);
+        else ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
+        return kNextMember;
+    }
+    WriteMemberData(pass, path);
+    SetFileTimeFromDos(Sfx.OutputHandle, HeaderTimeAndDate());
+    if (!CloseFile(Sfx.OutputHandle)) ShowError(path.bytes, TEXT_CLOSE_FAILED);
+    Sfx.OutputHandle = kInvalidFile;
+    return kNextMember;
+}
+
+MemberOutcome ExtractMember(PassState& pass) {
+    pass.ready = false;
+    if (!IsSafeMemberName(pass.name) || Sfx.Header.nameLength > kLongestMemberName) {
+        // Refused like a file that cannot be opened: it stays selected and
+        // the pass reports that not everything was extracted.
+        pass.ready = true;
+        ShowError(pass.name.bytes, TEXT_BAD_MEMBER_NAME);
+        return kNextMember;
+    }
+    SeekArchive((int32_t)MemberDataPosition(pass), kFromStart);
+    pass.ready = PasswordStep();
+    if (!pass.ready) return kEndWalk;
+
+    Text path = TargetPath(pass.name);
+    if (path.length == 0) {
+        ShowError(TEXT_OUT_OF_MEMORY, TEXT_ERROR_CAPTION);
+        return kNextMember;
+    }
+    MemberOutcome outcome = WriteMemberFile(pass, path);
+    ReleaseText(path);
+    return outcome;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The member list: the catalogue of the archive and, through its selection,
+// the work list of an extraction. In the stub it is a sorted, multiple-
+// selection list box; natively an in-memory list with the same results.
+#include <stdint.h>
+
+#include "platform/platform.h"
+
+typedef void* MemberList;
+
+// The list that is item `listId` of `dialog`.
+MemberList MemberListOf(WindowHandle dialog, int listId);
+
+void ClearMemberList(MemberList list);
+void AddMemberName(MemberList list, const char* name);
+
+// Index of the item equal to `name` without regard to letter case,
+// searching from the item after `after` to the end and on from the top up
+// to `after` itself; -1 searches the whole list from the top. -1 when no
+// item matches.
+int32_t FindMemberName(MemberList list, int32_t after, const char* name);
+
+bool IsMemberSelected(MemberList list, int32_t index);
+void SetMemberSelected(MemberList list, int32_t index, bool selected);
+int32_t CountMembers(MemberList list);
+int32_t CountSelectedMembers(MemberList list);
+
+// Finds the member's item from Sfx.LastListIndex on, leaves its index (or
+// -1) there and tells whether it is selected. Members whose names differ
+// only in letter case thus meet successive items.
+bool IsNameSelected(MemberList list, const char* name);
+
+// Deselects the item of the member found last: the member is done.
+void MarkMemberDone(MemberList list);

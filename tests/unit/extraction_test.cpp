@@ -1,0 +1,435 @@
+// The member walk and the extraction of selected members, natively: real
+// files below a temporary target directory, the in-memory member list,
+// and a scripted front end that records every box and question in order.
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "archive/extraction_pass.h"
+#include "crc_table.h"
+#include "platform/posix/native_dialog.h"
+#include "scripted_frontend.h"
+#include "test_files.h"
+#include "ui/control_ids.h"
+#include "ui/texts.h"
+#include "zip_builder.h"
+
+using Event = FrontendEvent;
+
+static Event Error(const std::string& text, const std::string& caption) {
+    return {Event::kError, text, caption};
+}
+static const Event kAllExtracted{Event::kNotice, TEXT_ALL_EXTRACTED, TEXT_FINISHED_CAPTION};
+static const Event kSomeNotExtracted{Event::kError, TEXT_SOME_NOT_EXTRACTED, TEXT_ERROR_CAPTION};
+static const Event kPasswordPrompt{Event::kPasswordPrompt, "", ""};
+
+class Extraction : public WithCrcTable {
+protected:
+    TempDir temp;
+    NativeDialog dialog;
+    std::string target;
+
+    void SetUp() override {
+        WithCrcTable::SetUp();
+        ResetFrontend();
+        Sfx.OverwriteMode = kAsk;
+        target = temp / "out";
+        mkdir(target.c_str(), 0755);
+    }
+    void TearDown() override {
+        CloseArchive();
+        WithCrcTable::TearDown();
+    }
+
+    // The stub stand-in, then the members and the archive's end.
+    void Archive(const std::vector<MemberSpec>& members, const std::string& tail = ArchiveEnd()) {
+        std::string archive;
+        for (const MemberSpec& member : members) archive += LocalMember(member);
+        OpenRaw(archive + tail);
+    }
+    void OpenRaw(const std::string& archive) {
+        WriteWholeFile(temp / "combined.exe", StubImage() + archive);
+        CloseArchive();
+        Sfx.ArchiveHandle = OpenFileForReading(CoreForm(temp / "combined.exe").c_str());
+        ASSERT_NE(Sfx.ArchiveHandle, kInvalidFile);
+    }
+
+    // What the main dialog does: list everything, select everything.
+    std::vector<std::string> List() {
+        ExtractionPass(&dialog, IDC_MEMBER_LIST, true);
+        SetMemberSelectedAll();
+        std::vector<std::string> names;
+        for (const NativeMemberItem& item : dialog.memberList.items) names.push_back(item.name);
+        return names;
+    }
+    void SetMemberSelectedAll() {
+        for (NativeMemberItem& item : dialog.memberList.items) item.selected = true;
+    }
+    void Extract() {
+        std::string dir = CoreForm(target);
+        std::memcpy(Sfx.ExtractDir, dir.c_str(), dir.size() + 1);
+        ExtractionPass(&dialog, IDC_MEMBER_LIST, false);
+    }
+    std::vector<std::string> Selected() {
+        std::vector<std::string> names;
+        for (const NativeMemberItem& item : dialog.memberList.items)
+            if (item.selected) names.push_back(item.name);
+        return names;
+    }
+    std::vector<Event>& Events() { return Frontend().events; }
+    std::string Out(const std::string& name) { return ReadWholeFile(target + "/" + name); }
+    bool Exists(const std::string& name) {
+        struct stat status;
+        return stat((target + "/" + name).c_str(), &status) == 0;
+    }
+};
+
+static MemberSpec Stored(const std::string& name, const std::string& data) {
+    MemberSpec member;
+    member.name = name;
+    member.data = data;
+    return member;
+}
+
+// --- The walk ------------------------------------------------------------
+
+TEST_F(Extraction, ListsNamesAsStoredInSortedOrder) {
+    Archive({Stored("b.txt", "b"), Stored("docs/", ""), Stored("A/c.txt", "c")});
+    EXPECT_EQ(List(), (std::vector<std::string>{"A/c.txt", "b.txt", "docs/"}));
+    EXPECT_TRUE(Events().empty());
+}
+
+TEST_F(Extraction, StepsOverDescriptorsExtraFieldsAndTheAlternateSignature) {
+    MemberSpec twoDescriptors = Stored("one.txt", "first");
+    twoDescriptors.descriptors = 2;
+    MemberSpec extra = Stored("two.txt", "second");
+    extra.extra = std::string(20, 'x');
+    MemberSpec alternate = Stored("three.txt", "third");
+    alternate.signature = 0x50000000;
+    Archive({twoDescriptors, extra, alternate});
+    EXPECT_EQ(List(), (std::vector<std::string>{"one.txt", "three.txt", "two.txt"}));
+    Extract();
+    EXPECT_EQ(Out("one.txt"), "first");
+    EXPECT_EQ(Out("two.txt"), "second");
+    EXPECT_EQ(Out("three.txt"), "third");
+    EXPECT_EQ(Events(), (std::vector<Event>{kAllExtracted}));
+    EXPECT_TRUE(Sfx.AllExtracted);
+}
+
+TEST_F(Extraction, DescriptorWithoutSignatureEndsTheWalkAfterItsMember) {
+    MemberSpec unsignedDescriptor = Stored("first.txt", "1");
+    unsignedDescriptor.unsignedDescriptor = true;
+    Archive({unsignedDescriptor, Stored("second.txt", "2")});
+    EXPECT_EQ(List(), (std::vector<std::string>{"first.txt"}));
+}
+
+TEST_F(Extraction, NoMemberAtAllIsReportedOnlyWhenListing) {
+    OpenRaw(ArchiveEnd());
+    EXPECT_TRUE(List().empty());
+    EXPECT_EQ(Events(), (std::vector<Event>{Error(TEXT_ARCHIVE_OPEN_FAILED, TEXT_ERROR_CAPTION)}));
+    ResetFrontend();
+    Extract();
+    EXPECT_TRUE(Events().empty());
+    EXPECT_FALSE(Sfx.AllExtracted);
+}
+
+TEST_F(Extraction, EmptyNameStopsTheListingAndKeepsTheNamesBefore) {
+    Archive({Stored("before.txt", "x"), Stored(std::string("\0hidden", 7), "y"), Stored("after.txt", "z")});
+    EXPECT_EQ(List(), (std::vector<std::string>{"before.txt"}));
+    EXPECT_EQ(Events(), (std::vector<Event>{Error(TEXT_BAD_MEMBER_NAME, TEXT_ERROR_CAPTION)}));
+}
+
+TEST_F(Extraction, TruncatedHeaderIsNoMember) {
+    std::string member = LocalMember(Stored("whole.txt", "data"));
+    std::string cut = LocalMember(Stored("cut.txt", "data")).substr(0, 20);
+    OpenRaw(member + cut);
+    EXPECT_EQ(List(), (std::vector<std::string>{"whole.txt"}));
+}
+
+TEST_F(Extraction, SizesLeftToADescriptorEndTheWalkWithAMessage) {
+    MemberSpec streamed = Stored("streamed.txt", "data that hides its size");
+    streamed.hideSizes = true;
+    streamed.descriptors = 1;
+    MemberSpec emptyStreamed = Stored("empty.txt", "");
+    emptyStreamed.hideSizes = true;
+    emptyStreamed.descriptors = 1;
+    Archive({emptyStreamed, streamed, Stored("later.txt", "never reached")});
+    EXPECT_EQ(List(), (std::vector<std::string>{"empty.txt"}));
+    EXPECT_EQ(Events(), (std::vector<Event>{Error("streamed.txt", TEXT_SIZE_NOT_RECORDED)}));
+}
+
+// --- Files, directories and their times -----------------------------------
+
+TEST_F(Extraction, WritesNestedPathsDirectoriesAndBigStoredMembers) {
+    std::string big(32769, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = (char)(i * 31 + i / 7);
+    Archive({Stored("a/b/c.txt", "deep"), Stored("docs/", ""), Stored("big.bin", big),
+             Stored("empty.txt", "")});
+    List();
+    Extract();
+    EXPECT_EQ(Out("a/b/c.txt"), "deep");
+    struct stat status;
+    ASSERT_EQ(stat((target + "/docs").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISDIR(status.st_mode));
+    EXPECT_EQ(Out("big.bin"), big);
+    EXPECT_EQ(Out("empty.txt"), "");
+    EXPECT_TRUE(Selected().empty());
+    EXPECT_EQ(Events(), (std::vector<Event>{kAllExtracted}));
+    EXPECT_EQ(Frontend().pumped, 3);  // one per file written, none for the directory
+}
+
+TEST_F(Extraction, GivesEachFileItsMemberTimeAsLocalTime) {
+    Archive({Stored("dated.txt", "x")});
+    List();
+    Extract();
+    struct stat status;
+    ASSERT_EQ(stat((target + "/dated.txt").c_str(), &status), 0);
+    struct tm local;
+    localtime_r(&status.st_mtime, &local);
+    EXPECT_EQ(local.tm_year + 1900, 2000);
+    EXPECT_EQ(local.tm_mon + 1, 5);
+    EXPECT_EQ(local.tm_mday, 17);
+    EXPECT_EQ(local.tm_hour, 15);
+    EXPECT_EQ(local.tm_min, 42);
+    EXPECT_EQ(local.tm_sec, 12);
+}
+
+TEST_F(Extraction, TrailingBackslashOfTheTargetIsDropped) {
+    Archive({Stored("x.txt", "x")});
+    List();
+    std::string dir = CoreForm(target) + "\\";
+    std::memcpy(Sfx.ExtractDir, dir.c_str(), dir.size() + 1);
+    ExtractionPass(&dialog, IDC_MEMBER_LIST, false);
+    EXPECT_EQ(Out("x.txt"), "x");
+    EXPECT_EQ(std::string(Sfx.ExtractDir), CoreForm(target));
+}
+
+TEST_F(Extraction, NamesDifferingOnlyInCaseMeetSuccessiveItems) {
+    Archive({Stored("Read.me", "upper"), Stored("read.me", "lower")});
+    EXPECT_EQ(List().size(), 2u);
+    dialog.memberList.items[1].selected = false;  // keep one of the two
+    Extract();
+    EXPECT_EQ(Out("Read.me"), "upper");
+    EXPECT_FALSE(Exists("read.me"));
+}
+
+TEST_F(Extraction, UnselectedMembersAreLeftAloneAndNothingIsSaid) {
+    Archive({Stored("a.txt", "a"), Stored("b.txt", "b")});
+    List();
+    for (NativeMemberItem& item : dialog.memberList.items) item.selected = false;
+    Extract();
+    EXPECT_FALSE(Exists("a.txt"));
+    EXPECT_TRUE(Events().empty());
+    EXPECT_FALSE(Sfx.AllExtracted);
+}
+
+// --- Failures that leave a member selected ------------------------------
+
+TEST_F(Extraction, WrongCrcKeepsTheFileAndASecondPassRetriesItAlone) {
+    MemberSpec bad = Stored("bad.txt", "payload");
+    bad.wrongCrc = true;
+    Archive({Stored("good.txt", "fine"), bad});
+    List();
+    Extract();
+    EXPECT_EQ(Out("bad.txt"), "payload");
+    EXPECT_EQ(Selected(), (std::vector<std::string>{"bad.txt"}));
+    EXPECT_EQ(Events(), (std::vector<Event>{kSomeNotExtracted}));
+    EXPECT_FALSE(Sfx.AllExtracted);
+
+    ResetFrontend();
+    unlink((target + "/good.txt").c_str());
+    Sfx.OverwriteMode = kOverwrite;
+    Extract();
+    EXPECT_FALSE(Exists("good.txt"));  // done before, not written again
+    EXPECT_EQ(Events(), (std::vector<Event>{kSomeNotExtracted}));
+}
+
+TEST_F(Extraction, UnknownMethodStopsThePassWithoutTouchingAnExistingFile) {
+    MemberSpec shrunk = Stored("keep.txt", "plain");
+    shrunk.method = 12;
+    shrunk.stored = "BZh9 not really";
+    Archive({shrunk, Stored("later.txt", "l")});
+    WriteWholeFile(target + "/keep.txt", "precious");
+    Sfx.OverwriteMode = kOverwrite;
+    List();
+    Extract();
+    EXPECT_EQ(Out("keep.txt"), "precious");
+    EXPECT_FALSE(Exists("later.txt"));
+    EXPECT_EQ(Events(), (std::vector<Event>{Error(TEXT_UNKNOWN_METHOD, TEXT_ERROR_CAPTION)}));
+    EXPECT_FALSE(Sfx.AllExtracted);
+}
+
+TEST_F(Extraction, FileThatCannotBeCreatedIsNamedAndStaysSelected) {
+    std::string tooLong(256, 'n');  // longer than a file name may be here
+    Archive({Stored("ok.txt", "ok"), Stored(tooLong, "x")});
+    List();
+    Extract();
+    std::string path = CoreForm(target) + "\\" + tooLong;
+    EXPECT_EQ(Out("ok.txt"), "ok");
+    EXPECT_EQ(Events(), (std::vector<Event>{Error(path, TEXT_CANNOT_OPEN_FILE), kSomeNotExtracted}));
+    EXPECT_EQ(Selected().size(), 1u);
+}
+
+TEST_F(Extraction, FileWhereADirectoryShouldBeFailsThatMemberOnly) {
+    Archive({Stored("blocker/inner.txt", "x"), Stored("z.txt", "z")});
+    WriteWholeFile(target + "/blocker", "a file where a directory should be");
+    List();
+    Extract();
+    EXPECT_EQ(Out("blocker"), "a file where a directory should be");
+    EXPECT_EQ(Out("z.txt"), "z");
+    EXPECT_EQ(Events(), (std::vector<Event>{Error(CoreForm(target) + "\\blocker\\inner.txt",
+                                                  TEXT_CANNOT_OPEN_FILE),
+                                            kSomeNotExtracted}));
+}
+
+// A byte that is no character of code page 949 cannot become a native name.
+TEST_F(Extraction, DirectoryThatCannotBeMadeEndsTheWalk) {
+    Archive({Stored("bad\x80 dir/inner.txt", "x"), Stored("z.txt", "z")});
+    List();
+    Extract();
+    EXPECT_FALSE(Exists("z.txt"));
+    EXPECT_EQ(Events(), (std::vector<Event>{Error(CoreForm(target) + "\\bad\x80 dir", TEXT_DIRECTORY_ERROR),
+                                            kSomeNotExtracted}));
+}
+
+TEST_F(Extraction, NamesThatWouldLeaveTheTargetAreRefused) {
+    const char* hostile[] = {"../escape.txt", "a/../../escape.txt", "/abs.txt", "\\abs.txt",
+                             "C:evil.txt", "a/.../x.txt", "a/. ./x.txt", "a\\..\\..\\x.txt"};
+    std::vector<MemberSpec> members;
+    for (const char* name : hostile) members.push_back(Stored(name, "bad"));
+    members.push_back(Stored("fine/..name.txt", "good"));
+    Archive(members);
+    List();
+    Extract();
+    EXPECT_EQ(Out("fine/..name.txt"), "good");
+    EXPECT_FALSE(Exists("../escape.txt"));
+    EXPECT_FALSE(Exists("escape.txt"));
+    EXPECT_EQ(Selected().size(), 8u);
+    ASSERT_EQ(Events().size(), 9u);
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(Events()[i].caption, TEXT_BAD_MEMBER_NAME);
+    EXPECT_EQ(Events().back(), kSomeNotExtracted);
+}
+
+TEST_F(Extraction, OverlongNameIsRefusedNotCut) {
+    std::string name = std::string(300, 'L') + ".txt";
+    Archive({Stored(name, "long"), Stored("short.txt", "s")});
+    List();
+    Extract();
+    EXPECT_EQ(Out("short.txt"), "s");
+    EXPECT_EQ(Selected(), (std::vector<std::string>{name.substr(0, 256)}));
+    EXPECT_EQ(Events(), (std::vector<Event>{Error(name.substr(0, 256), TEXT_BAD_MEMBER_NAME),
+                                            kSomeNotExtracted}));
+}
+
+// --- The existing-file policy ----------------------------------------------
+
+TEST_F(Extraction, SkipKeepsExistingFilesAndCountsThemDone) {
+    Archive({Stored("exists.txt", "new"), Stored("fresh.txt", "f")});
+    WriteWholeFile(target + "/exists.txt", "old");
+    Sfx.OverwriteMode = kSkip;
+    List();
+    Extract();
+    EXPECT_EQ(Out("exists.txt"), "old");
+    EXPECT_EQ(Out("fresh.txt"), "f");
+    EXPECT_EQ(Events(), (std::vector<Event>{kAllExtracted}));
+}
+
+TEST_F(Extraction, OverwriteReplacesWithoutAsking) {
+    Archive({Stored("exists.txt", "new")});
+    WriteWholeFile(target + "/exists.txt", "old");
+    Sfx.OverwriteMode = kOverwrite;
+    List();
+    Extract();
+    EXPECT_EQ(Out("exists.txt"), "new");
+    EXPECT_EQ(Events(), (std::vector<Event>{kAllExtracted}));
+}
+
+TEST_F(Extraction, AskNamesTheFileAndFollowsEachAnswer) {
+    Archive({Stored("one.txt", "new1"), Stored("sub/two.txt", "new2")});
+    WriteWholeFile(target + "/one.txt", "old1");
+    mkdir((target + "/sub").c_str(), 0755);
+    WriteWholeFile(target + "/sub/two.txt", "old2");
+    Frontend().overwrites = {{true, false}, {false, false}};
+    List();
+    Extract();
+    EXPECT_EQ(Out("one.txt"), "new1");
+    EXPECT_EQ(Out("sub/two.txt"), "old2");
+    EXPECT_EQ(Events(), (std::vector<Event>{{Event::kOverwriteQuestion, "one.txt", ""},
+                                            {Event::kOverwriteQuestion, "two.txt", ""},
+                                            kAllExtracted}));
+    EXPECT_EQ(Sfx.OverwriteMode, kAsk);
+}
+
+TEST_F(Extraction, NeverAskAgainTurnsTheAnswerIntoThePolicy) {
+    for (bool overwrite : {true, false}) {
+        Archive({Stored("one.txt", "new1"), Stored("two.txt", "new2")});
+        WriteWholeFile(target + "/one.txt", "old1");
+        WriteWholeFile(target + "/two.txt", "old2");
+        ResetFrontend();
+        Sfx.OverwriteMode = kAsk;
+        Frontend().overwrites = {{overwrite, true}};
+        List();
+        Extract();
+        EXPECT_EQ(Out("one.txt"), overwrite ? "new1" : "old1");
+        EXPECT_EQ(Out("two.txt"), overwrite ? "new2" : "old2");
+        EXPECT_EQ(Sfx.OverwriteMode, overwrite ? kOverwrite : kSkip);
+        EXPECT_EQ(Events().size(), 2u);  // one question, then the success notice
+    }
+}
+
+// --- Passwords ---------------------------------------------------------------
+
+static MemberSpec Encrypted(const std::string& name, const std::string& data, const std::string& password) {
+    MemberSpec member = Stored(name, data);
+    member.password = password;
+    return member;
+}
+
+TEST_F(Extraction, OnePasswordForTwoMembersIsAskedOnce) {
+    MemberSpec second = Encrypted("two.txt", "second secret", "sesame");
+    second.sizesAfterData = true;  // checked against the time byte instead
+    Archive({Encrypted("one.txt", "first secret", "sesame"), second});
+    Frontend().passwords = {"sesame"};
+    List();
+    Extract();
+    EXPECT_EQ(Out("one.txt"), "first secret");
+    EXPECT_EQ(Out("two.txt"), "second secret");
+    EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kAllExtracted}));
+    EXPECT_EQ(std::string(Sfx.Password.bytes, Sfx.Password.length), "sesame");
+}
+
+TEST_F(Extraction, ThreeWrongPasswordsEndTheWalkSilently) {
+    Archive({Stored("plain.txt", "p"), Encrypted("locked.txt", "l", "right"), Stored("after.txt", "a")});
+    Frontend().passwords = {"wrong1", "", "wrong3", "right"};
+    List();
+    Extract();
+    EXPECT_EQ(Out("plain.txt"), "p");
+    EXPECT_FALSE(Exists("locked.txt"));
+    EXPECT_FALSE(Exists("after.txt"));
+    EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kPasswordPrompt, kPasswordPrompt}));
+    EXPECT_EQ(Selected(), (std::vector<std::string>{"after.txt", "locked.txt"}));
+    EXPECT_FALSE(Sfx.AllExtracted);
+}
+
+TEST_F(Extraction, EncryptedEmptyMemberIsJustItsHeader) {
+    Archive({Encrypted("empty.txt", "", "pw")});
+    Frontend().passwords = {"pw"};
+    List();
+    Extract();
+    EXPECT_TRUE(Exists("empty.txt"));
+    EXPECT_EQ(Out("empty.txt"), "");
+    EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kAllExtracted}));
+}
+
+TEST_F(Extraction, AutomaticRunShowsNoSuccessNotice) {
+    Archive({Stored("a.txt", "a")});
+    Sfx.AutoStart = true;
+    List();
+    Extract();
+    EXPECT_TRUE(Events().empty());
+    EXPECT_TRUE(Sfx.AllExtracted);
+}

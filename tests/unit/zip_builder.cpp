@@ -1,0 +1,76 @@
+#include "zip_builder.h"
+
+#include "decode/crc32.h"
+#include "decode/zip_cipher.h"
+#include "startup/sfx_globals.h"
+#include "test_files.h"
+
+static void Put16(std::string& out, uint32_t value) {
+    out += (char)(value & 0xFF);
+    out += (char)((value >> 8) & 0xFF);
+}
+
+static void Put32(std::string& out, uint32_t value) {
+    Put16(out, value & 0xFFFF);
+    Put16(out, value >> 16);
+}
+
+uint32_t Crc32Of(const std::string& data) {
+    uint32_t crc = 0xFFFFFFFF;
+    UpdateCrcBuffer((const uint8_t*)data.data(), (int32_t)data.size(), crc);
+    return crc ^ 0xFFFFFFFF;
+}
+
+// Traditional encryption: a 12-byte header whose last byte is the check
+// byte, then the data, each byte XORed with the key stream while the keys
+// advance over the plain bytes.
+static std::string Encrypt(const MemberSpec& member, uint32_t crc, const std::string& plain) {
+    Text password = MakeText(member.password.data(), (uint32_t)member.password.size());
+    InitKeys(password);
+    ReleaseText(password);
+    std::string header;
+    for (int i = 0; i < 11; ++i) header += (char)(0x5A + 13 * i);
+    header += (char)(member.sizesAfterData ? member.dosTime >> 8 : crc >> 24);
+    std::string out;
+    for (char c : header + plain) {
+        out += (char)((uint8_t)c ^ DecryptByte());
+        UpdateKeys((uint8_t)c);
+    }
+    return out;
+}
+
+std::string LocalMember(const MemberSpec& member) {
+    uint32_t crc = Crc32Of(member.data) ^ (member.wrongCrc ? 1u : 0u);
+    std::string body = member.method == 0 ? member.data : member.stored;
+    if (!member.password.empty()) body = Encrypt(member, crc, body);
+    uint16_t flags = (member.password.empty() ? 0 : 1) | (member.sizesAfterData || member.hideSizes ? 8 : 0);
+    bool hide = member.hideSizes;
+
+    std::string out;
+    Put32(out, member.signature);
+    Put16(out, 20);
+    Put16(out, flags);
+    Put16(out, member.method);
+    Put16(out, member.dosTime);
+    Put16(out, member.dosDate);
+    Put32(out, hide ? 0 : crc);
+    Put32(out, hide ? 0 : (uint32_t)body.size());
+    Put32(out, hide ? 0 : (uint32_t)member.data.size());
+    Put16(out, (uint32_t)member.name.size());
+    Put16(out, (uint32_t)member.extra.size());
+    out += member.name + member.extra + body;
+    for (int i = 0; i < member.descriptors; ++i) {
+        Put32(out, 0x08074B50);
+        Put32(out, crc);
+        Put32(out, (uint32_t)body.size());
+        Put32(out, (uint32_t)member.data.size());
+    }
+    if (member.unsignedDescriptor) {
+        Put32(out, crc);
+        Put32(out, (uint32_t)body.size());
+        Put32(out, (uint32_t)member.data.size());
+    }
+    return out;
+}
+
+std::string ArchiveEnd() { return std::string("PK\x01\x02", 4) + std::string(42, '\0') + EndRecord(); }

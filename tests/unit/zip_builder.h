@@ -1,0 +1,34 @@
+#pragma once
+// Hand-made archive members for the walk and extraction tests, down to the
+// odd layouts real tools rarely write: descriptors in a row or without
+// signature, the alternate header signature, wrong CRCs, hidden sizes.
+#include <cstdint>
+#include <string>
+
+struct MemberSpec {
+    std::string name;
+    std::string data;            // the member's plain content
+    uint16_t method = 0;         // 0 stores `data`; any other value stores `stored`
+    std::string stored;          // member data as stored when method is not 0
+    uint16_t dosTime = 0x7D46;   // 15:42:12
+    uint16_t dosDate = 0x28B1;   // 17 May 2000
+    std::string extra;
+    std::string password;        // encrypts the member when not empty
+    bool sizesAfterData = false; // flag bit 3: the check byte comes from the time
+    bool hideSizes = false;      // bit 3 with zero sizes and CRC in the header
+    bool wrongCrc = false;
+    uint32_t signature = 0x04034B50;
+    int descriptors = 0;         // data descriptors with signature after the data
+    bool unsignedDescriptor = false;  // a 12-byte descriptor without signature
+};
+
+// CRC-32 of `data`, computed with the core's table (Sfx.CrcTable ready).
+uint32_t Crc32Of(const std::string& data);
+
+// The local header, name, extra field, encryption header, data and any
+// descriptors of one member. Needs Sfx.CrcTable.
+std::string LocalMember(const MemberSpec& member);
+
+// What follows the last member in a real archive: a central directory
+// header signature, which ends the walk, and an end record.
+std::string ArchiveEnd();

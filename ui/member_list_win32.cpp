@@ -1,0 +1,29 @@
+// The member list in the stub: the main dialog's sorted, multiple-selection
+// list box, driven with list-box messages.
+#include <windows.h>
+
+#include "archive/member_list.h"
+
+static LRESULT Send(MemberList list, UINT message, WPARAM wParam, LPARAM lParam) {
+    return SendMessageA((HWND)list, message, wParam, lParam);
+}
+
+MemberList MemberListOf(WindowHandle dialog, int listId) { return GetDlgItem((HWND)dialog, listId); }
+
+void ClearMemberList(MemberList list) { Send(list, LB_RESETCONTENT, 0, 0); }
+
+void AddMemberName(MemberList list, const char* name) { Send(list, LB_ADDSTRING, 0, (LPARAM)name); }
+
+int32_t FindMemberName(MemberList list, int32_t after, const char* name) {
+    return (int32_t)Send(list, LB_FINDSTRINGEXACT, (WPARAM)after, (LPARAM)name);
+}
+
+bool IsMemberSelected(MemberList list, int32_t index) { return Send(list, LB_GETSEL, index, 0) > 0; }
+
+void SetMemberSelected(MemberList list, int32_t index, bool selected) {
+    Send(list, LB_SETSEL, selected, index);
+}
+
+int32_t CountMembers(MemberList list) { return (int32_t)Send(list, LB_GETCOUNT, 0, 0); }
+
+int32_t CountSelectedMembers(MemberList list) { return (int32_t)Send(list, LB_GETSELCOUNT, 0, 0); }
