@@ -17,7 +17,9 @@ import unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 OUT_DIR = os.path.join(ROOT, "build", "out")
-E2E_DIR = os.path.join(ROOT, "build", "e2e")
+# DOROMI_E2E_DIR gives a run its own Wine prefix and screenshot folder, so
+# that two runs on one machine keep out of each other's way.
+E2E_DIR = os.environ.get("DOROMI_E2E_DIR") or os.path.join(ROOT, "build", "e2e")
 PREFIX = os.path.join(E2E_DIR, "wineprefix")
 SCREENSHOTS = os.path.join(E2E_DIR, "screenshots")
 STUB = os.path.join(OUT_DIR, "doromi-sfx.exe")

@@ -92,6 +92,7 @@ MemberResult RunMember(Decoder decoder, const MemberSetup& setup) {
     Sfx.OutputHandle = Handle(out.writeFd);
     Sfx.Header.flags = setup.password.empty() ? 0 : 1;
     if (!setup.password.empty()) StartKeys(setup.password);
+    for (char c : setup.encryptionHeader) DecryptNext((uint8_t)c);
     Sfx.RunningCrc = 0xFFFFFFFF;
     Sfx.CompressedLeft = (int32_t)(setup.budget < 0 ? (int64_t)setup.data.size() : setup.budget);
 

@@ -24,6 +24,7 @@ struct MemberSetup {
     std::string following;    // what the archive holds after it
     int64_t budget = -1;      // Sfx.CompressedLeft; -1: the size of `data`
     std::string password;     // non-empty: the member is encrypted and the keys start from it
+    std::string encryptionHeader;  // bytes the keys pass over before the data
     Sink sink = Sink::File;
 };
 
