@@ -7,3 +7,4 @@
 
 int BuildCommand(const std::vector<std::string>& arguments);
 int InfoCommand(const std::vector<std::string>& arguments);
+int ExtractCommand(const std::vector<std::string>& arguments);

@@ -19,6 +19,7 @@ const char kUsage[] =
     "Commands:\n"
     "  build   make a self-extracting file from files and folders or a .zip\n"
     "  info    show a self-extracting file's settings, size check and members\n"
+    "  extract extract a self-extracting file's members here, as the stub would\n"
     "\n"
     "`doromi COMMAND --help` describes each command's options.\n";
 
@@ -30,6 +31,7 @@ struct Command {
 const Command kCommands[] = {
     {"build", BuildCommand},
     {"info", InfoCommand},
+    {"extract", ExtractCommand},
 };
 
 }  // namespace

@@ -1,0 +1,153 @@
+"""`doromi extract`: round trips through `doromi build`, member choice,
+the overwrite policy, passwords, and damaged or hostile files."""
+import os
+import struct
+import subprocess
+import sys
+import zipfile
+
+sys.path.insert(0, os.path.dirname(__file__))
+from tool_helpers import MTIME, STUB, ToolTestCase, run, sample_files  # noqa: E402
+
+PASSWORD = "열려라 참깨"
+
+
+def tree_contents(root):
+    """{relative path: bytes or None for a folder} of everything below root."""
+    found = {}
+    for dirpath, dirnames, filenames in os.walk(root):
+        for name in dirnames:
+            found[os.path.relpath(os.path.join(dirpath, name), root) + "/"] = None
+        for name in filenames:
+            with open(os.path.join(dirpath, name), "rb") as f:
+                found[os.path.relpath(os.path.join(dirpath, name), root)] = f.read()
+    return found
+
+
+class RoundTripTest(ToolTestCase):
+    def round_trip(self, *build_options, extract_options=()):
+        source = self.tree()
+        self.build(source, *build_options)
+        target = self.path("target")
+        os.mkdir(target)
+        result = run("extract", self.path("out.exe"), "-d", target, *extract_options)
+        return source, os.path.join(target, "입력"), result
+
+    def assertSameTree(self, source, extracted):
+        self.assertEqual(tree_contents(extracted), tree_contents(source))
+        for name, data in sample_files().items():
+            if data is not None:
+                # DOS times have two-second steps; MTIME's odd second rounds up.
+                self.assertEqual(os.stat(os.path.join(extracted, name)).st_mtime, MTIME + 1, name)
+
+    def test_deflated_stored_and_encrypted_files_come_back_whole(self):
+        for options in ((), ("--store",), ("--password", PASSWORD)):
+            with self.subTest(options=options):
+                self.setUp()
+                extract = ("--password", PASSWORD) if "--password" in options else ()
+                source, extracted, result = self.round_trip(*options, extract_options=extract)
+                self.assertSameTree(source, extracted)
+                self.assertIn("모든 파일을 압축을 풀었습니다.", result.out)
+                self.assertIn("압축 풀기: " + os.path.realpath(extracted) + "/문서/안내.txt", result.out)
+
+    def test_only_the_named_members(self):
+        source, extracted, _ = self.round_trip(extract_options=("--only", "입력/문서/안내.txt", "-q"))
+        self.assertEqual(tree_contents(os.path.dirname(extracted)),
+                         {"입력/": None, "입력/문서/": None,
+                          "입력/문서/안내.txt": sample_files()["문서/안내.txt"]})
+
+    def test_unknown_member_name_is_refused(self):
+        self.build(self.tree())
+        result = run("extract", self.path("out.exe"), "--only", "없는.txt", check=False)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("no member named 없는.txt", result.err)
+
+
+class PolicyTest(ToolTestCase):
+    def setUp(self):
+        super().setUp()
+        self.build(self.tree({"a.txt": b"new a", "b.txt": b"new b"}, name="src"))
+        self.target = self.path("target")
+        os.makedirs(os.path.join(self.target, "src"))
+        for name in ("a.txt", "b.txt"):
+            with open(os.path.join(self.target, "src", name), "wb") as f:
+                f.write(b"old")
+
+    def extract(self, *options, answers=""):
+        result = subprocess.run([os.path.join(os.path.dirname(STUB), "doromi"), "extract",
+                                 self.path("out.exe"), "-d", self.target, *options],
+                                input=answers.encode(), capture_output=True)
+        return result.returncode, result.stderr.decode()
+
+    def content(self, name):
+        with open(os.path.join(self.target, "src", name), "rb") as f:
+            return f.read()
+
+    def test_skip_and_overwrite(self):
+        self.assertEqual(self.extract("--overwrite", "skip")[0], 0)
+        self.assertEqual((self.content("a.txt"), self.content("b.txt")), (b"old", b"old"))
+        self.assertEqual(self.extract("--overwrite", "overwrite")[0], 0)
+        self.assertEqual((self.content("a.txt"), self.content("b.txt")), (b"new a", b"new b"))
+
+    def test_ask_takes_each_answer_and_all_at_once(self):
+        code, err = self.extract(answers="y\nn\n")
+        self.assertEqual(code, 0)
+        self.assertIn("a.txt 파일이 이미 존재합니다, 겹쳐 쓰시겠습니까?", err)
+        self.assertEqual((self.content("a.txt"), self.content("b.txt")), (b"new a", b"old"))
+        code, err = self.extract(answers="Y\n")
+        self.assertEqual(err.count("겹쳐 쓰시겠습니까?"), 1)
+        self.assertEqual(self.content("b.txt"), b"new b")
+
+
+class PasswordTest(ToolTestCase):
+    def test_wrong_password_extracts_nothing_and_says_so(self):
+        self.build(self.tree({"secret.txt": b"hidden"}, name="src"), "--password", PASSWORD)
+        target = self.path("target")
+        os.mkdir(target)
+        result = run("extract", self.path("out.exe"), "-d", target, "--password", "틀림", check=False)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("password", result.err)
+        self.assertIn("src/secret.txt", result.err)
+        self.assertFalse(os.path.exists(os.path.join(target, "src", "secret.txt")))
+
+
+class DamagedFileTest(ToolTestCase):
+    def combined(self, archive, block=None):
+        with open(STUB, "rb") as f:
+            data = f.read()
+        data += block or b""
+        with open(self.path("odd.exe"), "wb") as f:
+            f.write(data + archive)
+        return self.path("odd.exe")
+
+    def test_cut_file_fails_the_size_check(self):
+        data = self.build(self.tree())
+        with open(self.path("cut.exe"), "wb") as f:
+            f.write(data[:-10])
+        target = self.path("target")
+        os.mkdir(target)
+        result = run("extract", self.path("cut.exe"), "-d", target, check=False)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("파일 크기가 틀립니다", result.err)
+        self.assertEqual(os.listdir(target), [])
+
+    def test_names_leaving_the_target_are_refused(self):
+        archive = self.path("evil.zip")
+        with zipfile.ZipFile(archive, "w") as z:
+            z.writestr("../escaped.txt", b"outside")
+            z.writestr("inside.txt", b"inside")
+        with open(archive, "rb") as f:
+            exe = self.combined(f.read())
+        target = self.path("deep", "target")
+        os.makedirs(target)
+        result = run("extract", exe, "-d", target, check=False)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("적절하지 않은 파일 이름입니다.: ../escaped.txt", result.err)
+        self.assertFalse(os.path.exists(self.path("deep", "escaped.txt")))
+        with open(os.path.join(target, "inside.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"inside")
+
+    def test_file_without_members_is_refused(self):
+        result = run("extract", self.combined(b"not an archive at all"), "-d", self.work, check=False)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("holds no member", result.err)

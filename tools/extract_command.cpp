@@ -1,0 +1,184 @@
+// doromi extract: runs the stub's own extraction pass natively, with the
+// questions of its dialogs asked on the terminal or answered by options.
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "archive/extraction_pass.h"
+#include "archive/settings.h"
+#include "archive/size_check.h"
+#include "platform/posix/native_dialog.h"
+#include "startup/sfx_globals.h"
+#include "tools/arguments.h"
+#include "tools/commands.h"
+#include "tools/console_frontend.h"
+#include "tools/core_state.h"
+#include "tools/settings_block.h"
+#include "tools/text_encoding.h"
+#include "ui/control_ids.h"
+
+namespace {
+
+const char kHelp[] =
+    "Usage: doromi extract FILE [options]\n"
+    "\n"
+    "Extracts a self-extracting file's members with the same code the stub\n"
+    "runs on Windows. Where the stub would show a dialog, the question is\n"
+    "asked here.\n"
+    "\n"
+    "Options:\n"
+    "  -d, --dir DIR            target directory (default: the current directory)\n"
+    "  --overwrite MODE         ask, overwrite or skip existing files\n"
+    "                           (default: what the file's settings say)\n"
+    "  --password TEXT          password of encrypted members\n"
+    "  --password-file FILE     read the password from the first line of FILE\n"
+    "  --only NAME              extract only this member (may be repeated)\n"
+    "  -q, --quiet              no line per extracted member\n"
+    "  -h, --help               show this help\n";
+
+struct ExtractOptions {
+    std::string file;
+    std::string directory = ".";
+    std::string overwrite;
+    std::vector<std::string> only;
+};
+
+std::string Cp949OrFail(const std::string& utf8, const std::string& what) {
+    Cp949Result converted = Utf8ToCp949(utf8);
+    if (converted.failure)
+        throw UsageError(what + " \"" + utf8 + "\" has a character that code page 949 cannot hold: " +
+                         (converted.failure->character.empty()
+                              ? std::string("not UTF-8")
+                              : CodePointLabel(converted.failure->character)));
+    return converted.bytes;
+}
+
+std::string FirstLineOf(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw UsageError("cannot read the password file " + path);
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
+    ExtractOptions options;
+    ArgumentCursor cursor(arguments);
+    while (cursor.Next()) {
+        if (!cursor.IsOption()) {
+            if (!options.file.empty()) throw UsageError("one file at a time, not also " + cursor.Operand());
+            options.file = cursor.Operand();
+            continue;
+        }
+        const std::string& name = cursor.Name();
+        if (name == "-h" || name == "--help") {
+            std::fputs(kHelp, stdout);
+            std::exit(0);
+        } else if (name == "-d" || name == "--dir") {
+            options.directory = cursor.Value();
+        } else if (name == "--overwrite") {
+            options.overwrite = cursor.Value();
+            if (options.overwrite != "ask" && options.overwrite != "overwrite" && options.overwrite != "skip")
+                throw UsageError("--overwrite takes ask, overwrite or skip, not " + options.overwrite);
+        } else if (name == "--password") {
+            Answers().password = Cp949OrFail(cursor.Value(), "the password");
+        } else if (name == "--password-file") {
+            Answers().password = Cp949OrFail(FirstLineOf(cursor.Value()), "the password");
+        } else if (name == "--only") {
+            options.only.push_back(Cp949OrFail(cursor.Value(), "the member name"));
+        } else if (name == "-q" || name == "--quiet") {
+            cursor.NoValue();
+            Answers().quiet = true;
+        } else {
+            cursor.Unknown();
+        }
+    }
+    if (options.file.empty()) throw UsageError("which file? (see --help)");
+    return options;
+}
+
+// The target as the core takes it: absolute, in code page 949, within the
+// 255 bytes of the stub's target-directory buffer.
+void SetTargetDirectory(const std::string& directory) {
+    char resolved[PATH_MAX];
+    if (!realpath(directory.c_str(), resolved))
+        throw std::runtime_error("the target directory " + directory + " does not exist");
+    std::string target = Cp949OrFail(resolved, "the target directory");
+    if (target.size() >= kPathBufferSize)
+        throw std::runtime_error("the target directory's path is " + std::to_string(target.size()) +
+                                 " bytes long; the stub takes at most " + std::to_string(kPathBufferSize - 1));
+    std::memcpy(Sfx.ExtractDir, target.c_str(), target.size() + 1);
+}
+
+// The size check is made here, before the core's settings reader, which
+// would end the process on a failure as the stub does.
+void OpenArchive(const std::string& file) {
+    Sfx.ArchiveHandle = OpenWithCore(file);
+    if (Sfx.ArchiveHandle == kInvalidFile) throw std::runtime_error("cannot open " + file);
+    std::ifstream in(file, std::ios::binary);
+    std::string block(kSettingsBlockBytes, '\0');
+    in.seekg(kStubImageSize);
+    in.read(&block[0], (std::streamsize)block.size());
+    block.resize((size_t)in.gcount());
+    SettingsBlock settings;
+    if (DecodeSettingsBlock(block, settings) && !(settings.flags & kSettingsNoSizeCheck) &&
+        !ArchiveSizeMatches(Sfx.ArchiveHandle, kArchiveBaseWithSettings))
+        throw std::runtime_error(file + ": 파일 크기가 틀립니다, 다시 다운로드 하세요. (the file was cut short "
+                                 "or extended)");
+    ReadSettings();
+}
+
+void ApplyOverwriteMode(const std::string& mode) {
+    if (mode.empty()) Sfx.OverwriteMode = (uint8_t)(Sfx.DefaultOverwriteButton - IDC_OVERWRITE);
+    else Sfx.OverwriteMode = mode == "overwrite" ? kOverwrite : mode == "skip" ? kSkip : kAsk;
+}
+
+// Selects every member, or only the ones named, which must all exist.
+void ChooseMembers(NativeMemberList& list, const std::vector<std::string>& only) {
+    for (NativeMemberItem& item : list.items) item.selected = only.empty();
+    for (const std::string& name : only) {
+        auto item = std::find_if(list.items.begin(), list.items.end(),
+                                 [&](const NativeMemberItem& i) { return i.name == name; });
+        if (item == list.items.end()) throw UsageError("no member named " + Cp949ToUtf8(name));
+        item->selected = true;
+    }
+}
+
+int ReportOutcome(const NativeMemberList& list) {
+    if (Sfx.AllExtracted) return 0;
+    std::string left;
+    for (const NativeMemberItem& item : list.items)
+        if (item.selected) left += "\n  " + Cp949ToUtf8(item.name);
+    // Three refused passwords for one member end the pass without a word.
+    std::string reason = Answers().passwordsAsked >= 3 ? "the password was not accepted; " : "";
+    if (left.empty()) throw std::runtime_error(reason + "nothing was extracted");
+    throw std::runtime_error(reason + "these members were not extracted:" + left);
+}
+
+}  // namespace
+
+int ExtractCommand(const std::vector<std::string>& arguments) {
+    ExtractOptions options = ParseArguments(arguments);
+    PrepareCoreState();
+    SetTargetDirectory(options.directory);
+    OpenArchive(options.file);
+    ApplyOverwriteMode(options.overwrite);
+
+    NativeDialog dialog;
+    ExtractionPass(&dialog, IDC_MEMBER_LIST, true);
+    if (dialog.memberList.items.empty()) throw std::runtime_error(options.file + " holds no member");
+    ChooseMembers(dialog.memberList, options.only);
+    ExtractionPass(&dialog, IDC_MEMBER_LIST, false);
+    CloseFile(Sfx.ArchiveHandle);
+    Sfx.ArchiveHandle = kInvalidFile;
+    return ReportOutcome(dialog.memberList);
+}
