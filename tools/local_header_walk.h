@@ -2,8 +2,9 @@
 // A walk over an archive's local headers from its first byte, the way the
 // stub finds its members: header after header, each followed by its name,
 // extra field and CompressedSize bytes, data descriptors with a signature
-// skipped. `doromi info` lists what it finds and `doromi build --zip`
-// checks an archive with it. The core's own walk will replace it here.
+// skipped. `doromi info` lists what it finds in detail, and `doromi build`
+// checks archives with it, naming what the stub could not handle; the
+// stub's own walk only lists names.
 #include <cstdint>
 #include <cstdio>
 #include <string>

@@ -1,12 +1,15 @@
 #include "tools/self_check.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
 
+#include "archive/extraction_pass.h"
 #include "archive/settings.h"
 #include "archive/size_check.h"
+#include "platform/posix/native_dialog.h"
 #include "startup/sfx_globals.h"
 #include "tools/core_state.h"
 #include "tools/local_header_walk.h"
@@ -50,10 +53,25 @@ void CheckSettingsAsRead(const SettingsBlock* settings) {
 
 }  // namespace
 
-// Walks the written file's members the way the stub will and compares them
-// with what was written. The core's member walk (ExtractionPass in
-// list-only mode) belongs here once it builds natively; until then the
-// tool's own local-header walk stands in for it.
+// Lists the members with the stub's own walk (the listing its dialog
+// makes) and compares the names with what was written.
+static void CheckCoreListing(FileHandle file, const std::vector<ZipWrittenMember>& written) {
+    NativeDialog dialog;
+    Sfx.ArchiveHandle = file;
+    ExtractionPass(&dialog, IDC_MEMBER_LIST, true);
+    Sfx.ArchiveHandle = kInvalidFile;
+    std::vector<std::string> listed, expected;
+    for (const NativeMemberItem& item : dialog.memberList.items) listed.push_back(item.name);
+    for (const ZipWrittenMember& member : written) expected.push_back(member.cp949Name);
+    std::sort(listed.begin(), listed.end());
+    std::sort(expected.begin(), expected.end());
+    if (listed != expected)
+        Fail("the stub's own listing finds " + std::to_string(listed.size()) + " members, not the " +
+             std::to_string(expected.size()) + " written, or under other names");
+}
+
+// Walks the written file's local headers and compares every header with
+// what was written, naming anything the stub could not handle.
 static void CheckMemberWalk(const std::string& path, uint32_t archiveBase,
                             const std::vector<ZipWrittenMember>& written) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
@@ -92,5 +110,6 @@ void SelfCheckCombinedFile(const std::string& path, const SettingsBlock* setting
     ReadSettings();
     Sfx.ArchiveHandle = kInvalidFile;
     CheckSettingsAsRead(settings);
+    CheckCoreListing(file, members);
     CheckMemberWalk(path, base, members);
 }
