@@ -75,10 +75,11 @@ class Xvfb:
 class WineSession:
     """Xvfb plus a Wine server on the shared prefix, with driver commands."""
 
-    def __init__(self, name):
+    def __init__(self, name, display=None):
+        """`display`: an X display to use instead of a virtual one of our own."""
         self.name = name
-        self.xvfb = Xvfb()
-        self.env = wine_environment(self.xvfb.display)
+        self.xvfb = None if display else Xvfb()
+        self.env = wine_environment(display or self.xvfb.display)
         self.processes = []
         self.shot_dir = os.path.join(SCREENSHOTS, name)
         os.makedirs(self.shot_dir, exist_ok=True)
@@ -125,7 +126,8 @@ class WineSession:
         self.end_programs()
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
-        self.xvfb.stop()
+        if self.xvfb:
+            self.xvfb.stop()
 
     # -- the driver --------------------------------------------------------
     def driver(self, *args, timeout=30):
