@@ -1,0 +1,113 @@
+"""Round trips through the real stub: files packed by `doromi build`, and
+archives made by Info-ZIP zip, 7z and Python's zipfile appended with
+`doromi build --zip`, extract under Wine to byte-identical trees with the
+files' times."""
+import os
+import random
+import subprocess
+import zipfile
+import zlib
+
+from harness import OUT_DIR, StubTestCase, wait_exit, windows_path
+
+DOROMI = os.path.join(OUT_DIR, "doromi")
+PASSWORD_TITLE = "암호를 입력하세요"
+PASSWORD = "도로미 비밀"
+
+
+def mixed_files(korean_names):
+    """Text, binary and already-compressed files in subfolders, a few MB."""
+    rng = random.Random(1951)
+    words = ["deflate", "window", "member", "압축", "파일", "도로미", "header", "stream"]
+    text = " ".join(rng.choice(words) for _ in range(300_000)).encode("utf-8")
+    binary = bytes(rng.getrandbits(8) for _ in range(400_000))
+    files = {
+        "notes/long.txt": text,
+        "notes/short.txt": b"short\r\n",
+        "bin/random.bin": binary,
+        "bin/packed.z": zlib.compress(binary, 9),
+        "bin/zeros.dat": bytes(1_500_000),
+        "empty.txt": b"",
+    }
+    if korean_names:
+        files["문서/한글 이름.txt"] = "한글 내용\n".encode("utf-8") * 1000
+    return files
+
+
+def write_tree(root, files):
+    for index, (name, data) in enumerate(sorted(files.items())):
+        path = os.path.join(root, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        stamp = 1_200_000_000 + 2 * index  # DOS times have two-second steps
+        os.utime(path, (stamp, stamp))
+
+
+class RoundTripTest(StubTestCase):
+    session_name = "roundtrip"
+
+    def setUp(self):
+        super().setUp()
+        case = os.path.join(self.work, self.id().rsplit(".", 1)[-1])
+        self.source = os.path.join(case, "source")
+        self.target = os.path.join(case, "target")
+        self.exe = os.path.join(case, "combined.exe")
+        os.makedirs(self.target)
+
+    def build(self, *options):
+        subprocess.run([DOROMI, "build", "-o", self.exe, "--auto-start", "--default-dir",
+                        windows_path(self.target), *options], check=True, capture_output=True)
+
+    def run_stub(self, password=None):
+        process = self.session.start(self.exe, cwd=self.work)
+        if password:
+            prompt = self.session.wait_for_window(PASSWORD_TITLE)
+            self.session.set_text(prompt["hwnd"], 101, password)
+            self.session.press(prompt["hwnd"], 1)
+        self.assertEqual(wait_exit(process, timeout=120), 0)
+
+    def assert_same_tree(self, files, extracted_root):
+        for name, data in files.items():
+            path = os.path.join(extracted_root, name)
+            with open(path, "rb") as f:
+                self.assertTrue(f.read() == data, f"{name} differs")
+            self.assertEqual(os.stat(path).st_mtime, os.stat(os.path.join(self.source, name)).st_mtime, name)
+
+    def test_doromi_build_stored_deflated_and_encrypted(self):
+        files = mixed_files(korean_names=True)
+        write_tree(self.source, files)
+        for options, password in ((["--store"], None), ([], None), (["--password", PASSWORD], PASSWORD)):
+            with self.subTest(options=options):
+                self.build(*options, self.source + "/")
+                self.run_stub(password)
+                self.assert_same_tree(files, self.target)
+                subprocess.run(["rm", "-rf", self.target], check=True)
+                os.makedirs(self.target)
+
+    def external_round_trip(self, make_archive):
+        files = mixed_files(korean_names=False)
+        write_tree(self.source, files)
+        archive = os.path.join(os.path.dirname(self.source), "external.zip")
+        make_archive(archive)
+        self.build("--zip", archive)
+        self.run_stub()
+        self.assert_same_tree(files, self.target)
+
+    def test_info_zip_level_9(self):
+        self.external_round_trip(lambda archive: subprocess.run(
+            ["zip", "-q", "-r", "-9", "-X", archive, "."], cwd=self.source, check=True))
+
+    def test_7z_deflate(self):
+        self.external_round_trip(lambda archive: subprocess.run(
+            ["7z", "a", "-tzip", "-mx=9", archive, "."], cwd=self.source, check=True,
+            capture_output=True))
+
+    def test_python_zipfile(self):
+        def make(archive):
+            with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+                for dirpath, _, filenames in os.walk(self.source):
+                    for name in filenames:
+                        path = os.path.join(dirpath, name)
+                        z.write(path, os.path.relpath(path, self.source))
+        self.external_round_trip(make)
