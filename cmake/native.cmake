@@ -5,6 +5,14 @@ find_package(GTest REQUIRED)
 
 set(DOROMI_WARNINGS -Wall -Wextra)
 
+# A second native build (scripts/test makes it in build/sanitize) runs the
+# unit tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+option(DOROMI_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(DOROMI_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 add_library(doromi-core STATIC
     ${DOROMI_CORE_SOURCES}
     platform/posix/member_list_native.cpp
