@@ -93,7 +93,7 @@ target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB)
 set_target_properties(doromi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})
 
 # Tests of the tool: builds checked by other archivers, refusals, info.
-foreach(check build zip_input refusals info extract)
+foreach(check build zip_input refusals info extract faults)
   add_test(NAME tool.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/tools/test_${check}.py
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
