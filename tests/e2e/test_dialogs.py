@@ -1,0 +1,229 @@
+"""The main dialog, the overwrite question and the password prompt, used
+as a person would: Start, answers, check boxes, retries; and what each
+settings flag does to the dialog."""
+import os
+import struct
+import subprocess
+import time
+
+from combined import settings_block, write_combined, zip_archive
+from harness import StubTestCase, child, message_box_text, wait_exit, windows_path
+
+MAIN_TITLE = "도로미 자동풀림 압축파일 "
+QUESTION_TITLE = "겹쳐 쓰기 확인"
+FILE_EXISTS = "파일이 이미 존재합니다, 겹쳐 쓰시겠습니까?"
+PASSWORD_TITLE = "암호를 입력하세요"
+FINISHED = "Finished."
+ALL_EXTRACTED = "모든 파일을 압축을 풀었습니다."
+ERROR_CAPTION = "오류"
+SOME_NOT_EXTRACTED = "선택된 파일은 압축을 풀 수 없습니다."
+CHOICES = 0x03
+HIDE_OVERWRITE = 0x04
+OVERWRITE_DEFAULT = 0x08
+AUTO_START = 0x40
+
+
+def with_wrong_crc(archive, name):
+    """The archive with the CRC in `name`'s local header off by one."""
+    data = bytearray(archive)
+    at = data.find(b"PK\x03\x04")
+    while at >= 0:
+        name_length = struct.unpack_from("<H", data, at + 26)[0]
+        if data[at + 30:at + 30 + name_length] == name.encode():
+            crc = struct.unpack_from("<I", data, at + 14)[0]
+            struct.pack_into("<I", data, at + 14, crc ^ 1)
+            return bytes(data)
+        at = data.find(b"PK\x03\x04", at + 4)
+    raise ValueError(name)
+
+
+class DialogTest(StubTestCase):
+    session_name = "dialogs"
+
+    def setUp(self):
+        super().setUp()
+        self.case = os.path.join(self.work, self.id().rsplit(".", 1)[-1])
+        self.target = os.path.join(self.case, "target")
+        os.makedirs(self.target)
+
+    def start(self, archive, flags=CHOICES, default_dir=True):
+        block = settings_block(flags, default_dir=windows_path(self.target) if default_dir else "")
+        exe = write_combined(os.path.join(self.case, "combined.exe"), block=block, archive=archive)
+        self.process = self.session.start(exe, cwd=self.case)
+
+    def main_dialog(self):
+        return self.session.wait_for_window(MAIN_TITLE)
+
+    def existing(self, name, data=b"old"):
+        with open(os.path.join(self.target, name), "wb") as f:
+            f.write(data)
+
+    def content(self, name):
+        with open(os.path.join(self.target, name), "rb") as f:
+            return f.read()
+
+    def answer_question(self, expected_name, button, never_ask_again=False):
+        question = self.session.wait_for_window(QUESTION_TITLE)
+        self.assertEqual(child(question, 101)["text"], expected_name + FILE_EXISTS)
+        if never_ask_again:
+            self.session.driver("check", question["hwnd"], 401, 1)
+        self.session.press(question["hwnd"], button)
+
+    def press_ok_on(self, title, text):
+        box = self.session.wait_for_window(title)
+        self.assertEqual(message_box_text(box), text)
+        self.session.press(box["hwnd"], 1)
+
+    def dialogs_now(self):
+        time.sleep(0.5)  # a box would be up by now
+        return [w["text"] for w in self.session.top_level_dialogs()]
+
+    # -- the overwrite question -------------------------------------------
+    def test_each_answer_to_the_overwrite_question(self):
+        self.start(zip_archive({"one.txt": b"new1", "two.txt": b"new2", "three.txt": b"new3"}))
+        for name in ("one.txt", "two.txt", "three.txt"):
+            self.existing(name)
+        dialog = self.main_dialog()
+        self.session.press(dialog["hwnd"], 1)
+        self.answer_question("one.txt", 1)  # 예
+        self.session.screenshot("overwrite-question")
+        self.answer_question("two.txt", 2)  # 아니오, as Esc and the close box
+        self.answer_question("three.txt", 1, never_ask_again=True)
+        main = self.session.dump(dialog["hwnd"])
+        self.assertEqual((child(main, 501)["checked"], child(main, 503)["checked"]), (1, 0))
+        self.press_ok_on(FINISHED, ALL_EXTRACTED)
+        self.assertEqual(wait_exit(self.process), 0)
+        self.assertEqual([self.content(n) for n in ("one.txt", "two.txt", "three.txt")],
+                         [b"new1", b"old", b"new3"])
+
+    def test_never_ask_again_with_no_keeps_every_later_file(self):
+        self.start(zip_archive({"one.txt": b"new1", "two.txt": b"new2"}))
+        self.existing("one.txt")
+        self.existing("two.txt")
+        dialog = self.main_dialog()
+        self.session.press(dialog["hwnd"], 1)
+        self.answer_question("one.txt", 2, never_ask_again=True)
+        self.press_ok_on(FINISHED, ALL_EXTRACTED)
+        self.assertEqual(wait_exit(self.process), 0)
+        self.assertEqual((self.content("one.txt"), self.content("two.txt")), (b"old", b"old"))
+
+    # -- the password prompt ----------------------------------------------
+    def encrypted_archive(self, password, files):
+        source = os.path.join(self.case, "source")
+        for name, data in files.items():
+            os.makedirs(source, exist_ok=True)
+            with open(os.path.join(source, name), "wb") as f:
+                f.write(data)
+        archive = os.path.join(self.case, "locked.zip")
+        subprocess.run(["zip", "-q", "-X", "-P", password, archive, *files], cwd=source, check=True)
+        with open(archive, "rb") as f:
+            return f.read()
+
+    def test_password_asked_once_for_two_members_and_cut_to_79(self):
+        password = "".join(chr(ord("a") + i % 26) for i in range(79))
+        self.start(self.encrypted_archive(password, {"a.txt": b"first", "b.txt": b"second"}))
+        dialog = self.main_dialog()
+        self.session.press(dialog["hwnd"], 1)
+        prompt = self.session.wait_for_window(PASSWORD_TITLE)
+        self.session.screenshot("password-prompt")
+        self.session.press(prompt["hwnd"], 2)  # Esc is ignored
+        self.assertIn(PASSWORD_TITLE, self.dialogs_now())
+        self.session.set_text(prompt["hwnd"], 101, "wrong")
+        self.session.press(prompt["hwnd"], 1)
+        prompt = self.session.wait_for_window(PASSWORD_TITLE)
+        self.session.set_text(prompt["hwnd"], 101, password + "EXTRA!")  # 85 characters
+        self.session.press(prompt["hwnd"], 1)
+        self.press_ok_on(FINISHED, ALL_EXTRACTED)
+        self.assertEqual(wait_exit(self.process), 0)
+        self.assertEqual((self.content("a.txt"), self.content("b.txt")), (b"first", b"second"))
+
+    def test_three_wrong_passwords_end_the_pass_without_a_word(self):
+        self.start(self.encrypted_archive("right", {"locked.txt": b"x"}))
+        dialog = self.main_dialog()
+        self.session.press(dialog["hwnd"], 1)
+        for attempt in range(3):
+            prompt = self.session.wait_for_window(PASSWORD_TITLE)
+            self.session.set_text(prompt["hwnd"], 101, f"wrong{attempt}")
+            self.session.press(prompt["hwnd"], 1)
+        self.assertEqual(self.dialogs_now(), [MAIN_TITLE])
+        self.assertEqual(child(self.session.dump(dialog["hwnd"]), 301)["selected"], [0])
+        self.assertFalse(os.path.exists(os.path.join(self.target, "locked.txt")))
+        self.session.press(dialog["hwnd"], 2)
+        self.assertEqual(wait_exit(self.process), 0)
+
+    # -- settings flags as the dialog shows them ---------------------------
+    def test_hidden_overwrite_choice_overwrites_without_asking(self):
+        self.start(zip_archive({"a.txt": b"new"}), flags=CHOICES | HIDE_OVERWRITE | OVERWRITE_DEFAULT)
+        self.existing("a.txt")
+        dialog = self.main_dialog()
+        ids = [c["id"] for c in dialog["children"]]
+        for gone in (501, 502, 503, 509):
+            self.assertNotIn(gone, ids)
+        self.session.press(dialog["hwnd"], 1)
+        self.press_ok_on(FINISHED, ALL_EXTRACTED)
+        self.assertEqual(wait_exit(self.process), 0)
+        self.assertEqual(self.content("a.txt"), b"new")
+
+    def test_without_member_choice_the_inert_list_gives_way_to_all_members(self):
+        self.start(zip_archive({"a.txt": b"a", "b.txt": b"b"}), flags=0x01)
+        dialog = self.main_dialog()
+        self.assertFalse(child(dialog, 301)["visible"])
+        self.assertTrue(child(dialog, 302)["visible"])
+        self.assertEqual((child(dialog, 302)["items"], child(dialog, 302)["selected"]), (["a.txt", "b.txt"], []))
+        self.session.press(dialog["hwnd"], 1)
+        self.press_ok_on(FINISHED, ALL_EXTRACTED)
+        self.assertEqual(wait_exit(self.process), 0)
+        self.assertEqual((self.content("a.txt"), self.content("b.txt")), (b"a", b"b"))
+
+    def test_automatic_start_with_a_failing_member_reports_and_closes(self):
+        archive = with_wrong_crc(zip_archive({"good.txt": b"g", "bad.txt": b"b"}), "bad.txt")
+        self.start(archive, flags=CHOICES | AUTO_START)
+        self.press_ok_on(ERROR_CAPTION, SOME_NOT_EXTRACTED)
+        self.assertEqual(wait_exit(self.process), 0)
+        self.assertEqual(self.content("good.txt"), b"g")
+
+    # -- Start ---------------------------------------------------------------
+    def test_failed_member_stays_selected_and_a_second_start_retries_it_alone(self):
+        archive = with_wrong_crc(zip_archive({"bad.txt": b"b", "good.txt": b"g"}), "bad.txt")
+        self.start(archive, flags=CHOICES | OVERWRITE_DEFAULT)
+        dialog = self.main_dialog()
+        self.session.press(dialog["hwnd"], 1)
+        self.press_ok_on(ERROR_CAPTION, SOME_NOT_EXTRACTED)
+        self.assertEqual(child(self.session.dump(dialog["hwnd"]), 301)["selected"], [0])  # bad.txt
+        os.remove(os.path.join(self.target, "good.txt"))
+        self.session.press(dialog["hwnd"], 1)
+        self.press_ok_on(ERROR_CAPTION, SOME_NOT_EXTRACTED)
+        self.assertFalse(os.path.exists(os.path.join(self.target, "good.txt")))
+        self.session.press(dialog["hwnd"], 2)
+        self.assertEqual(wait_exit(self.process), 0)
+
+    def test_start_with_nothing_selected_does_nothing(self):
+        self.start(zip_archive({"a.txt": b"a"}))
+        dialog = self.main_dialog()
+        self.session.driver("select", dialog["hwnd"], 301, -1, 0)
+        self.session.press(dialog["hwnd"], 1)
+        self.assertEqual(self.dialogs_now(), [MAIN_TITLE])
+        self.assertFalse(os.path.exists(os.path.join(self.target, "a.txt")))
+        self.session.press(dialog["hwnd"], 2)
+        self.assertEqual(wait_exit(self.process), 0)
+
+    def test_empty_edit_means_the_current_directory(self):
+        self.start(zip_archive({"a.txt": b"here"}), default_dir=False)
+        dialog = self.main_dialog()
+        self.session.set_text(dialog["hwnd"], 101, "")
+        self.session.press(dialog["hwnd"], 1)
+        finished = self.session.wait_for_window(FINISHED)
+        self.assertEqual(child(self.session.dump(dialog["hwnd"]), 101)["text"], windows_path(self.case))
+        self.session.press(finished["hwnd"], 1)
+        self.assertEqual(wait_exit(self.process), 0)
+        with open(os.path.join(self.case, "a.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"here")
+
+    def test_typed_directory_with_a_trailing_separator(self):
+        self.start(zip_archive({"sub/a.txt": b"typed"}), default_dir=False)
+        dialog = self.main_dialog()
+        self.session.set_text(dialog["hwnd"], 101, windows_path(self.target) + "\\")
+        self.session.press(dialog["hwnd"], 1)
+        self.press_ok_on(FINISHED, ALL_EXTRACTED)
+        self.assertEqual(wait_exit(self.process), 0)
+        self.assertEqual(self.content("sub/a.txt"), b"typed")
