@@ -19,7 +19,11 @@ target_include_directories(doromi-sfx PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(doromi-sfx PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
         -ffunction-sections -fdata-sections -fexec-charset=CP949 -Wall -Wextra>)
-target_link_options(doromi-sfx PRIVATE -Wl,--gc-sections -static-libgcc -s)
+# No C runtime start-up code (the entry is SfxEntry), no relocations (an
+# executable loads at its preferred base), only the libraries named here.
+target_link_options(doromi-sfx PRIVATE -nostdlib -Wl,-e,_SfxEntry@0 -Wl,--gc-sections
+    -Wl,--disable-dynamicbase -Wl,--disable-reloc-section -s)
+target_link_libraries(doromi-sfx PRIVATE kernel32 user32 shell32 msvcrt gcc)
 # Linking with the C driver keeps libstdc++ out: any use of it fails the link.
 set_target_properties(doromi-sfx PROPERTIES LINKER_LANGUAGE C OUTPUT_NAME doromi-sfx-unpadded)
 

@@ -37,9 +37,12 @@ static void RunSelfExtractor() {
     Sfx.CrcTable = 0;
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+// The process entry. The stub links no C runtime start-up code: it takes no
+// command line, needs no static constructors, and calls only functions of
+// msvcrt that need no initialisation, so that the image stays small.
+extern "C" void WINAPI SfxEntry() {
     ResetSfxGlobals();
     RunSelfExtractor();
     ResetSfxGlobals();  // clears the remembered password and file name
-    return 0;
+    ExitProcess(0);
 }
