@@ -34,10 +34,12 @@ add_executable(unit-tests
     tests/unit/member_run.cpp
     tests/unit/paths_test.cpp
     tests/unit/platform_posix_test.cpp
+    tests/unit/run_command_test.cpp
     tests/unit/scripted_frontend.cpp
     tests/unit/settings_test.cpp
     tests/unit/sfx_globals_test.cpp
     tests/unit/size_check_test.cpp
+    tests/unit/subdirectory_test.cpp
     tests/unit/test_files.cpp
     tests/unit/text_test.cpp
     tests/unit/zip_builder.cpp

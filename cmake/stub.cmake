@@ -9,20 +9,26 @@ add_executable(doromi-sfx WIN32
     platform/win32/platform_win32.cpp
     startup/sfx_main.cpp
     ui/centre_window.cpp
+    ui/folder_browser.cpp
     ui/main_dialog.cpp
     ui/member_list_win32.cpp
+    ui/new_dir_dialog.cpp
     ui/question_dialogs.cpp
     ui/dialogs.rc
     ui/win32_frontend.cpp
 )
 target_include_directories(doromi-sfx PRIVATE ${CMAKE_SOURCE_DIR})
+# Functions get sections of their own so that unused ones are dropped; data
+# does not: MinGW would then put zero-filled objects such as Sfx into .data,
+# where they take room in the image, instead of .bss.
 target_compile_options(doromi-sfx PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-        -ffunction-sections -fdata-sections -fexec-charset=CP949 -Wall -Wextra>)
+        -ffunction-sections -fexec-charset=CP949 -Wall -Wextra>)
 # No C runtime start-up code (the entry is SfxEntry), no relocations (an
 # executable loads at its preferred base), only the libraries named here.
 target_link_options(doromi-sfx PRIVATE -nostdlib -Wl,-e,_SfxEntry@0 -Wl,--gc-sections
     -Wl,--disable-dynamicbase -Wl,--disable-reloc-section -s)
+# shell32: the folder browser, its item list's release and ShellExecuteA.
 target_link_libraries(doromi-sfx PRIVATE kernel32 user32 shell32 msvcrt gcc)
 # Linking with the C driver keeps libstdc++ out: any use of it fails the link.
 set_target_properties(doromi-sfx PROPERTIES LINKER_LANGUAGE C OUTPUT_NAME doromi-sfx-unpadded)
@@ -41,3 +47,10 @@ add_executable(e2e-driver tests/e2e/driver/driver.cpp)
 target_compile_options(e2e-driver PRIVATE -municode -Os -Wall)
 target_link_options(e2e-driver PRIVATE -municode -static -s)
 set_target_properties(e2e-driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})
+
+# Test helper for the end-to-end tests: a program that a combined file
+# carries and names as its run command. It records how it was started.
+add_executable(e2e-marker WIN32 tests/e2e/driver/marker.cpp)
+target_compile_options(e2e-marker PRIVATE -municode -Os -Wall)
+target_link_options(e2e-marker PRIVATE -municode -static -s)
+set_target_properties(e2e-marker PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})

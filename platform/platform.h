@@ -81,6 +81,24 @@ bool IsExistingDirectory(const char* path);
 // silent: a time that cannot be converted is not set.
 void SetFileTimeFromDos(FileHandle file, uint32_t timeDate);
 
+// Makes a directory the process's current directory (SetCurrentDirectoryA);
+// false when it cannot be entered.
+bool EnterDirectory(const char* path);
+
+// The short (8.3) form of an existing path, written over `path` itself
+// (GetShortPathNameA with one buffer as source and target). Returns the
+// short form's length when it fits `size` with its terminator, otherwise
+// the size it needs (and `path` is left alone); 0 when the path names
+// nothing. The POSIX side has no short names: a path is its own short form.
+uint32_t ShortPathInPlace(char* path, uint32_t size);
+
+// Opens a program or document through the shell (ShellExecuteA with the
+// verb "open", no owner window, the current directory and SW_SHOW). The
+// outcome is not reported. The POSIX side starts nothing: a Windows command
+// means nothing there, so it only records the request (see
+// platform/posix/shell_requests.h).
+void OpenWithShell(const char* file, const char* parameters);
+
 // Heap blocks; ReleaseBlock accepts null.
 void* AllocateBlock(uint32_t size);
 void ReleaseBlock(void* block);

@@ -23,3 +23,10 @@
 
 // Password prompt (PASSWD)
 #define IDC_PASSWORD 101
+
+// Folder browser: the button added beside the shell's OK button
+#define IDC_NEW_FOLDER 1277
+
+// New-subdirectory dialog (DLGNEW)
+#define IDC_BASE_FOLDER 3001
+#define IDC_NEW_DIR_NAME 3002

@@ -8,7 +8,10 @@
 #include "startup/sfx_globals.h"
 #include "ui/centre_window.h"
 #include "ui/control_ids.h"
+#include "ui/folder_browser.h"
+#include "ui/new_dir_dialog.h"
 #include "util/paths.h"
+#include "util/run_command.h"
 
 // The target directory the dialog starts with: the settings block's default
 // directory, or else the current directory. A default directory that does
@@ -28,6 +31,23 @@ static void InitialExtractDir() {
 static void ShowExtractDir(HWND dialog) {
     SendDlgItemMessageA(dialog, IDC_EXTRACT_DIR, WM_SETTEXT, 0, (LPARAM)Sfx.ExtractDir);
     SendDlgItemMessageA(dialog, IDC_EXTRACT_DIR, EM_SETSEL, 0, 32767);
+}
+
+// The run check box names the program and the parameters' last component.
+// It starts ticked; when the user may not choose it is hidden but stays
+// ticked, so the command still runs. Building its text adds the trailing
+// "\" to ExtractDir that the edit box then shows.
+static void InitRunChoice(HWND dialog) {
+    HWND box = GetDlgItem(dialog, IDC_RUN_AFTER);
+    if (!Sfx.HasRunCommand) {
+        ShowWindow(box, SW_HIDE);
+        return;
+    }
+    Text caption = RunChoiceCaption();
+    SendMessageA(box, WM_SETTEXT, 0, (LPARAM)(caption.bytes ? caption.bytes : ""));
+    ReleaseText(caption);
+    SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
+    if (!Sfx.ShowRunChoice) ShowWindow(box, SW_HIDE);
 }
 
 static void InitOverwriteChoice(HWND dialog) {
@@ -57,7 +77,7 @@ static void FillMemberLists(HWND dialog) {
 
 static void InitMainDialog(HWND dialog) {
     InitialExtractDir();
-    if (!Sfx.HasRunCommand) ShowWindow(GetDlgItem(dialog, IDC_RUN_AFTER), SW_HIDE);
+    InitRunChoice(dialog);
     ShowExtractDir(dialog);
     InitOverwriteChoice(dialog);
     if (Sfx.HasTitle) SetWindowTextA(dialog, Sfx.TitleText);
@@ -79,13 +99,17 @@ static void TakeExtractDir(HWND dialog) {
     SendDlgItemMessageA(dialog, IDC_EXTRACT_DIR, WM_SETTEXT, 0, (LPARAM)Sfx.ExtractDir);
 }
 
-// Start. The pass lets window messages through, so a second Start can
-// arrive while it runs; it is ignored, since a nested pass would move the
-// archive position and the open output file of the running one.
+// Set while a pass runs. The pass lets window messages through, so Start
+// and "..." can arrive meanwhile; both are ignored then: a nested pass would
+// move the archive position and the open output file of the running one,
+// and a new target directory would split the members between two folders.
+static bool PassRunning;
+
+// Start: one extraction pass over the selected members; after a pass that
+// extracted them all, the run command and the end of the dialog.
 static void OnStart(HWND dialog) {
-    static bool passRunning;
-    if (passRunning) return;
-    passRunning = true;
+    if (PassRunning) return;
+    PassRunning = true;
     if (!Sfx.AllowMemberChoice) {
         SelectAllMembers(dialog);
         ShowWindow(GetDlgItem(dialog, IDC_MEMBER_LIST_FIXED), SW_HIDE);
@@ -93,9 +117,26 @@ static void OnStart(HWND dialog) {
     }
     TakeExtractDir(dialog);
     ExtractionPass(dialog, IDC_MEMBER_LIST, false);
-    passRunning = false;
-    if (Sfx.AllExtracted) EndDialog(dialog, IDC_START);
+    PassRunning = false;
+    if (Sfx.AllExtracted) {
+        RunAfterExtraction(SendDlgItemMessageA(dialog, IDC_RUN_AFTER, BM_GETCHECK, 0, 0));
+        EndDialog(dialog, IDC_START);
+    }
     if (Sfx.AutoStart) SendMessageA(dialog, WM_COMMAND, IDC_CLOSE, 0);
+}
+
+// "...": the folder browser, then the new-subdirectory dialog when the
+// browser was ended with its new-folder button. A cancelled new-subdirectory
+// dialog leaves the target as typed in the edit box; in every case the edit
+// box then shows the target, so a cancelled browser puts it back too.
+static void OnBrowse(HWND dialog) {
+    if (PassRunning) return;
+    if (BrowseForExtractDir(dialog, Sfx.ExtractDir) &&
+        DialogBoxParamA(GetModuleHandleA(NULL), "DLGNEW", dialog, NewDirDialogProc, 0) != IDOK) {
+        UINT length = GetDlgItemTextA(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir, kPathBufferSize);
+        Sfx.ExtractDir[length < kPathBufferSize ? length : kPathBufferSize - 1] = 0;
+    }
+    SetDlgItemTextA(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir);
 }
 
 // Returns true only for Close, as the dialog manager expects of a command
@@ -106,6 +147,9 @@ static bool OnCommand(HWND dialog, int id) {
         case IDC_SKIP:
         case IDC_ASK:
             Sfx.OverwriteMode = (uint8_t)(id - IDC_OVERWRITE);
+            return false;
+        case IDC_BROWSE:
+            OnBrowse(dialog);
             return false;
         case IDC_START:
             OnStart(dialog);

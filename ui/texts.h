@@ -20,3 +20,11 @@
 #define TEXT_UNKNOWN_METHOD "알수없는 압축 형식"
 #define TEXT_EXTRACTING "압축 풀기: "
 #define TEXT_FILE_EXISTS "파일이 이미 존재합니다, 겹쳐 쓰시겠습니까?"
+
+// Run after extraction
+#define TEXT_RUN_CHOICE_PREFIX "압축 푼 후 실행 : "
+
+// Folder browser and new-subdirectory dialog
+#define TEXT_BROWSE_TITLE "압축 풀 디렉토리를 선택하세요."
+#define TEXT_BROWSE_CAPTION "압축 풀 디렉토리 : "
+#define TEXT_NEW_FOLDER_BUTTON "새로 만들기..."

@@ -16,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/native_names.h"
+#include "platform/posix/shell_requests.h"
 
 static uint32_t lastError;
 
@@ -259,3 +260,44 @@ void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
     struct timespec times[2] = {{0, UTIME_OMIT}, {seconds, 0}};
     futimens(DescriptorFromHandle(file), times);
 }
+
+bool EnterDirectory(const char* path) {
+    char* native = NativeName(path);
+    bool entered = native && chdir(native) == 0;
+    if (!entered) RecordFailure();
+    free(native);
+    return entered;
+}
+
+// A path is its own short form; the contract of GetShortPathNameA is kept:
+// the length when it fits with its terminator, else the size it needs.
+uint32_t ShortPathInPlace(char* path, uint32_t size) {
+    char* native = NativeName(path);
+    struct stat status;
+    bool exists = native && stat(native, &status) == 0;
+    if (!exists) RecordFailure();
+    free(native);
+    if (!exists) return 0;
+    uint32_t length = (uint32_t)strlen(path);
+    return length < size ? length : length + 1;
+}
+
+// The latest request, cut to the record's size.
+static uint32_t shellOpenCount;
+static char shellOpenFile[1024];
+static char shellOpenParameters[1024];
+
+static void KeepCopy(char* record, uint32_t size, const char* text) {
+    strncpy(record, text ? text : "", size - 1);
+    record[size - 1] = 0;
+}
+
+void OpenWithShell(const char* file, const char* parameters) {
+    ++shellOpenCount;
+    KeepCopy(shellOpenFile, sizeof shellOpenFile, file);
+    KeepCopy(shellOpenParameters, sizeof shellOpenParameters, parameters);
+}
+
+uint32_t ShellOpenCount() { return shellOpenCount; }
+const char* LastShellOpenFile() { return shellOpenFile; }
+const char* LastShellOpenParameters() { return shellOpenParameters; }

@@ -1,5 +1,6 @@
 // Win32 side of the platform seam: thin wrappers over the kernel calls.
 #include <windows.h>
+#include <shellapi.h>
 
 #include "platform/platform.h"
 
@@ -69,6 +70,14 @@ void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
     if (!DosDateTimeToFileTime(HIWORD(timeDate), LOWORD(timeDate), &local)) return;
     if (!LocalFileTimeToFileTime(&local, &universal)) return;
     SetFileTime(file, NULL, NULL, &universal);
+}
+
+bool EnterDirectory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
+
+uint32_t ShortPathInPlace(char* path, uint32_t size) { return GetShortPathNameA(path, path, size); }
+
+void OpenWithShell(const char* file, const char* parameters) {
+    ShellExecuteA(NULL, "open", file, parameters, "", SW_SHOW);
 }
 
 void EndProcess() { ExitProcess(0); }

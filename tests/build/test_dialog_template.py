@@ -33,6 +33,16 @@ MAIN_DIALOG = [
     (509, "BUTTON", "겹쳐쓰기 형식", (6, 111, 68, 55), 0, 7),
     (302, "LISTBOX", "", (7, 39, 166, 65), LIST_STYLE, None),
 ]
+# The new-subdirectory dialog; its two labels have no id of their own
+# (0xFFFF), and only the first one starts a group.
+NEW_DIR_DIALOG = [
+    (0xFFFF, "STATIC", "현재 디렉토리", (4, 5, 42, 8), WS_GROUP, None),
+    (3001, "STATIC", "Text", (3, 16, 156, 15), WS_BORDER, None),
+    (0xFFFF, "STATIC", "새로운 디렉토리", (4, 37, 49, 8), 0, None),
+    (3002, "EDIT", "", (3, 48, 156, 15), WS_BORDER | WS_TABSTOP | 0x40 | 0x80, None),
+    (1, "BUTTON", "확인", (51, 67, 50, 14), WS_TABSTOP, 1),
+    (2, "BUTTON", "취소", (106, 67, 50, 14), WS_TABSTOP, 0),
+]
 KEYWORD_CLASS = {"DEFPUSHBUTTON": "BUTTON", "PUSHBUTTON": "BUTTON", "GROUPBOX": "BUTTON",
                  "EDITTEXT": "EDIT", "LISTBOX": "LISTBOX", "LTEXT": "STATIC"}
 
@@ -59,10 +69,10 @@ def parse_control(line):
     return ident, cls.upper(), text, rect, int(style, 0), kind
 
 
-def main_dialog_template():
+def dialog_template(name):
     rc = subprocess.run([WINDRES, "-i", STUB, "-O", "rc"], capture_output=True, text=True,
                         check=True).stdout
-    block = rc[rc.index('"MAINDIALOG" DIALOG'):]
+    block = rc[rc.index(f'"{name}" DIALOG'):]
     block = block[:block.index("\nEND")]
     header, body = block.split("\nBEGIN\n")
     return header, [parse_control(line.strip()) for line in body.splitlines() if line.strip()]
@@ -71,7 +81,7 @@ def main_dialog_template():
 class MainDialogTemplateTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.header, cls.controls = main_dialog_template()
+        cls.header, cls.controls = dialog_template("MAINDIALOG")
 
     def test_dialog_frame(self):
         self.assertIn('"MAINDIALOG" DIALOG 101, 74, 182, 172', self.header)
@@ -94,6 +104,29 @@ class MainDialogTemplateTest(unittest.TestCase):
                 self.assertTrue(style & WS_CHILD and style & WS_VISIBLE)
                 if want_kind is not None:
                     self.assertEqual(style & BUTTON_KIND, want_kind, hex(style))
+
+
+class NewDirDialogTemplateTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.header, cls.controls = dialog_template("DLGNEW")
+
+    def test_dialog_frame(self):
+        self.assertIn('"DLGNEW" DIALOG 157, 71, 163, 83', self.header)
+        style = int(re.search(r"STYLE (0x[0-9a-f]+)", self.header).group(1), 16)
+        required = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK | DS_CENTER
+        self.assertEqual(style & required, required)
+        caption = re.search(r"CAPTION (L?\"[^\"]*\")", self.header).group(1)
+        self.assertEqual(decode(caption), "하위 디렉토리 만들기")
+
+    def test_controls_in_tab_order_with_texts_and_places(self):
+        self.assertEqual([c[:4] for c in self.controls], [c[:4] for c in NEW_DIR_DIALOG])
+        for control, expected in zip(self.controls, NEW_DIR_DIALOG):
+            style, kind = control[4], control[5]
+            with self.subTest(control=control[0]):
+                self.assertEqual(style & expected[4], expected[4], hex(style))
+                if expected[5] is not None:
+                    self.assertEqual(style & BUTTON_KIND, expected[5], hex(style))
 
 
 if __name__ == "__main__":

@@ -8,8 +8,13 @@
 //   driver settext HWND ID TEXT          sets a control's text
 //   driver press HWND ID                 posts WM_COMMAND for a button id
 //   driver select HWND ID INDEX 0|1      sets one list-box item's selection
+//   driver check HWND ID 0|1             sets a check box's state (BM_SETCHECK)
+//   driver browse-to HWND PATH           selects a folder in a folder browser
+//   driver shortpath PATH                the short form of a path, as JSON
 //   driver hold PATH MS ACCESS SHARE     holds a file open (see Hold)
 #include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -83,8 +88,9 @@ static void PrintWindow(HWND window) {
     GetWindowRect(window, &rect);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    printf("{\"hwnd\":%lu,\"id\":%d,\"pid\":%lu,\"class\":", (unsigned long)(ULONG_PTR)window,
-           GetDlgCtrlID(window), pid);
+    printf("{\"hwnd\":%lu,\"id\":%d,\"pid\":%lu,\"owner\":%lu,\"class\":",
+           (unsigned long)(ULONG_PTR)window, GetDlgCtrlID(window), pid,
+           (unsigned long)(ULONG_PTR)GetWindow(window, GW_OWNER));
     PrintJsonString(className);
     putchar(',');
     PrintWindowTexts(window);
@@ -155,6 +161,62 @@ static int Select(HWND window, int id, int index, int selected) {
     return Ask(control, LB_SETSEL, selected, index) == LB_ERR ? 1 : 0;
 }
 
+static int Check(HWND window, int id, int state) {
+    HWND control = GetDlgItem(window, id);
+    if (!control) return 1;
+    Ask(control, BM_SETCHECK, state, 0);
+    return 0;
+}
+
+// The browser's tree view and the item selected in it.
+static HTREEITEM SelectedTreeItem(HWND browser) {
+    HWND tree = FindWindowExW(browser, NULL, WC_TREEVIEWW, NULL);
+    return tree ? (HTREEITEM)Ask(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) : NULL;
+}
+
+// BFFM_SETSELECTIONW takes a path by pointer, which must point into the
+// browser's own process: the path is written there first. The message is
+// sent without a time limit (expanding the tree down to the folder can take
+// a while), since the memory must stay until the browser has read it.
+static bool SendSelection(HWND browser, HANDLE process, const wchar_t* path) {
+    SIZE_T size = (wcslen(path) + 1) * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, NULL, size, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote) return false;
+    bool sent = WriteProcessMemory(process, remote, path, size, NULL);
+    if (sent) SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, (LPARAM)remote);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return sent;
+}
+
+// Wine's browser may ignore a selection sent while it still fills its tree
+// after opening, so the request is repeated until the selected item
+// changes. Prints how many requests it took.
+static int BrowseTo(HWND browser, const wchar_t* path) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(browser, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return 1;
+    HTREEITEM before = SelectedTreeItem(browser);
+    int attempts = 0;
+    bool moved = false;
+    while (!moved && attempts < 20 && SendSelection(browser, process, path)) {
+        ++attempts;
+        moved = SelectedTreeItem(browser) != before;
+        if (!moved) Sleep(250);
+    }
+    CloseHandle(process);
+    printf("{\"attempts\":%d,\"moved\":%s}\n", attempts, moved ? "true" : "false");
+    return moved ? 0 : 1;
+}
+
+static int ShortPath(const wchar_t* path) {
+    static wchar_t shortForm[MAX_PATH];
+    if (!GetShortPathNameW(path, shortForm, MAX_PATH)) return 1;
+    PrintJsonString(shortForm);
+    putchar('\n');
+    return 0;
+}
+
 // `access` is "read", "write" or "delete" (the access a renaming updater
 // holds); the file is shared with no one, or only with readers when `share`
 // is "share-read".
@@ -185,10 +247,15 @@ int wmain(int argc, wchar_t** argv) {
     else if (argc == 4 && !wcscmp(argv[1], L"press")) result = Press(WindowArgument(argv[2]), _wtoi(argv[3]));
     else if (argc == 6 && !wcscmp(argv[1], L"select"))
         result = Select(WindowArgument(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
+    else if (argc == 5 && !wcscmp(argv[1], L"check"))
+        result = Check(WindowArgument(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
+    else if (argc == 4 && !wcscmp(argv[1], L"browse-to")) result = BrowseTo(WindowArgument(argv[2]), argv[3]);
+    else if (argc == 3 && !wcscmp(argv[1], L"shortpath")) result = ShortPath(argv[2]);
     else if (argc == 6 && !wcscmp(argv[1], L"hold"))
         result = Hold(argv[2], wcstoul(argv[3], NULL, 10), argv[4], argv[5]);
     else fputs("usage: driver windows | dump HWND | settext HWND ID TEXT | press HWND ID |"
-               " select HWND ID INDEX 0|1 | hold PATH MS read|write|delete share-read|share-none\n", stderr);
+               " select HWND ID INDEX 0|1 | check HWND ID 0|1 | browse-to HWND PATH |"
+               " shortpath PATH | hold PATH MS read|write|delete share-read|share-none\n", stderr);
     fflush(stdout);
     return result;
 }

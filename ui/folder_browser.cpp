@@ -1,0 +1,118 @@
+// The shell's folder browser with one added push button. The button ends
+// the browser as OK does and tells the caller that the user wants a new
+// subdirectory below the chosen folder. Everything here is static and
+// reused: only one browser is open at a time.
+#include "ui/folder_browser.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+#include <string.h>
+
+#include "startup/sfx_globals.h"
+#include "ui/control_ids.h"
+#include "ui/texts.h"
+
+static const int kNewFolderGap = 90;  // from the OK button's left edge to the new button's
+static const int kNewFolderWidth = 75;
+static const DWORD kNewFolderStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP;
+
+static BROWSEINFOA BrowseRequest;
+static bool NewFolderRequested;
+static HWND NewFolderButton;
+
+static bool IsSelectionChange(const NMHDR* notification) {
+    return notification->code == TVN_SELCHANGEDA || notification->code == TVN_SELCHANGEDW;
+}
+
+static void MatchNewFolderToOk(HWND browser) {
+    EnableWindow(NewFolderButton, IsWindowEnabled(GetDlgItem(browser, IDOK)));
+}
+
+// The new button posts OK to the browser, so that the browser ends with
+// the current selection exactly as its own OK would end it. Everything else
+// goes to the browser; after it has handled a selection change in its
+// tree, the new button is matched to OK once more, for browsers (Wine's)
+// that set OK for a new selection only after calling BrowseCallback.
+static LRESULT CALLBACK BrowseWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && wParam == IDC_NEW_FOLDER) {
+        NewFolderRequested = true;
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+        return 1;
+    }
+    LRESULT result = DefDlgProcA(window, message, wParam, lParam);
+    if (message == WM_NOTIFY && IsSelectionChange((const NMHDR*)lParam)) MatchNewFolderToOk(window);
+    return result;
+}
+
+// Puts the new button on the OK button's row, 90 pixels left of it, with
+// its height and font, disabled until the first selection change, and
+// takes over the browser's window procedure to hear the button.
+static void AddNewFolderButton(HWND browser) {
+    SetWindowTextA(browser, TEXT_BROWSE_CAPTION);
+    HWND ok = GetDlgItem(browser, IDOK);
+    RECT okRect;
+    GetWindowRect(ok, &okRect);
+    POINT topLeft = {okRect.left, okRect.top};
+    ScreenToClient(browser, &topLeft);
+    NewFolderButton = CreateWindowExA(0, "BUTTON", TEXT_NEW_FOLDER_BUTTON, kNewFolderStyle,
+                                      topLeft.x - kNewFolderGap, topLeft.y, kNewFolderWidth,
+                                      okRect.bottom - okRect.top, browser, (HMENU)IDC_NEW_FOLDER,
+                                      GetModuleHandleA(NULL), NULL);
+    LRESULT font = SendMessageA(ok, WM_GETFONT, 0, 0);
+    PostMessageA(NewFolderButton, WM_SETFONT, (WPARAM)font, 1);
+    EnableWindow(NewFolderButton, FALSE);
+    SetWindowLongA(browser, GWL_WNDPROC, (LONG)(LONG_PTR)BrowseWindowProc);
+}
+
+// OK is disabled for an item without a file-system path; the new button
+// always follows OK.
+static void FollowSelection(HWND browser, LPCITEMIDLIST item) {
+    HWND ok = GetDlgItem(browser, IDOK);
+    if (!SHGetPathFromIDListA(item, BrowseRequest.pszDisplayName)) EnableWindow(ok, FALSE);
+    MatchNewFolderToOk(browser);
+}
+
+static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM argument, LPARAM) {
+    if (message == BFFM_INITIALIZED) AddNewFolderButton(browser);
+    if (message == BFFM_SELCHANGED) FollowSelection(browser, (LPCITEMIDLIST)argument);
+    return 0;
+}
+
+// The chosen folder's path, when it fits the 256-byte target buffer. A
+// longer path is refused as a whole rather than cut, since a cut path
+// could name another folder; the browse then counts as cancelled.
+static bool TakeChosenPath(LPITEMIDLIST chosen, char* pathBuffer) {
+    char path[MAX_PATH];
+    path[0] = 0;
+    if (!SHGetPathFromIDListA(chosen, path)) return false;
+    path[MAX_PATH - 1] = 0;
+    size_t length = strlen(path);
+    if (length >= kPathBufferSize) return false;
+    memcpy(pathBuffer, path, length + 1);
+    return true;
+}
+
+// The display-name buffer, which the selection test also uses as scratch,
+// lives on the stack for the browse only: a static buffer would take file
+// space in the stub's image, where zero-initialised statics are stored in
+// full.
+bool BrowseForExtractDir(HWND owner, char* pathBuffer) {
+    char displayName[MAX_PATH];
+    BrowseRequest.hwndOwner = owner;
+    BrowseRequest.pidlRoot = NULL;
+    BrowseRequest.pszDisplayName = displayName;
+    BrowseRequest.lpszTitle = TEXT_BROWSE_TITLE;
+    BrowseRequest.ulFlags = BIF_RETURNONLYFSDIRS;
+    BrowseRequest.lpfn = BrowseCallback;
+    BrowseRequest.lParam = 0;
+    NewFolderRequested = false;
+
+    LPITEMIDLIST chosen = SHBrowseForFolderA(&BrowseRequest);
+    NewFolderButton = NULL;  // went with the browser window
+    if (!chosen) return false;
+    bool taken = TakeChosenPath(chosen, pathBuffer);
+    ILFree(chosen);  // the shell allocated it
+    if (!taken) return false;
+    SetCurrentDirectoryA(pathBuffer);
+    return NewFolderRequested;
+}
