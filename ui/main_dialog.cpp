@@ -10,6 +10,7 @@
 #include "ui/control_ids.h"
 #include "ui/folder_browser.h"
 #include "ui/new_dir_dialog.h"
+#include "ui/texts.h"
 #include "util/paths.h"
 #include "util/run_command.h"
 
@@ -83,11 +84,17 @@ static void InitMainDialog(HWND dialog) {
     if (Sfx.HasTitle) SetWindowTextA(dialog, Sfx.TitleText);
     CentreWindow(dialog);
     FillMemberLists(dialog);
-    if (Sfx.AutoStart) SendMessageA(dialog, WM_COMMAND, IDC_START, 0);
+    if (Sfx.AutoStart) {
+        // Shown before its time, so that the progress in its title can be
+        // seen while the automatic extraction runs.
+        ShowWindow(dialog, SW_SHOW);
+        UpdateWindow(dialog);
+        SendMessageA(dialog, WM_COMMAND, IDC_START, 0);
+    }
     Sfx.MainDialogHandle = dialog;
 }
 
-// The target directory as typed, without one trailing ""; an empty field
+// The target directory as typed, without one trailing "\"; an empty field
 // means the current directory, which the field then shows.
 static void TakeExtractDir(HWND dialog) {
     UINT length = GetDlgItemTextA(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir, kPathBufferSize);
@@ -116,7 +123,12 @@ static void OnStart(HWND dialog) {
         ShowWindow(GetDlgItem(dialog, IDC_MEMBER_LIST), SW_SHOW);
     }
     TakeExtractDir(dialog);
+    // The pass shows its progress in the title bar; the title comes back
+    // afterwards.
+    char title[kSettingsTextSize];
+    GetWindowTextA(dialog, title, sizeof title);
     ExtractionPass(dialog, IDC_MEMBER_LIST, false);
+    SetWindowTextA(dialog, title);
     PassRunning = false;
     if (Sfx.AllExtracted) {
         RunAfterExtraction(SendDlgItemMessageA(dialog, IDC_RUN_AFTER, BM_GETCHECK, 0, 0));
@@ -150,6 +162,9 @@ static bool OnCommand(HWND dialog, int id) {
             return false;
         case IDC_BROWSE:
             OnBrowse(dialog);
+            return false;
+        case IDC_ABOUT:
+            MessageBoxA(dialog, TEXT_ABOUT, TEXT_ABOUT_CAPTION, MB_OK);
             return false;
         case IDC_START:
             OnStart(dialog);

@@ -28,3 +28,11 @@
 #define TEXT_BROWSE_TITLE "압축 풀 디렉토리를 선택하세요."
 #define TEXT_BROWSE_CAPTION "압축 풀 디렉토리 : "
 #define TEXT_NEW_FOLDER_BUTTON "새로 만들기..."
+
+// About box
+#define TEXT_ABOUT_CAPTION "도로미 자동풀림에 대하여..."
+#define TEXT_ABOUT                                                  \
+    "도로미 자동풀림 압축파일\r\n\r\n"                              \
+    "받은 압축파일의 파일들을 고른 디렉토리에 풀어 줍니다.\r\n"     \
+    "저장 방식과 deflate 압축, ZIP 암호를 지원합니다.\r\n\r\n"      \
+    "만든 곳: 도로미 팀"

@@ -25,7 +25,8 @@ void PumpOneMessage() {
     DispatchMessageA(&message);
 }
 
-// Item 601 does not exist in the main dialog; the text is not shown there.
-void ShowProgress(WindowHandle dialog, const char* text) { SetDlgItemTextA((HWND)dialog, 601, text); }
+// In the title bar: the dialog's layout has no room for a progress line.
+// The main dialog puts its title back after the pass.
+void ShowProgress(WindowHandle dialog, const char* text) { SetWindowTextA((HWND)dialog, text); }
 
 void RunMainDialog() { DialogBoxParamA(Module(), "MAINDIALOG", NULL, MainDialogProc, 0); }

@@ -37,8 +37,8 @@ def with_wrong_crc(archive, name):
     raise ValueError(name)
 
 
-class DialogTest(StubTestCase):
-    session_name = "dialogs"
+class DialogTestCase(StubTestCase):
+    """Helpers for cases that run the stub on an archive into a target."""
 
     def setUp(self):
         super().setUp()
@@ -77,6 +77,11 @@ class DialogTest(StubTestCase):
     def dialogs_now(self):
         time.sleep(0.5)  # a box would be up by now
         return [w["text"] for w in self.session.top_level_dialogs()]
+
+
+
+class DialogTest(DialogTestCase):
+    session_name = "dialogs"
 
     # -- the overwrite question -------------------------------------------
     def test_each_answer_to_the_overwrite_question(self):
@@ -227,3 +232,35 @@ class DialogTest(StubTestCase):
         self.press_ok_on(FINISHED, ALL_EXTRACTED)
         self.assertEqual(wait_exit(self.process), 0)
         self.assertEqual(self.content("sub/a.txt"), b"typed")
+
+
+class ProgressAndAboutTest(DialogTestCase):
+    session_name = "dialogs-progress"
+
+    def test_title_bar_shows_the_member_being_written_and_comes_back(self):
+        archive = with_wrong_crc(zip_archive({"a.txt": b"new", "b.txt": b"new", "c.txt": b"c"}), "c.txt")
+        self.start(archive)
+        self.existing("b.txt")
+        dialog = self.main_dialog()
+        self.session.press(dialog["hwnd"], 1)
+        self.session.wait_for_window(QUESTION_TITLE)
+        during = self.session.dump(dialog["hwnd"])
+        self.session.screenshot("progress-in-title")
+        self.assertEqual(during["text"], "압축 풀기: " + windows_path(self.target) + "\\a.txt")
+        self.answer_question("b.txt", 2)
+        self.press_ok_on(ERROR_CAPTION, SOME_NOT_EXTRACTED)
+        self.assertEqual(self.session.dump(dialog["hwnd"])["text"], MAIN_TITLE)
+        self.session.press(dialog["hwnd"], 2)
+        self.assertEqual(wait_exit(self.process), 0)
+
+    def test_about_box_belongs_to_the_dialog(self):
+        self.start(zip_archive({"a.txt": b"a"}))
+        dialog = self.main_dialog()
+        self.session.press(dialog["hwnd"], 103)
+        box = self.session.wait_for_window("도로미 자동풀림에 대하여...")
+        self.session.screenshot("about-box")
+        self.assertEqual(box["owner"], dialog["hwnd"])
+        self.assertIn("도로미", message_box_text(box))
+        self.session.press(box["hwnd"], 1)
+        self.session.press(dialog["hwnd"], 2)
+        self.assertEqual(wait_exit(self.process), 0)
