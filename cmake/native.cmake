@@ -101,3 +101,8 @@ foreach(check build zip_input refusals info extract faults)
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
   set_tests_properties(tool.${check} PROPERTIES ENVIRONMENT "DOROMI_OUT_DIR=${DOROMI_OUT_DIR}" TIMEOUT 300)
 endforeach()
+
+option(DOROMI_FUZZ "Build the libFuzzer targets (clang only)" OFF)
+if(DOROMI_FUZZ)
+  include(cmake/fuzz.cmake)
+endif()

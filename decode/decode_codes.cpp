@@ -12,8 +12,14 @@
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the fast path loads words little-endian");
 
-// The fast path's bit buffer: 64 bits natively, 32 in the 32-bit stub.
+// The fast path's bit buffer: a machine word, 64 bits natively and 32 in
+// the stub. DOROMI_FAST_BITS_32 gives the stub's width natively, so that
+// the fuzz targets exercise that variant too.
+#ifdef DOROMI_FAST_BITS_32
+typedef uint32_t BitWord;
+#else
 typedef uintptr_t BitWord;
+#endif
 enum : unsigned { kWordBits = sizeof(BitWord) * 8 };
 
 // Internal to this file: neither success nor failure yet.
@@ -275,6 +281,12 @@ static InflateStatus DecodeFast(const CodeTables& codes, uint32_t& bitState, uns
     ConsumeBufferedInput(loaded - giveBack);
     bitState = (uint32_t)LowWordBits(bits, count);
     countState = count;
+    // A match may end exactly at the window's end; everyone after this
+    // expects a position below it.
+    if (w == kWindowSize) {
+        FlushFullWindow();
+        w = 0;
+    }
     position = w;
     return status;
 }

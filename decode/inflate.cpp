@@ -22,6 +22,42 @@ enum : unsigned {
     kMaxLengthCount = 288 + 32,  // literal/length plus distance code lengths
 };
 
+void NeedBits(uint32_t& bits, unsigned& count, unsigned n) {
+    while (count < n) {
+        int32_t next = NextCompressedByte();
+        if (next < 0) ++Inflater.PaddingBytes;
+        bits |= (uint32_t)next << count;
+        count += 8;
+    }
+}
+
+// What the symbols of a code stand for, beyond the simple ones.
+struct SymbolMeaning {
+    uint16_t simpleCount;
+    const uint16_t* base;
+    const uint8_t* extra;
+    uint16_t count;
+};
+static const SymbolMeaning kLiteralLengthSymbols = {257, LengthBase, LengthExtra, kLengthSymbolCount};
+static const SymbolMeaning kDistanceSymbols = {0, DistanceBase, DistanceExtra, kDistanceSymbolCount};
+static const SymbolMeaning kCodeLengthSymbols = {kCodeLengthSymbolCount, nullptr, nullptr, 0};
+
+// Builds a code's tables on a fresh chain; `bits` is requested and returned.
+static InflateStatus BuildCode(const uint16_t* lengths, unsigned count, const SymbolMeaning& meaning,
+                               DecodeEntry*& table, DecodeEntry*& chain, uint8_t& bits) {
+    chain = nullptr;
+    return BuildDecodeTable(lengths, (uint16_t)count, meaning.simpleCount, meaning.base,
+                            meaning.count, meaning.extra, meaning.count, table, chain, bits);
+}
+
+// The value of the next `n` bits, which are then consumed.
+static unsigned TakeBits(uint32_t& bits, unsigned& count, unsigned n) {
+    NeedBits(bits, count, n);
+    unsigned value = bits & BitMask[n];
+    DumpBits(bits, count, n);
+    return value;
+}
+
 void FlushFullWindow() {
     FlushWindow(Inflater.Window, kWindowSize);
     Inflater.WindowWrapped = true;
@@ -81,13 +117,9 @@ static InflateStatus InflateStoredBlock() {
     unsigned count = Inflater.BitCount;
     unsigned position = Inflater.WindowPos;
     DumpBits(bits, count, count & 7);
-    NeedBits(bits, count, 16);
-    unsigned length = bits & 0xFFFF;
-    DumpBits(bits, count, 16);
-    NeedBits(bits, count, 16);
-    if ((bits & 0xFFFF) != (~length & 0xFFFF)) return kDataError;
-    DumpBits(bits, count, 16);
-    if (ConsumedPastEnd(count)) return kDataError;
+    unsigned length = TakeBits(bits, count, 16);
+    unsigned complement = TakeBits(bits, count, 16);
+    if (complement != (~length & 0xFFFF) || ConsumedPastEnd(count)) return kDataError;
     InflateStatus status = CopyStoredBytes(bits, count, position, length);
     Inflater.WindowPos = (uint16_t)position;
     SaveBits(bits, count);
@@ -103,11 +135,9 @@ static InflateStatus BuildFixedTables() {
     for (; symbol < 280; ++symbol) lengths[symbol] = 7;
     for (; symbol < kFixedLiteralCount; ++symbol) lengths[symbol] = 8;
     Inflater.FixedLiteralBits = kFixedLiteralBits;
-    Inflater.FixedLiteralChain = nullptr;
-    InflateStatus status = BuildDecodeTable(
-        lengths, kFixedLiteralCount, 257, LengthBase, kLengthSymbolCount, LengthExtra,
-        kLengthSymbolCount, Inflater.FixedLiteralTable, Inflater.FixedLiteralChain,
-        Inflater.FixedLiteralBits);
+    InflateStatus status = BuildCode(lengths, kFixedLiteralCount, kLiteralLengthSymbols,
+                                     Inflater.FixedLiteralTable, Inflater.FixedLiteralChain,
+                                     Inflater.FixedLiteralBits);
     if (status != kInflateOk) {
         ReleaseDecodeTables(Inflater.FixedLiteralChain);
         Inflater.FixedLiteralChain = nullptr;
@@ -118,10 +148,8 @@ static InflateStatus BuildFixedTables() {
     // 30 of the 32 five-bit codes are used: always incomplete, never a fault.
     for (symbol = 0; symbol < kFixedDistanceCount; ++symbol) lengths[symbol] = 5;
     Inflater.FixedDistanceBits = kFixedDistanceBits;
-    Inflater.FixedDistanceChain = nullptr;
-    status = BuildDecodeTable(lengths, kFixedDistanceCount, 0, DistanceBase, kDistanceSymbolCount,
-                              DistanceExtra, kDistanceSymbolCount, Inflater.FixedDistanceTable,
-                              Inflater.FixedDistanceChain, Inflater.FixedDistanceBits);
+    status = BuildCode(lengths, kFixedDistanceCount, kDistanceSymbols, Inflater.FixedDistanceTable,
+                       Inflater.FixedDistanceChain, Inflater.FixedDistanceBits);
     if (status == kInflateOk || status == kDataError) return kInflateOk;
     ReleaseDecodeTables(Inflater.FixedLiteralChain);
     Inflater.FixedLiteralChain = nullptr;
@@ -160,9 +188,7 @@ static InflateStatus ReadCodeLengths(uint16_t* lengths, unsigned total, const De
             continue;
         }
         unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
-        NeedBits(bits, count, extraBits);
-        repeat = (symbol == 18 ? 11 : 3) + (bits & BitMask[extraBits]);
-        DumpBits(bits, count, extraBits);
+        repeat = (symbol == 18 ? 11 : 3) + TakeBits(bits, count, extraBits);
         if (ConsumedPastEnd(count)) return kDataError;
         value = symbol == 16 ? previous : 0;
         previous = value;
@@ -179,30 +205,19 @@ static InflateStatus ReadDynamicHeader(uint16_t* lengths, unsigned& literalCount
                                        unsigned& distanceCount) {
     uint32_t bits = Inflater.BitBuffer;
     unsigned count = Inflater.BitCount;
-    NeedBits(bits, count, 5);
-    literalCount = 257 + (bits & 0x1F);
-    DumpBits(bits, count, 5);
-    NeedBits(bits, count, 5);
-    distanceCount = 1 + (bits & 0x1F);
-    DumpBits(bits, count, 5);
-    NeedBits(bits, count, 4);
-    unsigned codeLengthCount = 4 + (bits & 0xF);
-    DumpBits(bits, count, 4);
+    literalCount = 257 + TakeBits(bits, count, 5);
+    distanceCount = 1 + TakeBits(bits, count, 5);
+    unsigned codeLengthCount = 4 + TakeBits(bits, count, 4);
     unsigned i = 0;
-    for (; i < codeLengthCount; ++i) {
-        NeedBits(bits, count, 3);
-        lengths[CodeLengthOrder[i]] = (uint16_t)(bits & 7);
-        DumpBits(bits, count, 3);
-    }
+    for (; i < codeLengthCount; ++i) lengths[CodeLengthOrder[i]] = (uint16_t)TakeBits(bits, count, 3);
     for (; i < kCodeLengthSymbolCount; ++i) lengths[CodeLengthOrder[i]] = 0;
     if (ConsumedPastEnd(count)) return kDataError;
     SaveBits(bits, count);
 
-    DecodeEntry* table;
-    DecodeEntry* chain = nullptr;
+    DecodeEntry *table, *chain;
     uint8_t tableBits = kCodeLengthBits;
-    InflateStatus status = BuildDecodeTable(lengths, kCodeLengthSymbolCount, kCodeLengthSymbolCount,
-                                            nullptr, 0, nullptr, 0, table, chain, tableBits);
+    InflateStatus status =
+        BuildCode(lengths, kCodeLengthSymbolCount, kCodeLengthSymbols, table, chain, tableBits);
     if (status == kInflateOk && !table) status = kDataError;  // no code-length codes at all
     if (status == kInflateOk)
         status = ReadCodeLengths(lengths, literalCount + distanceCount, table, tableBits);
@@ -216,11 +231,10 @@ static InflateStatus InflateDynamicBlock() {
     InflateStatus status = ReadDynamicHeader(lengths, literalCount, distanceCount);
     if (status != kInflateOk) return status;
 
-    DecodeEntry *literalTable, *literalChain = nullptr;
+    DecodeEntry *literalTable, *literalChain;
     uint8_t literalBits = kDynamicLiteralBits;
-    status = BuildDecodeTable(lengths, (uint16_t)literalCount, 257, LengthBase, kLengthSymbolCount,
-                              LengthExtra, kLengthSymbolCount, literalTable, literalChain,
-                              literalBits);
+    status = BuildCode(lengths, literalCount, kLiteralLengthSymbols, literalTable, literalChain,
+                       literalBits);
     if (status != kInflateOk) {
         ReleaseDecodeTables(literalChain);
         return status;
@@ -228,11 +242,10 @@ static InflateStatus InflateDynamicBlock() {
 
     // An incomplete distance code is allowed: its missing codes are invalid
     // entries, a fault only if they occur.
-    DecodeEntry *distanceTable, *distanceChain = nullptr;
+    DecodeEntry *distanceTable, *distanceChain;
     uint8_t distanceBits = kDynamicDistanceBits;
-    status = BuildDecodeTable(lengths + literalCount, (uint16_t)distanceCount, 0, DistanceBase,
-                              kDistanceSymbolCount, DistanceExtra, kDistanceSymbolCount,
-                              distanceTable, distanceChain, distanceBits);
+    status = BuildCode(lengths + literalCount, distanceCount, kDistanceSymbols, distanceTable,
+                       distanceChain, distanceBits);
     if (status == kInflateOk || status == kDataError)
         status = DecodeCodes(literalTable, distanceTable, literalBits, distanceBits);
     ReleaseDecodeTables(distanceChain);
@@ -244,12 +257,8 @@ static InflateStatus InflateDynamicBlock() {
 static InflateStatus InflateBlock(bool& lastBlock) {
     uint32_t bits = Inflater.BitBuffer;
     unsigned count = Inflater.BitCount;
-    NeedBits(bits, count, 1);
-    lastBlock = (bits & 1) != 0;
-    DumpBits(bits, count, 1);
-    NeedBits(bits, count, 2);
-    unsigned type = bits & 3;
-    DumpBits(bits, count, 2);
+    lastBlock = TakeBits(bits, count, 1) != 0;
+    unsigned type = TakeBits(bits, count, 2);
     // Past the member's bytes a header reads as a last block of type 3,
     // which ends decoding below.
     SaveBits(bits, count);

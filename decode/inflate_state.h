@@ -45,15 +45,9 @@ extern InflateState Inflater;
 // Appends whole input bytes until at least `n` bits (n <= 16) are held;
 // at most 23 bits are then held, so the 32-bit buffer never overflows.
 // Once the member's bytes are exhausted each byte is -1: ones fill the
-// buffer from the held bits upward.
-inline void NeedBits(uint32_t& bits, unsigned& count, unsigned n) {
-    while (count < n) {
-        int32_t next = NextCompressedByte();
-        if (next < 0) ++Inflater.PaddingBytes;
-        bits |= (uint32_t)next << count;
-        count += 8;
-    }
-}
+// buffer from the held bits upward. Out of line: only the byte reader and
+// block headers use it, and the stub is small.
+void NeedBits(uint32_t& bits, unsigned& count, unsigned n);
 
 inline void DumpBits(uint32_t& bits, unsigned& count, unsigned n) {
     bits >>= n;

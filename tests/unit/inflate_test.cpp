@@ -105,6 +105,18 @@ TEST_F(InflateTest, MatchesAcrossTheWindowEnd) {
         out.FixedLiteral(256);
         ExpectDecodesLikeZlib(out.Finish(), "sources across the end");
     }
+    {   // a match that ends exactly at the window's end, then more symbols
+        BitWriter out;
+        out.StoredBlock(false, noise.substr(0, 32768 - 258));
+        out.BlockHeader(false, 1);
+        out.FixedMatch(258, 1000);
+        for (int i = 0; i < 200; ++i) out.FixedLiteral('a' + i % 26);
+        out.FixedLiteral(256);
+        out.BlockHeader(true, 1);
+        out.FixedMatch(258, 32768 - 258);
+        out.FixedLiteral(256);
+        ExpectDecodesLikeZlib(out.Finish(), "a match ending at the window's end");
+    }
     std::string periodic = RepeatingPeriod(300000, 32700, 22);  // distances close to the window
     ExpectDecodes(ZlibDeflate(periodic, 9, Z_DEFAULT_STRATEGY), periodic, "long distances");
 }
