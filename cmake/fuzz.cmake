@@ -11,8 +11,8 @@ target_include_directories(doromi-fuzz-core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(doromi-fuzz-core PUBLIC ${DOROMI_FUZZ_FLAGS}
                        PRIVATE -fsanitize=fuzzer-no-link)
 
-foreach(target inflate)
-  add_executable(${target}-fuzz tests/fuzz/${target}_fuzz.cpp)
+foreach(target inflate settings walk)
+  add_executable(${target}-fuzz tests/fuzz/${target}_fuzz.cpp tests/fuzz/fuzz_frontend.cpp)
   target_compile_options(${target}-fuzz PRIVATE -fsanitize=fuzzer)
   target_link_options(${target}-fuzz PRIVATE -fsanitize=fuzzer ${DOROMI_FUZZ_FLAGS})
   target_link_libraries(${target}-fuzz PRIVATE doromi-fuzz-core ZLIB::ZLIB)
