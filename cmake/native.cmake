@@ -31,6 +31,7 @@ add_executable(unit-tests
     tests/unit/inflate_malformed_test.cpp
     tests/unit/inflate_test.cpp
     tests/unit/member_io_test.cpp
+    tests/unit/member_names_test.cpp
     tests/unit/member_run.cpp
     tests/unit/paths_test.cpp
     tests/unit/platform_posix_test.cpp
