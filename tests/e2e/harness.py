@@ -182,6 +182,16 @@ class WineSession:
                              f"last seen: {[w['text'] for w in seen]}; exit codes of ended "
                              f"programs: {ended}; screen: {shot}")
 
+    def wait_gone(self, hwnd, timeout=30):
+        """Waits until a window closes, so that the next one looked for is
+        not the one that is on its way out."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if all(w["hwnd"] != hwnd for w in self.windows()):
+                return
+            time.sleep(0.1)
+        raise AssertionError(f"window {hwnd} is still open after {timeout} s")
+
     def top_level_dialogs(self):
         return [w for w in self.windows() if w["class"] == DIALOG_CLASS]
 

@@ -6,7 +6,7 @@ import struct
 import subprocess
 import time
 
-from combined import settings_block, write_combined, zip_archive
+from combined import settings_block, wrong_passwords, write_combined, zip_archive
 from harness import StubTestCase, child, message_box_text, wait_exit, windows_path
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
@@ -68,6 +68,7 @@ class DialogTestCase(StubTestCase):
         if never_ask_again:
             self.session.driver("check", question["hwnd"], 401, 1)
         self.session.press(question["hwnd"], button)
+        self.session.wait_gone(question["hwnd"])
 
     def press_ok_on(self, title, text):
         box = self.session.wait_for_window(title)
@@ -126,15 +127,18 @@ class DialogTest(DialogTestCase):
 
     def test_password_asked_once_for_two_members_and_cut_to_79(self):
         password = "".join(chr(ord("a") + i % 26) for i in range(79))
-        self.start(self.encrypted_archive(password, {"a.txt": b"first", "b.txt": b"second"}))
+        archive = self.encrypted_archive(password, {"a.txt": b"first", "b.txt": b"second"})
+        wrong, = wrong_passwords(archive, 1)
+        self.start(archive)
         dialog = self.main_dialog()
         self.session.press(dialog["hwnd"], 1)
         prompt = self.session.wait_for_window(PASSWORD_TITLE)
         self.session.screenshot("password-prompt")
         self.session.press(prompt["hwnd"], 2)  # Esc is ignored
         self.assertIn(PASSWORD_TITLE, self.dialogs_now())
-        self.session.set_text(prompt["hwnd"], 101, "wrong")
+        self.session.set_text(prompt["hwnd"], 101, wrong)
         self.session.press(prompt["hwnd"], 1)
+        self.session.wait_gone(prompt["hwnd"])
         prompt = self.session.wait_for_window(PASSWORD_TITLE)
         self.session.set_text(prompt["hwnd"], 101, password + "EXTRA!")  # 85 characters
         self.session.press(prompt["hwnd"], 1)
@@ -143,13 +147,15 @@ class DialogTest(DialogTestCase):
         self.assertEqual((self.content("a.txt"), self.content("b.txt")), (b"first", b"second"))
 
     def test_three_wrong_passwords_end_the_pass_without_a_word(self):
-        self.start(self.encrypted_archive("right", {"locked.txt": b"x"}))
+        archive = self.encrypted_archive("right", {"locked.txt": b"x"})
+        self.start(archive)
         dialog = self.main_dialog()
         self.session.press(dialog["hwnd"], 1)
-        for attempt in range(3):
+        for wrong in wrong_passwords(archive, 3):
             prompt = self.session.wait_for_window(PASSWORD_TITLE)
-            self.session.set_text(prompt["hwnd"], 101, f"wrong{attempt}")
+            self.session.set_text(prompt["hwnd"], 101, wrong)
             self.session.press(prompt["hwnd"], 1)
+            self.session.wait_gone(prompt["hwnd"])
         self.assertEqual(self.dialogs_now(), [MAIN_TITLE])
         self.assertEqual(child(self.session.dump(dialog["hwnd"]), 301)["selected"], [0])
         self.assertFalse(os.path.exists(os.path.join(self.target, "locked.txt")))

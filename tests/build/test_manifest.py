@@ -1,0 +1,45 @@
+"""The manifest inside the finished stub, read back from the image with the
+cross toolchain's resource tool: run as invoker, common controls 6, DPI
+aware, and well-formed XML."""
+import os
+import re
+import subprocess
+import unittest
+import xml.etree.ElementTree as ElementTree
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+STUB = os.path.join(ROOT, "build", "out", "doromi-sfx.exe")
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+
+
+def manifest_from_image():
+    rc = subprocess.run(["i686-w64-mingw32-windres", "-i", STUB, "-O", "rc"], capture_output=True,
+                        text=True, check=True).stdout
+    block = rc[rc.index("1 24 /* RT_MANIFEST */"):]
+    block = block[block.index("BEGIN") + 5:block.index("\nEND")]
+    pieces = re.findall(r'"((?:[^"]|"")*)"', block)
+    return "".join(p.replace('""', '"') for p in pieces).encode().decode("unicode_escape")
+
+
+class ManifestTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.root = ElementTree.fromstring(manifest_from_image().encode())
+
+    def test_runs_as_invoker(self):
+        level = self.root.find(f".//{ASM_V3}requestedExecutionLevel")
+        self.assertEqual(level.get("level"), "asInvoker")
+
+    def test_asks_for_common_controls_6(self):
+        identities = self.root.findall(f"{ASM_V1}dependency/{ASM_V1}dependentAssembly/{ASM_V1}assemblyIdentity")
+        self.assertEqual([(i.get("name"), i.get("version")) for i in identities],
+                         [("Microsoft.Windows.Common-Controls", "6.0.0.0")])
+
+    def test_is_dpi_aware(self):
+        aware = self.root.find(f".//{{http://schemas.microsoft.com/SMI/2005/WindowsSettings}}dpiAware")
+        self.assertEqual(aware.text, "true")
+
+
+if __name__ == "__main__":
+    unittest.main()
