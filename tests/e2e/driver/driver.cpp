@@ -199,7 +199,7 @@ static int BrowseTo(HWND browser, const wchar_t* path) {
     HTREEITEM before = SelectedTreeItem(browser);
     int attempts = 0;
     bool moved = false;
-    while (!moved && attempts < 20 && SendSelection(browser, process, path)) {
+    while (!moved && attempts < 120 && SendSelection(browser, process, path)) {
         ++attempts;
         moved = SelectedTreeItem(browser) != before;
         if (!moved) Sleep(250);
