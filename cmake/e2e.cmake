@@ -6,7 +6,7 @@ set(E2E_DIR ${CMAKE_SOURCE_DIR}/tests/e2e)
 add_test(NAME e2e.prefix COMMAND ${Python3_EXECUTABLE} ${E2E_DIR}/harness.py make-prefix)
 set_tests_properties(e2e.prefix PROPERTIES FIXTURES_SETUP wine_prefix RESOURCE_LOCK wine TIMEOUT 300)
 
-foreach(module startup settings extraction roundtrip dialogs run_and_browse)
+foreach(module startup settings extraction roundtrip dialogs run_and_browse hardening)
   add_test(NAME e2e.${module}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v test_${module}
            WORKING_DIRECTORY ${E2E_DIR})

@@ -60,7 +60,7 @@ gtest_discover_tests(unit-tests DISCOVERY_TIMEOUT 30 PROPERTIES ENVIRONMENT "${D
 
 # Checks of what the build makes: the stub finishing step and the dialog
 # templates inside the finished image.
-foreach(check finish_stub dialog_template manifest)
+foreach(check finish_stub dialog_template manifest imports)
   add_test(NAME build.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/build/test_${check}.py
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})

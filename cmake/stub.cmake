@@ -54,3 +54,12 @@ add_executable(e2e-marker WIN32 tests/e2e/driver/marker.cpp)
 target_compile_options(e2e-marker PRIVATE -municode -Os -Wall)
 target_link_options(e2e-marker PRIVATE -municode -static -s)
 set_target_properties(e2e-marker PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})
+
+# Test helper for the end-to-end tests: a DLL that a test plants beside the
+# stub under the name of a system DLL. Every process that loads it leaves a
+# record beside it.
+add_library(e2e-planted-dll SHARED tests/e2e/driver/planted_dll.cpp)
+target_compile_options(e2e-planted-dll PRIVATE -Os -Wall)
+target_link_options(e2e-planted-dll PRIVATE -static -s)
+set_target_properties(e2e-planted-dll PROPERTIES PREFIX "" OUTPUT_NAME e2e-planted
+    RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})

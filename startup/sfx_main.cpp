@@ -37,10 +37,30 @@ static void RunSelfExtractor() {
     Sfx.CrcTable = 0;
 }
 
+// A downloaded stub usually runs from a folder full of other downloads. A DLL
+// planted there under the name of a system DLL would be found first whenever
+// the process, or the shell inside it, loads a DLL by name after start-up,
+// so the process searches only the system directory for DLLs from here on.
+// SetDefaultDllDirectories is missing from older Windows versions, so it is
+// looked up rather than imported; where it is missing, SetDllDirectoryA("")
+// at least takes the current directory out of the search. The static
+// imports, resolved before this runs, are all system DLLs.
+static void SearchOnlySystemDirectoryForDlls() {
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesCall)(DWORD);
+    typedef BOOL(WINAPI * SetDllDirectoryCall)(LPCSTR);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    SetDefaultDllDirectoriesCall setDefault =
+        (SetDefaultDllDirectoriesCall)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
+    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+    SetDllDirectoryCall setDirectory = (SetDllDirectoryCall)(void*)GetProcAddress(kernel, "SetDllDirectoryA");
+    if (setDirectory) setDirectory("");
+}
+
 // The process entry. The stub links no C runtime start-up code: it takes no
 // command line, needs no static constructors, and calls only functions of
 // msvcrt that need no initialisation, so that the image stays small.
 extern "C" void WINAPI SfxEntry() {
+    SearchOnlySystemDirectoryForDlls();
     ResetSfxGlobals();
     RunSelfExtractor();
     ResetSfxGlobals();  // clears the remembered password and file name

@@ -89,10 +89,13 @@ class WineSession:
         self.driver("windows", timeout=120)
 
     # -- processes ---------------------------------------------------------
-    def start(self, exe, *args, cwd=None):
-        """Starts a Windows program; its exit code is the process's."""
-        process = subprocess.Popen(["wine", exe, *args], env=self.env, cwd=cwd,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def start(self, exe, *args, cwd=None, env=None, log=None):
+        """Starts a Windows program; its exit code is the process's. `env`:
+        variables to set for this program only; `log`: a file that takes
+        Wine's output (its traces, with WINEDEBUG in `env`)."""
+        process = subprocess.Popen(["wine", exe, *args], env={**self.env, **(env or {})}, cwd=cwd,
+                                   stdout=log or subprocess.DEVNULL,
+                                   stderr=log or subprocess.DEVNULL)
         self.processes.append(process)
         return process
 

@@ -12,6 +12,7 @@
 //   driver browse-to HWND PATH           selects a folder in a folder browser
 //   driver shortpath PATH                the short form of a path, as JSON
 //   driver hold PATH MS ACCESS SHARE     holds a file open (see Hold)
+//   driver load-library NAME             loads a DLL by name (see LoadByName)
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -237,6 +238,14 @@ static int Hold(const wchar_t* path, DWORD milliseconds, const wchar_t* access, 
     return 0;
 }
 
+// Loads a DLL by its bare name with the default search order, as a program
+// that does nothing to narrow the search would. Prints whether it loaded.
+static int LoadByName(const wchar_t* name) {
+    HMODULE module = LoadLibraryW(name);
+    printf("{\"loaded\":%s}\n", module ? "true" : "false");
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
     setvbuf(stdout, NULL, _IOFBF, 1 << 16);
     int result = 2;
@@ -253,9 +262,11 @@ int wmain(int argc, wchar_t** argv) {
     else if (argc == 3 && !wcscmp(argv[1], L"shortpath")) result = ShortPath(argv[2]);
     else if (argc == 6 && !wcscmp(argv[1], L"hold"))
         result = Hold(argv[2], wcstoul(argv[3], NULL, 10), argv[4], argv[5]);
+    else if (argc == 3 && !wcscmp(argv[1], L"load-library")) result = LoadByName(argv[2]);
     else fputs("usage: driver windows | dump HWND | settext HWND ID TEXT | press HWND ID |"
                " select HWND ID INDEX 0|1 | check HWND ID 0|1 | browse-to HWND PATH |"
-               " shortpath PATH | hold PATH MS read|write|delete share-read|share-none\n", stderr);
+               " shortpath PATH | hold PATH MS read|write|delete share-read|share-none |"
+               " load-library NAME\n", stderr);
     fflush(stdout);
     return result;
 }
