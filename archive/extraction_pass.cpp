@@ -122,7 +122,9 @@ void ExtractionPass(WindowHandle dialog, int listId, bool listOnly) {
     Sfx.LastListIndex = -1;
     if (listOnly) ClearMemberList(pass.list);
 
-    if (WalkMembers(pass, listOnly) == kEndWalk) {
+    MemberOutcome outcome = WalkMembers(pass, listOnly);
+    if (listOnly) EndMemberListing(pass.list);
+    if (outcome == kEndWalk) {
         if (!listOnly) CloseExtraction(pass);
         else if (CountMembers(pass.list) == 0) ShowError(TEXT_ARCHIVE_OPEN_FAILED, TEXT_ERROR_CAPTION);
     }

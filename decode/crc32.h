@@ -2,9 +2,14 @@
 // The CRC-32 of ZIP (IEEE 802.3, bit-reversed, polynomial 0xEDB88320),
 // table-driven. The routines do not condition the register: callers start
 // it at 0xFFFFFFFF and invert it at the end.
+//
+// Sfx.CrcTable, the 256-entry byte-wise table, defines the CRC. Buffers are
+// folded eight bytes at a time through seven more tables derived from it
+// when it is built ("slicing by 8"); the result is the byte-wise one.
 #include <stdint.h>
 
-// Fills the 256 entries of Sfx.CrcTable, which must already be allocated.
+// Fills the 256 entries of Sfx.CrcTable, which must already be allocated,
+// and derives the slicing tables from them.
 void BuildCrcTable();
 
 // The register after one more byte.

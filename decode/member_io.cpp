@@ -15,11 +15,6 @@ static uint32_t NextChunkSize() {
     return (uint32_t)Sfx.CompressedLeft < kChunkSize ? (uint32_t)Sfx.CompressedLeft : kChunkSize;
 }
 
-// Decrypts bytes in place, first to last; the keys advance over each.
-static void DecryptInPlace(uint8_t* bytes, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) bytes[i] = DecryptNext(bytes[i]);
-}
-
 // Writes bytes to the output file and folds into the CRC exactly the
 // bytes the file took: a short or failed write leaves the CRC of the
 // member short of those bytes, so the CRC comparison fails.
@@ -45,7 +40,7 @@ void EndCompressedInput() {
 
 int32_t RefillCompressedInput() {
     uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, Input.InputBuffer, NextChunkSize());
-    if (MemberIsEncrypted()) DecryptInPlace(Input.InputBuffer, arrived);
+    if (MemberIsEncrypted()) DecryptBuffer(Input.InputBuffer, arrived);
     Input.InputCount = arrived;
     Input.InputPos = 0;
     if (arrived == 0) {  // end of file or a read error: the member has no more bytes
@@ -66,7 +61,7 @@ void CopyStoredMember() {
         uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, buffer, NextChunkSize());
         if (arrived == 0) break;  // truncated or unreadable archive: bytes still owed never come
         Sfx.CompressedLeft -= (int32_t)arrived;
-        if (MemberIsEncrypted()) DecryptInPlace(buffer, arrived);
+        if (MemberIsEncrypted()) DecryptBuffer(buffer, arrived);
         WriteAndFoldCrc(buffer, arrived);
     }
     ReleaseBlock(buffer);

@@ -30,6 +30,22 @@ uint8_t DecryptNext(uint8_t cipher) {
     return plain;
 }
 
+void DecryptBuffer(uint8_t* bytes, uint32_t count) {
+    const uint32_t* table = Sfx.CrcTable;
+    uint32_t key0 = Sfx.Key0, key1 = Sfx.Key1, key2 = Sfx.Key2;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t t = (key2 & 0xFFFF) | 2;
+        uint8_t plain = bytes[i] ^ (uint8_t)((t * (t ^ 1)) >> 8);
+        bytes[i] = plain;
+        key0 = table[(key0 ^ plain) & 0xFF] ^ (key0 >> 8);
+        key1 = (key1 + (key0 & 0xFF)) * kKeyMultiplier + 1;
+        key2 = table[(key2 ^ (key1 >> 24)) & 0xFF] ^ (key2 >> 8);
+    }
+    Sfx.Key0 = key0;
+    Sfx.Key1 = key1;
+    Sfx.Key2 = key2;
+}
+
 bool CheckPasswordHeader(uint8_t* work, uint8_t headerLength, uint16_t flags, uint32_t crc,
                          uint32_t timeAndDate, const Text& password) {
     if (password.length == 0 || headerLength == 0) return false;

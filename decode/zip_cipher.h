@@ -19,6 +19,10 @@ uint8_t DecryptByte();
 // Decrypts one cipher byte and advances the keys with the plain result.
 uint8_t DecryptNext(uint8_t cipher);
 
+// Decrypts `count` bytes in place, first to last: the same as DecryptNext
+// on each, with the keys kept in registers over the whole run.
+void DecryptBuffer(uint8_t* bytes, uint32_t count);
+
 // Tests a password against a member's encryption header. `work` holds
 // 2 * headerLength bytes, the raw header in its second half; the first
 // half receives the decrypted header, the second is only read so the same

@@ -1,16 +1,17 @@
 // The member list natively: an in-memory list that gives the results of a
 // sorted, multiple-selection list box.
+#include <stdint.h>
+
 #include <algorithm>
+#include <string_view>
 
 #include "archive/member_list.h"
 #include "platform/posix/native_dialog.h"
 #include "ui/control_ids.h"
 
-static NativeMemberList& Items(MemberList list) { return *(NativeMemberList*)list; }
-
 // Letter case folded as the system folds it in code page 949: only single
 // ASCII letters; the trail byte of a double-byte character is never folded.
-static int CompareIgnoringCase(const std::string& a, const std::string& b) {
+static int CompareIgnoringCase(std::string_view a, std::string_view b) {
     size_t i = 0;
     bool trail = false;
     for (; i < a.size() && i < b.size(); ++i) {
@@ -25,22 +26,68 @@ static int CompareIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+// Sorts the names added since the last sort into place, keeping names
+// that sort equal in the order they were added, each after those already
+// there: where the list box puts a new item among equal ones. An order of
+// indices is sorted (ties broken by index, so the sort is stable) and then
+// applied in place, which takes less memory than a stable sort of the items.
+static void SettleItems(NativeMemberList& list) {
+    std::vector<NativeMemberItem>& items = list.items;
+    if (list.sortedCount == items.size()) return;
+    std::vector<uint32_t> order(items.size());
+    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&items](uint32_t a, uint32_t b) {
+        int byName = CompareIgnoringCase(items[a].name, items[b].name);
+        return byName != 0 ? byName < 0 : a < b;
+    });
+    // Position i receives item order[i]: follow each cycle of the
+    // permutation once, marking placed positions with their own index.
+    for (uint32_t start = 0; start < order.size(); ++start) {
+        if (order[start] == start) continue;
+        NativeMemberItem held = std::move(items[start]);
+        uint32_t at = start;
+        while (order[at] != start) {
+            uint32_t from = order[at];
+            items[at] = std::move(items[from]);
+            order[at] = at;
+            at = from;
+        }
+        items[at] = std::move(held);
+        order[at] = at;
+    }
+    list.sortedCount = items.size();
+}
+
+static NativeMemberList& Items(MemberList list) {
+    NativeMemberList& native = *(NativeMemberList*)list;
+    SettleItems(native);
+    return native;
+}
+
 MemberList MemberListOf(WindowHandle dialog, int listId) {
     NativeDialog* native = (NativeDialog*)dialog;
     return listId == IDC_MEMBER_LIST_FIXED ? &native->fixedMemberList : &native->memberList;
 }
 
-void ClearMemberList(MemberList list) { Items(list).items.clear(); }
-
-// A new item goes after the items that sort equal to it.
-void AddMemberName(MemberList list, const char* name) {
-    std::vector<NativeMemberItem>& items = Items(list).items;
-    auto place = std::upper_bound(items.begin(), items.end(), std::string(name),
-                                  [](const std::string& n, const NativeMemberItem& item) {
-                                      return CompareIgnoringCase(n, item.name) < 0;
-                                  });
-    items.insert(place, NativeMemberItem{name, false});
+void ClearMemberList(MemberList list) {
+    NativeMemberList& native = *(NativeMemberList*)list;
+    native.items.clear();
+    native.sortedCount = 0;
 }
+
+// A new item belongs after the items that sort equal to it. Inserting each
+// in place would move half the list each time when names come in another
+// order than the sorted one; they are appended instead and sorted together
+// at the end of the listing. A name that sorts last keeps the list sorted.
+void AddMemberName(MemberList list, const char* name) {
+    NativeMemberList& native = *(NativeMemberList*)list;
+    bool keepsOrder = native.sortedCount == native.items.size() &&
+                      (native.items.empty() || CompareIgnoringCase(name, native.items.back().name) >= 0);
+    native.items.push_back(NativeMemberItem{name, false});
+    if (keepsOrder) native.sortedCount = native.items.size();
+}
+
+void EndMemberListing(MemberList list) { Items(list); }
 
 int32_t FindMemberName(MemberList list, int32_t after, const char* name) {
     const std::vector<NativeMemberItem>& items = Items(list).items;
@@ -52,6 +99,13 @@ int32_t FindMemberName(MemberList list, int32_t after, const char* name) {
         if (CompareIgnoringCase(items[index].name, name) == 0) return index;
     }
     return -1;
+}
+
+int CompareWithMember(MemberList list, int32_t index, const char* name) {
+    const std::vector<NativeMemberItem>& items = Items(list).items;
+    if (index < 0 || index >= (int32_t)items.size()) return kNotComparable;
+    int order = CompareIgnoringCase(name, items[index].name);
+    return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
 bool IsMemberSelected(MemberList list, int32_t index) {

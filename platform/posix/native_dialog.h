@@ -11,9 +11,14 @@ struct NativeMemberItem {
     bool selected;
 };
 
-// Sorted without regard to letter case, as a sorted list box sorts.
+// Sorted without regard to letter case, as a sorted list box sorts. While
+// a listing pass adds names, the items from `sortedCount` on are the names
+// added since the list was last sorted, in the order they came; the pass
+// sorts them into place when it ends (EndMemberListing), and so does any
+// other operation on the list before that.
 struct NativeMemberList {
     std::vector<NativeMemberItem> items;
+    size_t sortedCount = 0;
 };
 
 struct NativeDialog {

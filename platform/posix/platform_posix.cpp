@@ -243,6 +243,14 @@ bool IsExistingDirectory(const char* path) {
 // 15-11 hours, 10-5 minutes, 4-0 seconds divided by two. Values that do not
 // form a date are refused, as DosDateTimeToFileTime refuses them.
 void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
+    // Without TZ, mktime looks at /etc/localtime again on every call (one
+    // stat per extracted file); naming that same zone file in TZ once lets
+    // it keep the zone it has read.
+    static bool zoneFixed = false;
+    if (!zoneFixed) {
+        zoneFixed = true;
+        if (!getenv("TZ")) setenv("TZ", ":/etc/localtime", 0);
+    }
     uint32_t date = timeDate >> 16, time = timeDate & 0xFFFF;
     struct tm local = {};
     local.tm_year = (int)(date >> 9) + 80;

@@ -77,3 +77,46 @@ class AutomaticExtractionTest(StubTestCase):
         self.session.press(prompt["hwnd"], 1)
         self.assertEqual(wait_exit(process, timeout=60), 0)
         self.assert_tree_extracted()
+
+
+class ManyMembersTest(StubTestCase):
+    """The list box sorts the members; the extraction walks them in archive
+    order and looks each up from the item found last. Names in a shuffled
+    order, with hyphens, spaces and letter case that the list box's locale
+    order weighs in its own way, and pairs equal apart from letter case that
+    follow one another (the second must meet the item after the first's):
+    every item is reached, so the automatic start ends by itself."""
+    session_name = "many-members"
+
+    def test_shuffled_names_and_case_pairs_are_all_extracted(self):
+        import random
+        import zipfile
+        rng = random.Random(3)
+        unique = {}
+        while len(unique) < 1200:
+            stem = rng.choice(["Data", "data", "read-me", "Read me", "x_y", "X-Y", "z"]) + str(rng.randrange(400))
+            name = f"{rng.choice(['a', 'B', 'c-d'])}/{stem}.{rng.choice(['txt', 'TXT', 'bin'])}"
+            unique.setdefault(name.lower(), name)
+        names = list(unique.values())
+        rng.shuffle(names)
+        for i in range(0, 600, 20):  # a case twin right after its original
+            names.insert(i + 1, names[i].swapcase())
+        case = os.path.join(self.work, "many")
+        target = os.path.join(case, "target")
+        os.makedirs(case)
+        archive = os.path.join(case, "many.zip")
+        with zipfile.ZipFile(archive, "w", zipfile.ZIP_STORED) as z:
+            for name in names:
+                z.writestr(name, name.encode())
+        with open(archive, "rb") as f:
+            data = f.read()
+        # Overwrite (0x08): a case pair names one file on Wine's Z: drive.
+        block = settings_block(SHOW_CHOICES | AUTO_START | 0x08, default_dir=windows_path(target))
+        exe = write_combined(os.path.join(case, "many.exe"), block=block, archive=data)
+        process = self.session.start(exe, cwd=case)
+        self.assertEqual(wait_exit(process, timeout=120), 0)
+        extracted = set()
+        for directory, _, files in os.walk(target):
+            for f in files:
+                extracted.add(os.path.relpath(os.path.join(directory, f), target).lower())
+        self.assertEqual(extracted, {n.lower() for n in names})

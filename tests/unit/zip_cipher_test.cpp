@@ -5,7 +5,9 @@
 //   time_rule.zip      Info-ZIP: zip -0 -P k
 //                      (bit 3 set: the check byte is the time's high byte)
 //   long_password.zip  Info-ZIP: zip -0 -P with LongPassword() below
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "crc_table.h"
@@ -114,4 +116,33 @@ TEST_F(TraditionalCipher, EmptyPasswordFailsWithoutTouchingTheKeys) {
     EXPECT_EQ(Sfx.Key0, 1u);
     EXPECT_EQ(Sfx.Key1, 2u);
     EXPECT_EQ(Sfx.Key2, 3u);
+}
+
+// Decrypting a run of bytes at once gives the bytes and the keys that
+// decrypting them one by one gives, wherever the runs are cut.
+TEST_F(TraditionalCipher, DecryptBufferMatchesByteByByteDecryption) {
+    std::mt19937 random(11);
+    std::string cipher(70000, '\0');
+    for (char& c : cipher) c = (char)random();
+    Text password = MakeText("secret", 6);
+
+    InitKeys(password);
+    std::string expected = cipher;
+    for (char& c : expected) c = (char)DecryptNext((uint8_t)c);
+    uint32_t keys[3] = {Sfx.Key0, Sfx.Key1, Sfx.Key2};
+
+    for (int trial = 0; trial < 5; ++trial) {
+        InitKeys(password);
+        std::string plain = cipher;
+        for (size_t at = 0; at < plain.size();) {
+            size_t piece = std::min<size_t>(trial == 0 ? 32768 : random() % 5000, plain.size() - at);
+            DecryptBuffer((uint8_t*)&plain[at], (uint32_t)piece);
+            at += piece;
+        }
+        EXPECT_EQ(plain, expected);
+        EXPECT_EQ(Sfx.Key0, keys[0]);
+        EXPECT_EQ(Sfx.Key1, keys[1]);
+        EXPECT_EQ(Sfx.Key2, keys[2]);
+    }
+    ReleaseText(password);
 }
