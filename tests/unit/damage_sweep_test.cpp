@@ -135,6 +135,7 @@ TEST_F(DamageSweep, TheWholeArchiveExtractsCleanly) {
 }
 
 TEST_F(DamageSweep, CutAtEveryOffset) {
+    RecordProperty("cuts", (int)archive.size());
     for (size_t cut = 0; cut < archive.size(); ++cut) {
         Check(archive.substr(0, cut), "cut at " + std::to_string(cut));
         if (HasFatalFailure()) return;
@@ -142,6 +143,7 @@ TEST_F(DamageSweep, CutAtEveryOffset) {
 }
 
 TEST_F(DamageSweep, SingleBitFlipsAtDeterministicPositions) {
+    RecordProperty("flips", 3000);
     uint32_t state = 2024;
     for (int flip = 0; flip < 3000; ++flip) {
         state = state * 1664525u + 1013904223u;
