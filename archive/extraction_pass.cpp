@@ -82,11 +82,22 @@ static MemberOutcome HandleMember(PassState& pass, bool listOnly) {
     return ExtractMember(pass);
 }
 
+// The archive is positioned with signed 32-bit offsets, so the walk reaches
+// no further than 2 GB. A size that would take it beyond that ends the walk:
+// cut to 32 bits it could point back to this member or an earlier one, and
+// the walk would go round the same members for ever.
+static bool SeekNextMember(const PassState& pass) {
+    uint64_t next = (uint64_t)MemberDataPosition(pass) + Sfx.Header.compressedSize;
+    if (next > (uint64_t)INT32_MAX) return false;
+    SeekArchive((int32_t)next, kFromStart);
+    return true;
+}
+
 static MemberOutcome WalkMembers(PassState& pass, bool listOnly) {
     while (ReadLocalHeader()) {
         MemberOutcome outcome = HandleMember(pass, listOnly);
         if (outcome != kNextMember) return outcome;
-        SeekArchive((int32_t)(MemberDataPosition(pass) + Sfx.Header.compressedSize), kFromStart);
+        if (!SeekNextMember(pass)) break;
     }
     return kEndWalk;
 }

@@ -143,6 +143,18 @@ TEST_F(Extraction, EmptyNameStopsTheListingAndKeepsTheNamesBefore) {
     EXPECT_EQ(Events(), (std::vector<Event>{Error(TEXT_BAD_MEMBER_NAME, TEXT_ERROR_CAPTION)}));
 }
 
+// A compressed size that, cut to 32 bits, points the next header back at
+// this one must not make the walk go round for ever.
+TEST_F(Extraction, SizeThatWrapsRoundEndsTheWalk) {
+    std::string member = LocalMember(Stored("loop.txt", "data"));
+    uint32_t wrap = (uint32_t)(0x100000000ull - (30 + 8));
+    for (int i = 0; i < 4; ++i) member[18 + i] = (char)(wrap >> (8 * i));
+    OpenRaw(member + LocalMember(Stored("after.txt", "x")) + ArchiveEnd());
+    EXPECT_EQ(List(), (std::vector<std::string>{"loop.txt"}));
+    Extract();
+    EXPECT_EQ(Events(), (std::vector<Event>{kSomeNotExtracted}));
+}
+
 TEST_F(Extraction, TruncatedHeaderIsNoMember) {
     std::string member = LocalMember(Stored("whole.txt", "data"));
     std::string cut = LocalMember(Stored("cut.txt", "data")).substr(0, 20);
