@@ -10,7 +10,6 @@
 static const uint32_t kDataDescriptorSignature = 0x08074B50;
 static const uint32_t kDataDescriptorSize = 16;
 static const uint32_t kAlternateHeaderSignature = 0x50000000;
-static const uint16_t kFlagSizesAfterData = 0x0008;
 
 // The local-header signature is formed at run time: the stub's image must
 // not hold its bytes, or tools would take the stub for the archive.

@@ -12,7 +12,6 @@
 #include "util/archive_position.h"
 #include "util/paths.h"
 
-static const uint16_t kFlagEncrypted = 0x0001;
 static const uint8_t kEncryptionHeaderSize = 12;
 static const int kPasswordAttempts = 3;
 enum : uint16_t { kMethodStored = 0, kMethodDeflated = 8 };

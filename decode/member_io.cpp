@@ -5,8 +5,6 @@
 
 CompressedInput Input;
 
-static const uint16_t kFlagEncrypted = 0x0001;
-
 static bool MemberIsEncrypted() { return (Sfx.Header.flags & kFlagEncrypted) != 0; }
 
 // The size of the next read: the budget, at most one chunk, 0 when spent.

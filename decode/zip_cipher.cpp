@@ -4,7 +4,6 @@
 #include "startup/sfx_globals.h"
 
 static const uint32_t kKeyMultiplier = 134775813;
-static const uint16_t kFlagDataDescriptor = 0x0008;
 
 void InitKeys(const Text& password) {
     Sfx.Key0 = 0x12345678;
@@ -52,6 +51,6 @@ bool CheckPasswordHeader(uint8_t* work, uint8_t headerLength, uint16_t flags, ui
     InitKeys(password);
     for (uint8_t i = 0; i < headerLength; ++i) work[i] = DecryptNext(work[headerLength + i]);
     uint8_t checkByte = work[headerLength - 1];
-    if (flags & kFlagDataDescriptor) return checkByte == (uint8_t)((timeAndDate & 0xFFFF) >> 8);
+    if (flags & kFlagSizesAfterData) return checkByte == (uint8_t)((timeAndDate & 0xFFFF) >> 8);
     return checkByte == (uint8_t)(crc >> 24);
 }

@@ -46,6 +46,12 @@ struct LocalHeader {
 #pragma pack(pop)
 static_assert(sizeof(LocalHeader) == 30, "local header is 30 bytes on disk");
 
+// The bits of LocalHeader.flags the program reads.
+enum : uint16_t {
+    kFlagEncrypted = 0x0001,       // traditional encryption, 12-byte header
+    kFlagSizesAfterData = 0x0008,  // CRC and sizes repeated in a data descriptor
+};
+
 struct SfxGlobals {
     // Archive access
     FileHandle ArchiveHandle;

@@ -85,7 +85,7 @@ std::string WhyStubCannotHandle(const WalkedMember& member) {
                std::to_string(kLongestName);
     if (member.compressedSize == 0xFFFFFFFF || member.size == 0xFFFFFFFF || HasZip64Field(member.extra))
         return "it uses ZIP64, which the stub cannot read";
-    if ((member.flags & kFlagDataDescriptor) && member.compressedSize == 0 && member.crc == 0 && member.size == 0)
+    if ((member.flags & kFlagSizesAfterData) && member.compressedSize == 0 && member.crc == 0 && member.size == 0)
         return "its sizes and CRC follow its data (flag bit 3) and are zero in its local header, so the stub "
                "cannot find the next member";
     if (member.method != kMethodStored && member.method != kMethodDeflated)

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "startup/sfx_globals.h"
+
 const uint32_t kLocalHeaderSignature = 0x04034B50;
 const uint32_t kCentralHeaderSignature = 0x02014B50;
 const uint32_t kEndRecordSignature = 0x06054B50;
@@ -16,8 +18,7 @@ const uint32_t kAlternateLocalHeaderSignature = 0x50000000;
 const uint32_t kLocalHeaderBytes = 30;
 const uint32_t kEncryptionHeaderBytes = 12;
 
-const uint16_t kFlagEncrypted = 0x0001;
-const uint16_t kFlagDataDescriptor = 0x0008;
+// kFlagEncrypted and kFlagSizesAfterData come with the core's LocalHeader.
 const uint16_t kFlagStrongEncryption = 0x0040;
 
 const uint16_t kMethodStored = 0;

@@ -7,11 +7,6 @@
 #include "startup/sfx_globals.h"
 #include "ui/frontend.h"
 
-std::vector<ShownError>& ShownErrors() {
-    static std::vector<ShownError> shown;
-    return shown;
-}
-
 ScriptedFrontend& Frontend() {
     static ScriptedFrontend frontend;
     return frontend;
@@ -19,7 +14,6 @@ ScriptedFrontend& Frontend() {
 
 void ResetFrontend() {
     Frontend() = ScriptedFrontend();
-    ShownErrors().clear();
 }
 
 static std::string Hex(const std::string& bytes) {
@@ -56,7 +50,6 @@ void PrintTo(const FrontendEvent& event, std::ostream* out) {
 }
 
 void ShowError(const char* text, const char* caption) {
-    ShownErrors().push_back({text, caption});
     Frontend().events.push_back({FrontendEvent::kError, text, caption});
     std::fprintf(stderr, "%s\n", ShowErrorTrace(text, caption).c_str());
 }

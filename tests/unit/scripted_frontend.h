@@ -8,13 +8,6 @@
 #include <string>
 #include <vector>
 
-struct ShownError {
-    std::string text;
-    std::string caption;
-};
-
-std::vector<ShownError>& ShownErrors();
-
 // What ShowError writes to standard error for a text and a caption: both in
 // hexadecimal, so that code page 949 bytes survive a regular expression.
 std::string ShowErrorTrace(const std::string& text, const std::string& caption);
