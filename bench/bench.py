@@ -58,13 +58,12 @@ def fresh_dir(path):
     return path
 
 
-def combined(work, archive, *options, suffix=""):
-    """The self-extracting file made of `archive` (remade when older)."""
+def combined(work, archive, *options, suffix="", stub=os.path.join(OUT, "doromi-sfx.exe")):
+    """The self-extracting file made of `archive` with `stub` (remade when older)."""
     target = archive[:-len(".zip")] + suffix + ".exe"
-    stub = os.path.join(OUT, "doromi-sfx.exe")
     if (not os.path.exists(target) or os.path.getmtime(target) < os.path.getmtime(archive)
             or os.path.getmtime(target) < os.path.getmtime(stub)):
-        subprocess.run([DOROMI, "build", "--zip", archive, "-o", target, *options], check=True,
+        subprocess.run([DOROMI, "build", "--stub", stub, "--zip", archive, "-o", target, *options], check=True,
                        stdout=subprocess.DEVNULL)
     return target
 
@@ -159,6 +158,7 @@ def wine_table(work, scratch, archives, runs):
     """The stub with automatic start under Wine, beside doromi extract."""
     sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
     import harness
+    log(harness.describe_choice())
     if not os.path.isdir(harness.PREFIX):
         log("making a Wine prefix (once)")
         harness.make_prefix()
@@ -174,22 +174,23 @@ def wine_table(work, scratch, archives, runs):
                 out.write("tiny\n")
             subprocess.run(["zip", "-q", "-j", tiny, os.path.join(work, "tiny.txt")], check=True)
         auto = ["--auto-start", "--default-dir", harness.windows_path(target), "--overwrite", "overwrite"]
-        startup_exe = combined(work, tiny, *auto, suffix="-auto")
+        suffix = "-auto-" + harness.ARCH
+        startup_exe = combined(work, tiny, *auto, suffix=suffix, stub=harness.STUB)
         startup = []
         for label in ("deflated", "members-5000"):
-            exe = combined(work, archives[label], *auto, suffix="-auto")
+            exe = combined(work, archives[label], *auto, suffix=suffix, stub=harness.STUB)
             plain = combined(work, archives[label], "--no-size-check")
             log(f"stub under Wine: {label}")
             stub_times, tool_times = [], []
             for run in range(runs):
                 fresh_dir(target)
                 started = time.perf_counter()
-                subprocess.run(["wine", startup_exe], env=session.env, check=True, timeout=120,
+                subprocess.run([harness.LOADER, startup_exe], env=session.env, check=True, timeout=120,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 startup.append(time.perf_counter() - started)
                 fresh_dir(target)
                 started = time.perf_counter()
-                subprocess.run(["wine", exe], env=session.env, check=True, timeout=600,
+                subprocess.run([harness.LOADER, exe], env=session.env, check=True, timeout=600,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 stub_times.append(time.perf_counter() - started)
                 tool_times.append(run_measured(

@@ -1,4 +1,4 @@
-# Cross toolchain for the 32-bit Windows stub and the end-to-end test driver.
+# Cross toolchain for the 32-bit Windows stub (the product) and its test programs.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)

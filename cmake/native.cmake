@@ -59,12 +59,19 @@ if(IS_DIRECTORY /dev/shm)
 endif()
 gtest_discover_tests(unit-tests DISCOVERY_TIMEOUT 30 PROPERTIES ENVIRONMENT "${DOROMI_TEST_TMPDIR}")
 
-# Checks of what the build makes: the stub finishing step and the dialog
-# templates inside the finished image.
-foreach(check finish_stub dialog_template manifest imports)
-  add_test(NAME build.${check}
-           COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/build/test_${check}.py
-           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+# Checks of what the build makes: the stub finishing step, and the dialog
+# templates, manifest and imports inside the finished image of the product
+# and of its 64-bit twin.
+add_test(NAME build.finish_stub
+         COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/build/test_finish_stub.py
+         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+foreach(check dialog_template manifest imports)
+  foreach(arch win32 win64)
+    add_test(NAME build.${check}.${arch}
+             COMMAND ${Python3_EXECUTABLE} -m unittest -v test_${check}
+             WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/build)
+    set_tests_properties(build.${check}.${arch} PROPERTIES ENVIRONMENT DOROMI_STUB_ARCH=${arch})
+  endforeach()
 endforeach()
 
 include(cmake/e2e.cmake)

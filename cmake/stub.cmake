@@ -1,8 +1,20 @@
-# The self-extracting stub: a 32-bit Windows GUI program whose padded image
-# is exactly kStubImageSize bytes, and the end-to-end test driver.
+# The self-extracting stub: a Windows GUI program whose padded image is
+# exactly kStubImageSize bytes, and the end-to-end test programs. The
+# product is the 32-bit build; the 64-bit build is its twin from the same
+# sources, checked against the same budget so that a combined file made
+# with it has its settings block at the same offset.
 enable_language(RC)
 
 set(DOROMI_STUB_IMAGE_SIZE 40448)
+
+# The manifest names the processor of the image, and through it which
+# build of the common controls Windows loads into the process.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(DOROMI_MANIFEST_ARCH amd64)
+else()
+  set(DOROMI_MANIFEST_ARCH x86)
+endif()
+configure_file(ui/stub.manifest.in stub.manifest @ONLY)
 
 add_executable(doromi-sfx WIN32
     ${DOROMI_CORE_SOURCES}
@@ -17,7 +29,7 @@ add_executable(doromi-sfx WIN32
     ui/dialogs.rc
     ui/win32_frontend.cpp
 )
-target_include_directories(doromi-sfx PRIVATE ${CMAKE_SOURCE_DIR})
+target_include_directories(doromi-sfx PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
 # Functions get sections of their own so that unused ones are dropped; data
 # does not: MinGW would then put zero-filled objects such as Sfx into .data,
 # where they take room in the image, instead of .bss.
@@ -26,7 +38,13 @@ target_compile_options(doromi-sfx PRIVATE
         -ffunction-sections -fexec-charset=CP949 -Wall -Wextra>)
 # No C runtime start-up code (the entry is SfxEntry), no relocations (an
 # executable loads at its preferred base), only the libraries named here.
-target_link_options(doromi-sfx PRIVATE -nostdlib -Wl,-e,_SfxEntry@0 -Wl,--gc-sections
+# The entry symbol is decorated as stdcall on x86 only.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(DOROMI_ENTRY SfxEntry)
+else()
+  set(DOROMI_ENTRY _SfxEntry@0)
+endif()
+target_link_options(doromi-sfx PRIVATE -nostdlib -Wl,-e,${DOROMI_ENTRY} -Wl,--gc-sections
     -Wl,--disable-dynamicbase -Wl,--disable-reloc-section -s)
 # shell32: the folder browser, its item list's release and ShellExecuteA.
 target_link_libraries(doromi-sfx PRIVATE kernel32 user32 shell32 msvcrt gcc)

@@ -12,9 +12,10 @@
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the fast path loads words little-endian");
 
-// The fast path's bit buffer: a machine word, 64 bits natively and 32 in
-// the stub. DOROMI_FAST_BITS_32 gives the stub's width natively, so that
-// the fuzz targets exercise that variant too.
+// The fast path's bit buffer: a machine word of the target, 64 bits on
+// x86-64 (natively and in the 64-bit stub) and 32 in the 32-bit stub.
+// DOROMI_FAST_BITS_32 gives the 32-bit width natively, so that the fuzz
+// targets exercise that variant too.
 #ifdef DOROMI_FAST_BITS_32
 typedef uint32_t BitWord;
 #else

@@ -61,7 +61,7 @@ static void AddNewFolderButton(HWND browser) {
     LRESULT font = SendMessageA(ok, WM_GETFONT, 0, 0);
     PostMessageA(NewFolderButton, WM_SETFONT, (WPARAM)font, 1);
     EnableWindow(NewFolderButton, FALSE);
-    SetWindowLongA(browser, GWL_WNDPROC, (LONG)(LONG_PTR)BrowseWindowProc);
+    SetWindowLongPtrA(browser, GWLP_WNDPROC, (LONG_PTR)BrowseWindowProc);
 }
 
 // OK is disabled for an item without a file-system path; the new button

@@ -1,14 +1,11 @@
 """The main dialog's template as built into the stub: ids, classes, texts,
 positions, sizes and styles in template (tab) order. Wine changes some
 styles of live controls, so the template is read from the image itself."""
-import os
 import re
 import subprocess
 import unittest
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-STUB = os.path.join(ROOT, "build", "out", "doromi-sfx.exe")
-WINDRES = "i686-w64-mingw32-windres"
+from stub_image import STUB, binutil
 
 WS_POPUP, WS_VISIBLE, WS_CHILD = 0x80000000, 0x10000000, 0x40000000
 WS_CAPTION, WS_SYSMENU, WS_MINIMIZEBOX = 0x00C00000, 0x00080000, 0x00020000
@@ -70,7 +67,7 @@ def parse_control(line):
 
 
 def dialog_template(name):
-    rc = subprocess.run([WINDRES, "-i", STUB, "-O", "rc"], capture_output=True, text=True,
+    rc = subprocess.run([binutil("windres"), "-i", STUB, "-O", "rc"], capture_output=True, text=True,
                         check=True).stdout
     block = rc[rc.index(f'"{name}" DIALOG'):]
     block = block[:block.index("\nEND")]

@@ -3,13 +3,11 @@ toolchain's objdump. The loader resolves static imports before the stub's
 first instruction, so before the stub can narrow the DLL search: they must
 all be DLLs that Windows always takes from its system directory (its known
 DLLs), and nothing may be delay-loaded."""
-import os
 import re
 import subprocess
 import unittest
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-STUB = os.path.join(ROOT, "build", "out", "doromi-sfx.exe")
+from stub_image import STUB, binutil
 
 # Known DLLs of every Windows version since XP; a program's folder is never
 # searched for them. comctl32, version and uxtheme, for example, are not.
@@ -22,7 +20,7 @@ LOOKED_UP = {"SetDefaultDllDirectories", "SetDllDirectoryA"}
 
 
 def private_headers():
-    return subprocess.run(["i686-w64-mingw32-objdump", "-p", STUB], capture_output=True, text=True,
+    return subprocess.run([binutil("objdump"), "-p", STUB], capture_output=True, text=True,
                           check=True).stdout
 
 

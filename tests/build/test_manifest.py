@@ -1,20 +1,19 @@
 """The manifest inside the finished stub, read back from the image with the
 cross toolchain's resource tool: run as invoker, common controls 6, DPI
 aware, and well-formed XML."""
-import os
 import re
 import subprocess
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-STUB = os.path.join(ROOT, "build", "out", "doromi-sfx.exe")
+from stub_image import ARCH, STUB, binutil
+
 ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 
 
 def manifest_from_image():
-    rc = subprocess.run(["i686-w64-mingw32-windres", "-i", STUB, "-O", "rc"], capture_output=True,
+    rc = subprocess.run([binutil("windres"), "-i", STUB, "-O", "rc"], capture_output=True,
                         text=True, check=True).stdout
     block = rc[rc.index("1 24 /* RT_MANIFEST */"):]
     block = block[block.index("BEGIN") + 5:block.index("\nEND")]
@@ -35,6 +34,15 @@ class ManifestTest(unittest.TestCase):
         identities = self.root.findall(f"{ASM_V1}dependency/{ASM_V1}dependentAssembly/{ASM_V1}assemblyIdentity")
         self.assertEqual([(i.get("name"), i.get("version")) for i in identities],
                          [("Microsoft.Windows.Common-Controls", "6.0.0.0")])
+
+    # A 64-bit process given the x86 common controls cannot load them, and
+    # its dialogs fail to open.
+    def test_names_the_images_processor(self):
+        expected = {"win32": "x86", "win64": "amd64"}[ARCH]
+        identities = list(self.root.iter(f"{ASM_V1}assemblyIdentity"))
+        self.assertEqual(len(identities), 2)
+        for identity in identities:
+            self.assertEqual(identity.get("processorArchitecture"), expected, identity.get("name"))
 
     def test_is_dpi_aware(self):
         aware = self.root.find(f".//{{http://schemas.microsoft.com/SMI/2005/WindowsSettings}}dpiAware")

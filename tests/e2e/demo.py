@@ -12,7 +12,8 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 DEMO_DIR = os.path.join(ROOT, "build", "demo")
 os.environ.setdefault("DOROMI_E2E_DIR", DEMO_DIR)  # a prefix of its own, apart from the tests'
 
-from harness import OUT_DIR, PREFIX, WineSession, make_prefix, wait_exit, windows_path  # noqa: E402
+from harness import (PREFIX, WineSession, describe_choice, doromi_build, make_prefix, wait_exit,
+                     windows_path)  # noqa: E402
 
 SAMPLE = os.path.join(ROOT, "scripts", "sample")
 TITLE = "도로미 예제 - 자동풀림 압축파일"
@@ -30,8 +31,7 @@ def usable_display():
 
 def build_sample(target):
     exe = os.path.join(DEMO_DIR, "도로미-예제.exe")
-    subprocess.run([os.path.join(OUT_DIR, "doromi"), "build", "-o", exe, "--title", TITLE,
-                    "--default-dir", windows_path(target), SAMPLE + "/"], check=True)
+    doromi_build("-o", exe, "--title", TITLE, "--default-dir", windows_path(target), SAMPLE + "/")
     return exe
 
 
@@ -61,6 +61,7 @@ def list_extracted(target):
 
 
 def main():
+    print(describe_choice(), flush=True)
     os.makedirs(DEMO_DIR, exist_ok=True)
     target = tempfile.mkdtemp(prefix="doromi-demo-")
     exe = build_sample(target)

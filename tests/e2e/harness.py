@@ -17,21 +17,77 @@ import unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 OUT_DIR = os.path.join(ROOT, "build", "out")
-# DOROMI_E2E_DIR gives a run its own Wine prefix and screenshot folder, so
-# that two runs on one machine keep out of each other's way.
+# The Wine loader of each architecture, called by its own path: Debian's
+# `wine` and `wineboot` scripts pick the 32-bit loader whenever it is
+# installed, whether or not this host can run it.
+LOADERS = {"win32": "/usr/lib/wine/wine", "win64": "/usr/lib/wine/wine64"}
+# Where each architecture's Windows programs are built.
+PROGRAM_DIRS = {"win32": OUT_DIR, "win64": os.path.join(OUT_DIR, "win64")}
+
+
+def runs_32_bit_code(loader=LOADERS["win32"]):
+    """Whether this host runs 32-bit programs, told by whether the 32-bit
+    Wine loader starts: on a kernel without IA-32 emulation its start fails
+    with "Exec format error"."""
+    try:
+        return subprocess.run([loader, "--version"], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=60).returncode == 0
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+
+
+def choose_arch(forced, host_runs_32_bit_code):
+    """The architecture of the Windows programs to run, and why, as
+    (arch, reason): the product (win32) where the host runs 32-bit code,
+    the 64-bit twin otherwise; `forced` (DOROMI_E2E_ARCH) overrides, but
+    forcing win32 on a host that cannot run it is an error."""
+    if forced:
+        if forced not in LOADERS:
+            raise ValueError(f"DOROMI_E2E_ARCH must be win32 or win64, not {forced!r}")
+        if forced == "win32" and not host_runs_32_bit_code():
+            raise ValueError("DOROMI_E2E_ARCH=win32, but this host runs no 32-bit code "
+                             f"({LOADERS['win32']} does not start)")
+        return forced, "chosen by DOROMI_E2E_ARCH"
+    if host_runs_32_bit_code():
+        return "win32", "this host runs 32-bit code"
+    return "win64", f"this host runs no 32-bit code ({LOADERS['win32']} does not start)"
+
+
+try:
+    ARCH, ARCH_REASON = choose_arch(os.environ.get("DOROMI_E2E_ARCH"), runs_32_bit_code)
+except ValueError as error:
+    sys.exit(f"end-to-end tests: {error}")
+LOADER = LOADERS[ARCH]
+PROGRAM_DIR = PROGRAM_DIRS[ARCH]
+# DOROMI_E2E_DIR gives a run its own Wine prefixes and screenshot folder, so
+# that two runs on one machine keep out of each other's way. Each
+# architecture has a prefix of its own.
 E2E_DIR = os.environ.get("DOROMI_E2E_DIR") or os.path.join(ROOT, "build", "e2e")
-PREFIX = os.path.join(E2E_DIR, "wineprefix")
+PREFIX = os.path.join(E2E_DIR, "wineprefix-" + ARCH)
 SCREENSHOTS = os.path.join(E2E_DIR, "screenshots")
-STUB = os.path.join(OUT_DIR, "doromi-sfx.exe")
-DRIVER = os.path.join(OUT_DIR, "e2e-driver.exe")
+STUB = os.path.join(PROGRAM_DIR, "doromi-sfx.exe")
+DRIVER = os.path.join(PROGRAM_DIR, "e2e-driver.exe")
+DOROMI = os.path.join(OUT_DIR, "doromi")
 DESKTOP_SIZE = "1024x768"
 DIALOG_CLASS = "#32770"
+
+
+def doromi_build(*arguments, **run_options):
+    """Runs `doromi build` with the stub of the chosen architecture."""
+    return subprocess.run([DOROMI, "build", "--stub", STUB, *arguments], check=True, **run_options)
+
+
+def describe_choice():
+    """One line saying which stub runs under which loader, and why."""
+    return f"Windows programs: {ARCH} ({os.path.relpath(STUB, ROOT)} under {LOADER}): {ARCH_REASON}"
 
 
 def wine_environment(display):
     env = dict(os.environ)
     env.update({
         "WINEPREFIX": PREFIX,
+        "WINEARCH": ARCH,
+        "WINELOADER": LOADER,
         "WINEDEBUG": "-all",
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
         "LC_ALL": "ko_KR.UTF-8",
@@ -93,7 +149,7 @@ class WineSession:
         """Starts a Windows program; its exit code is the process's. `env`:
         variables to set for this program only; `log`: a file that takes
         Wine's output (its traces, with WINEDEBUG in `env`)."""
-        process = subprocess.Popen(["wine", exe, *args], env={**self.env, **(env or {})}, cwd=cwd,
+        process = subprocess.Popen([LOADER, exe, *args], env={**self.env, **(env or {})}, cwd=cwd,
                                    stdout=log or subprocess.DEVNULL,
                                    stderr=log or subprocess.DEVNULL)
         self.processes.append(process)
@@ -104,7 +160,7 @@ class WineSession:
         with tempfile.NamedTemporaryFile(delete=False) as out:
             status = out.name
         with open(status, "wb") as out:
-            process = subprocess.Popen(["wine", DRIVER, "hold", windows_path(path), "600000",
+            process = subprocess.Popen([LOADER, DRIVER, "hold", windows_path(path), "600000",
                                         access, share], env=self.env, stdout=out,
                                        stderr=subprocess.DEVNULL)
         self.processes.append(process)
@@ -138,7 +194,7 @@ class WineSession:
         # a call may start inherit its output and would keep a pipe open.
         with tempfile.TemporaryFile() as out:
             try:
-                result = subprocess.run(["wine", DRIVER, *map(str, args)], env=self.env,
+                result = subprocess.run([LOADER, DRIVER, *map(str, args)], env=self.env,
                                         stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
             except subprocess.TimeoutExpired:
                 return -1, ""
@@ -256,12 +312,12 @@ def make_prefix():
     xvfb = Xvfb()
     env = wine_environment(xvfb.display)
     try:
-        subprocess.run(["wineboot", "-i"], env=env, check=True,
+        subprocess.run([LOADER, "wineboot", "-i"], env=env, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
         for key, name, value in (
                 (r"HKCU\Software\Wine\Explorer", "Desktop", "Default"),
                 (r"HKCU\Software\Wine\Explorer\Desktops", "Default", DESKTOP_SIZE)):
-            subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", value, "/f"], env=env,
+            subprocess.run([LOADER, "reg", "add", key, "/v", name, "/d", value, "/f"], env=env,
                            check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     finally:
         subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL)
@@ -272,6 +328,7 @@ def make_prefix():
 
 if __name__ == "__main__":
     if sys.argv[1:] == ["make-prefix"]:
+        print(describe_choice(), flush=True)
         make_prefix()
     else:
         print("usage: harness.py make-prefix", file=sys.stderr)

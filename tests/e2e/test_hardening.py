@@ -11,11 +11,11 @@ import subprocess
 import time
 
 from combined import wrong_passwords, write_combined, zip_archive
-from harness import DRIVER, OUT_DIR, StubTestCase, child, wait_exit, windows_path
+from harness import DRIVER, LOADER, PROGRAM_DIR, StubTestCase, child, wait_exit, windows_path
 from test_dialogs import (ALL_EXTRACTED, FILE_EXISTS, FINISHED, MAIN_TITLE, PASSWORD_TITLE,
                           QUESTION_TITLE, DialogTestCase)
 
-PLANTED_DLL = os.path.join(OUT_DIR, "e2e-planted.dll")
+PLANTED_DLL = os.path.join(PROGRAM_DIR, "e2e-planted.dll")
 PLANTED_RECORD = "planted-loaded.txt"
 # uxtheme.dll: the first window of the stub loads it by name, after the
 # stub's entry has run; on Windows it is not one of the known DLLs that the
@@ -64,7 +64,7 @@ class PlantedDllTest(StubTestCase):
         folder = self.folder("control")
         program = shutil.copy(DRIVER, os.path.join(folder, "program.exe"))
         with open(os.path.join(folder, "out.txt"), "wb") as out:
-            subprocess.run(["wine", program, "load-library", PLANTED_NAME],
+            subprocess.run([LOADER, program, "load-library", PLANTED_NAME],
                            env={**self.session.env, **NATIVE_FIRST}, stdout=out,
                            stderr=subprocess.DEVNULL, timeout=60)
         self.assertIn("dll=" + windows_path(os.path.join(folder, PLANTED_NAME)), planted_loads(folder))

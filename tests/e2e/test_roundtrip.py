@@ -8,9 +8,8 @@ import subprocess
 import zipfile
 import zlib
 
-from harness import OUT_DIR, StubTestCase, wait_exit, windows_path
+from harness import StubTestCase, doromi_build, wait_exit, windows_path
 
-DOROMI = os.path.join(OUT_DIR, "doromi")
 PASSWORD_TITLE = "암호를 입력하세요"
 PASSWORD = "도로미 비밀"
 
@@ -56,8 +55,8 @@ class RoundTripTest(StubTestCase):
         os.makedirs(self.target)
 
     def build(self, *options):
-        subprocess.run([DOROMI, "build", "-o", self.exe, "--auto-start", "--default-dir",
-                        windows_path(self.target), *options], check=True, capture_output=True)
+        doromi_build("-o", self.exe, "--auto-start", "--default-dir", windows_path(self.target),
+                     *options, capture_output=True)
 
     def run_stub(self, password=None):
         process = self.session.start(self.exe, cwd=self.work)

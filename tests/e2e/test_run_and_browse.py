@@ -12,7 +12,7 @@ import unittest
 import zipfile
 
 from combined import settings_block, write_combined, zip_archive
-from harness import OUT_DIR, StubTestCase, child, message_box_text, wait_exit, windows_path
+from harness import PROGRAM_DIR, StubTestCase, child, message_box_text, wait_exit, windows_path
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
 FINISHED_CAPTION = "Finished."
@@ -33,7 +33,7 @@ EDIT, BROWSE, RUN_BOX, NEW_FOLDER = 101, 775, 1007, 1277
 BASE_FOLDER, NEW_DIR_NAME = 3001, 3002
 QUIET_WAIT = 3  # seconds a program that should not start is given to start anyway
 
-with open(os.path.join(OUT_DIR, "e2e-marker.exe"), "rb") as marker:
+with open(os.path.join(PROGRAM_DIR, "e2e-marker.exe"), "rb") as marker:
     MARKER_PROGRAM = marker.read()
 MARKER_ARCHIVE = zip_archive({"tool/marker.exe": MARKER_PROGRAM, "readme.txt": b"read me\r\n" * 20})
 
