@@ -39,14 +39,24 @@ uint32_t MemberDataPosition(const PassState& pass) {
     return pass.headerPosition + sizeof(LocalHeader) + Sfx.Header.nameLength + Sfx.Header.extraLength;
 }
 
-// Reads the name that follows the header. Only bytes that arrived make the
-// name; a name longer than the buffer is read no further than the buffer.
+// Reads the name that follows the header, and the extra field after it in
+// the same read, and decodes the name. Only bytes that arrived count; a
+// name longer than kLongestRawMemberName is read no further (it cannot be
+// used) and its extra field not at all.
 static void ReadMemberName(PassState& pass) {
-    uint16_t wanted = Sfx.Header.nameLength;
-    if (wanted > kLongestMemberName) wanted = kLongestMemberName;
-    uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, pass.nameBuffer, wanted);
+    RawMemberName raw = {};
+    raw.bytes = pass.nameWork;
+    raw.declaredLength = Sfx.Header.nameLength;
+    raw.flags = Sfx.Header.flags;
+    bool whole = raw.declaredLength <= kLongestRawMemberName;
+    uint32_t wanted = whole ? raw.declaredLength + Sfx.Header.extraLength : kLongestRawMemberName;
+    uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, pass.nameWork, wanted);
+    raw.length = arrived < raw.declaredLength ? arrived : raw.declaredLength;
+    if (raw.length > kLongestRawMemberName) raw.length = kLongestRawMemberName;
+    raw.extra = (const uint8_t*)pass.nameWork + raw.length;
+    raw.extraLength = whole ? arrived - raw.length : 0;
     ReleaseText(pass.name);
-    pass.name = TextFromBuffer(pass.nameBuffer, (uint16_t)arrived);
+    pass.nameUsable = DecodeMemberName(raw, pass.nameWork + kLongestRawMemberName + kLongestExtraField, pass.name);
 }
 
 // A member written while streaming may leave its sizes to a data
@@ -73,11 +83,12 @@ static MemberOutcome HandleMember(PassState& pass, bool listOnly) {
         ShowError(pass.name.bytes, TEXT_SIZE_NOT_RECORDED);
         return kEndPassAtOnce;
     }
+    uint32_t ordinal = pass.ordinal++;
     if (listOnly) {
-        AddMemberName(pass.list, pass.name.bytes);
+        AddMemberName(pass.list, pass.name.bytes, ordinal);
         return kNextMember;
     }
-    if (!IsNameSelected(pass.list, pass.name.bytes)) return kNextMember;
+    if (!IsMemberOrdinalSelected(pass.list, pass.items, ordinal)) return kNextMember;
     return ExtractMember(pass);
 }
 
@@ -124,8 +135,9 @@ void ExtractionPass(WindowHandle dialog, int listId, bool listOnly) {
     PassState pass = {};
     pass.dialog = dialog;
     pass.list = MemberListOf(dialog, listId);
-    pass.nameBuffer = (char*)AllocateBlock(kNameBufferSize);
-    if (!pass.nameBuffer) {
+    pass.nameWork = (char*)AllocateBlock(kNameWorkSize);
+    if (!pass.nameWork || (!listOnly && !MapMemberItems(pass.list, pass.items))) {
+        ReleaseBlock(pass.nameWork);
         ShowError(TEXT_OUT_OF_MEMORY, TEXT_ERROR_CAPTION);
         return;
     }
@@ -139,5 +151,6 @@ void ExtractionPass(WindowHandle dialog, int listId, bool listOnly) {
         else if (CountMembers(pass.list) == 0) ShowError(TEXT_ARCHIVE_OPEN_FAILED, TEXT_ERROR_CAPTION);
     }
     ReleaseText(pass.name);
-    ReleaseBlock(pass.nameBuffer);
+    ReleaseMemberItems(pass.items);
+    ReleaseBlock(pass.nameWork);
 }

@@ -27,8 +27,9 @@ static bool PasswordFits(const uint8_t* work) {
 
 // Reads the encryption header and finds a password that opens it: the
 // remembered one first, then up to three typed ones, each of which is
-// remembered whether right or not. On success the keys stand ready for the
-// member's data and the archive is at its first data byte.
+// remembered whether right or not (until a member it opened fails its CRC
+// check). On success the keys stand ready for the member's data and the
+// archive is at its first data byte.
 static bool PasswordStep() {
     if (!(Sfx.Header.flags & kFlagEncrypted)) return true;
     // The decrypted header goes into the first half, the raw one stays in
@@ -49,7 +50,17 @@ static bool PasswordStep() {
     return ready;
 }
 
-// ExtractDir without its trailing "\", then "\" and the member name.
+// About 1 in 256 wrong passwords pass the header's check byte; the member
+// then fails its CRC check. Such a password is forgotten, so that the next
+// encrypted member, or the next pass, asks again instead of using it.
+static void ForgetPassword() {
+    ReleaseText(Sfx.Password);
+    memset(Sfx.PasswordBuffer, 0, sizeof Sfx.PasswordBuffer);
+    Sfx.PasswordLength = 0;
+}
+
+// ExtractDir without its trailing "\", then "\" and the member name, with
+// "\" between all its components.
 static Text TargetPath(const Text& name) {
     RemoveTrailingBackslash(Sfx.ExtractDir);
     uint32_t dirLength = (uint32_t)strlen(Sfx.ExtractDir);
@@ -58,7 +69,14 @@ static Text TargetPath(const Text& name) {
     memcpy(path.bytes, Sfx.ExtractDir, dirLength);
     path.bytes[dirLength] = '\\';
     memcpy(path.bytes + dirLength + 1, name.bytes, name.length);
+    ToBackslashes(path.bytes);
     return path;
+}
+
+// A member named with a trailing separator stands for a directory.
+static bool IsDirectoryMember(const Text& name) {
+    char last = name.bytes[name.length - 1];
+    return last == '\\' || last == '/';
 }
 
 // The existing-file policy. True when the file is to be written.
@@ -100,8 +118,8 @@ static void ShowExtracting(const PassState& pass, const Text& path) {
     ReleaseText(progress);
 }
 
-// Decodes the member into the open output file and checks its CRC.
-static void WriteMemberData(PassState& pass, const Text& path) {
+// Decodes the member into the open output file; true when its CRC matches.
+static bool WriteMemberData(const PassState& pass, const Text& path) {
     ShowExtracting(pass, path);
     PumpOneMessage();
     Sfx.RunningCrc = 0xFFFFFFFF;
@@ -109,11 +127,16 @@ static void WriteMemberData(PassState& pass, const Text& path) {
     if (Sfx.Header.flags & kFlagEncrypted) Sfx.CompressedLeft -= kEncryptionHeaderSize;
     if (Sfx.Header.method == kMethodStored) CopyStoredMember();
     else InflateMember();
-    if ((Sfx.RunningCrc ^ 0xFFFFFFFF) == Sfx.Header.crc32) MarkMemberDone(pass.list);
+    return (Sfx.RunningCrc ^ 0xFFFFFFFF) == Sfx.Header.crc32;
 }
 
+// Only a file in a file member's place is an existing file to keep or
+// replace. A directory there is not: the member's file then cannot be
+// created, and nothing in the directory is touched. A directory member
+// never asks; its directory is made or found below.
 static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
-    if (PathExists(path.bytes)) {
+    bool directoryMember = IsDirectoryMember(pass.name);
+    if (!directoryMember && EntryAt(path.bytes) == kFileEntry) {
         if (!MayReplace(pass, path)) return kNextMember;
     } else if (!MakeParentDirectories(path)) {
         return kEndWalk;
@@ -126,22 +149,26 @@ static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
     }
     Sfx.OutputHandle = CreateFileForWriting(path.bytes);
     if (Sfx.OutputHandle == kInvalidFile) {
-        // A member naming a directory cannot be opened as a file, but the
-        // directory now exists: that member is done.
-        if (IsExistingDirectory(path.bytes)) MarkMemberDone(pass.list);
+        // A directory member cannot be opened as a file, but its directory
+        // now exists: that member is done.
+        if (directoryMember && EntryAt(path.bytes) == kDirectoryEntry) MarkMemberDone(pass.list);
         else ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
         return kNextMember;
     }
-    WriteMemberData(pass, path);
+    bool intact = WriteMemberData(pass, path);
     SetFileTimeFromDos(Sfx.OutputHandle, HeaderTimeAndDate());
-    if (!CloseFile(Sfx.OutputHandle)) ShowError(path.bytes, TEXT_CLOSE_FAILED);
+    // A file whose close fails may not hold what was written.
+    bool closed = CloseFile(Sfx.OutputHandle);
     Sfx.OutputHandle = kInvalidFile;
+    if (!closed) ShowError(path.bytes, TEXT_CLOSE_FAILED);
+    if (intact && closed) MarkMemberDone(pass.list);
+    else if (!intact && (Sfx.Header.flags & kFlagEncrypted)) ForgetPassword();
     return kNextMember;
 }
 
 MemberOutcome ExtractMember(PassState& pass) {
     pass.ready = false;
-    if (!IsSafeMemberName(pass.name) || Sfx.Header.nameLength > kLongestMemberName) {
+    if (!pass.nameUsable || !IsSafeMemberName(pass.name)) {
         // Refused like a file that cannot be opened: it stays selected and
         // the pass reports that not everything was extracted.
         pass.ready = true;

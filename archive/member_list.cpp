@@ -2,36 +2,27 @@
 
 #include "startup/sfx_globals.h"
 
-// The list's own search looks at every item from the one after `after`,
-// wrapping round, until one is equal to the name: one comparison per item,
-// so a pass whose archive order is not the list's sorted order would make
-// a number of comparisons that grows with the square of the members. The
-// list is sorted, and items equal to a name sort as equal, so they form
-// one run of neighbours. The search then meets the item after `after`
-// first when it is in the run, and otherwise the run's first item, whether
-// that lies ahead or is reached by wrapping round; a binary search finds
-// that first item. A name the binary search does not find (or an item that
-// cannot be read) is left to the list's own search, so the result is
-// always the one it gives.
-int32_t FindMemberNameFast(MemberList list, int32_t after, const char* name) {
+bool MapMemberItems(MemberList list, MemberItems& items) {
     int32_t count = CountMembers(list);
-    if (count <= 0 || name[0] == 0) return FindMemberName(list, after, name);
-    int32_t start = after < 0 || after + 1 >= count ? 0 : after + 1;
-    if (CompareWithMember(list, start, name) == 0) return start;
-    int32_t low = 0, high = count;  // the first item that does not sort before the name
-    while (low < high) {
-        int32_t middle = low + (high - low) / 2;
-        int order = CompareWithMember(list, middle, name);
-        if (order == kNotComparable) return FindMemberName(list, after, name);
-        if (order > 0) low = middle + 1;
-        else high = middle;
+    items.count = count > 0 ? (uint32_t)count : 0;
+    items.itemOf = (int32_t*)AllocateBlock(items.count * sizeof(int32_t));
+    if (!items.itemOf) return false;
+    for (uint32_t ordinal = 0; ordinal < items.count; ++ordinal) items.itemOf[ordinal] = -1;
+    for (int32_t index = 0; index < count; ++index) {
+        uint32_t ordinal = MemberOrdinal(list, index);
+        if (ordinal < items.count) items.itemOf[ordinal] = index;
     }
-    if (low < count && CompareWithMember(list, low, name) == 0) return low;
-    return FindMemberName(list, after, name);
+    return true;
 }
 
-bool IsNameSelected(MemberList list, const char* name) {
-    Sfx.LastListIndex = FindMemberNameFast(list, Sfx.LastListIndex, name);
+void ReleaseMemberItems(MemberItems& items) {
+    ReleaseBlock(items.itemOf);
+    items.itemOf = 0;
+    items.count = 0;
+}
+
+bool IsMemberOrdinalSelected(MemberList list, const MemberItems& items, uint32_t ordinal) {
+    Sfx.LastListIndex = ordinal < items.count ? items.itemOf[ordinal] : -1;
     return Sfx.LastListIndex >= 0 && IsMemberSelected(list, Sfx.LastListIndex);
 }
 

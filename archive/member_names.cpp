@@ -1,5 +1,111 @@
 #include "archive/member_names.h"
 
+#include <string.h>
+
+#include "decode/crc32.h"
+#include "platform/platform.h"
+#include "startup/sfx_globals.h"
+#include "util/utf8.h"
+
+// ---- Decoding ---------------------------------------------------------------
+
+static const uint16_t kUnicodePathField = 0x7075;
+static const uint8_t kUnicodePathVersion = 1;
+enum : uint32_t { kUnicodePathHeader = 5 };  // version, then the CRC-32 of the header's name
+
+static uint32_t LittleEndian(const uint8_t* at, uint32_t bytes) {
+    uint32_t value = 0;
+    while (bytes-- > 0) value = value << 8 | at[bytes];
+    return value;
+}
+
+static uint32_t Crc32Of(const char* bytes, uint32_t length) {
+    uint32_t crc = 0xFFFFFFFF;
+    UpdateCrcBuffer((const uint8_t*)bytes, (int32_t)length, crc);
+    return crc ^ 0xFFFFFFFF;
+}
+
+// The UTF-8 name of a Unicode Path field whose CRC matches the header's
+// name. A field whose CRC does not match was written for another name (a
+// tool renamed the member and left the field) and is not used. The CRC
+// covers every name byte, so a name that did not arrive whole has none.
+static bool FindUnicodePath(const RawMemberName& raw, const char** utf8, uint32_t* length) {
+    if (raw.length != raw.declaredLength) return false;
+    const uint8_t* at = raw.extra;
+    uint32_t left = raw.extraLength;
+    while (left >= 4) {
+        uint32_t id = LittleEndian(at, 2), size = LittleEndian(at + 2, 2);
+        if (size > left - 4) return false;
+        if (id == kUnicodePathField) {
+            if (size < kUnicodePathHeader || at[4] != kUnicodePathVersion) return false;
+            if (LittleEndian(at + 5, 4) != Crc32Of(raw.bytes, raw.length)) return false;
+            *utf8 = (const char*)at + 4 + kUnicodePathHeader;
+            *length = size - kUnicodePathHeader;
+            return true;
+        }
+        at += 4 + size;
+        left -= 4 + size;
+    }
+    return false;
+}
+
+// The ANSI form of a UTF-8 name in `work`, its length; 0 when the name is
+// not strict UTF-8, holds a character the code page lacks, or is too long.
+// Where the ANSI code page is UTF-8 itself, the name is its own form.
+static uint32_t AnsiFromUtf8(const char* utf8, uint32_t length, char* work) {
+    if (length == 0 || !IsStrictUtf8(utf8, length)) return 0;
+    if (!HasNonAscii(utf8, length) || AnsiCodePage() == kUtf8CodePage) {
+        if (length > kLongestMemberName) return 0;
+        memcpy(work, utf8, length);
+        return length;
+    }
+    return Utf8ToAnsi(utf8, length, work, kLongestMemberName);
+}
+
+// A form of a refused UTF-8 name for the list and the box, cut to
+// kLongestMemberName bytes.
+static Text DisplayForm(const char* utf8, uint32_t length, char* work) {
+    uint32_t shown;
+    if (AnsiCodePage() == kUtf8CodePage) {
+        bool valid = IsStrictUtf8(utf8, length);
+        for (uint32_t i = 0; i < length; ++i) work[i] = valid || (uint8_t)utf8[i] < 0x80 ? utf8[i] : '?';
+        shown = length;
+    } else {
+        shown = Utf8ToAnsiForDisplay(utf8, length, work, kLongestRawMemberName);
+    }
+    return MakeText(work, shown < kLongestMemberName ? shown : kLongestMemberName);
+}
+
+// The header's name taken as it stands, shown no longer than the longest
+// name there may be; usable unless it is longer.
+static bool TakeAsAnsi(const RawMemberName& raw, uint32_t length, Text& name) {
+    name = MakeText(raw.bytes, length < kLongestMemberName ? length : kLongestMemberName);
+    return raw.declaredLength <= kLongestMemberName;
+}
+
+bool DecodeMemberName(const RawMemberName& raw, char* work, Text& name) {
+    uint32_t length = 0;
+    while (length < raw.length && raw.bytes[length]) ++length;
+    bool utf8 = (raw.flags & kFlagUtf8Name) != 0;
+    if (!utf8) {
+        const char* field;
+        uint32_t fieldLength;
+        if (FindUnicodePath(raw, &field, &fieldLength)) {
+            uint32_t converted = AnsiFromUtf8(field, fieldLength, work);
+            if (converted == 0) return TakeAsAnsi(raw, length, name);
+            name = MakeText(work, converted);
+            return true;
+        }
+        utf8 = HasNonAscii(raw.bytes, length) && IsStrictUtf8(raw.bytes, length);
+    }
+    if (!utf8 || !HasNonAscii(raw.bytes, length)) return TakeAsAnsi(raw, length, name);
+    uint32_t converted = raw.length == raw.declaredLength ? AnsiFromUtf8(raw.bytes, length, work) : 0;
+    name = converted ? MakeText(work, converted) : DisplayForm(raw.bytes, length, work);
+    return converted != 0;
+}
+
+// ---- Safety -----------------------------------------------------------------
+
 static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 static char Upper(char c) { return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c; }

@@ -4,18 +4,22 @@
 #include <stdint.h>
 
 #include "archive/member_list.h"
+#include "archive/member_names.h"
 #include "util/text.h"
 
-// Name bytes a member may have; longer names are refused, never cut into
-// another name.
-static const uint16_t kLongestMemberName = 256;
-static const uint32_t kNameBufferSize = kLongestMemberName + 2;
+// The pass's one work block: the header's name and extra field as read,
+// then room for converting the name.
+static const uint32_t kLongestExtraField = 0xFFFF;
+static const uint32_t kNameWorkSize = kLongestRawMemberName + kLongestExtraField + kLongestRawMemberName;
 
 struct PassState {
     WindowHandle dialog;
     MemberList list;
-    char* nameBuffer;         // kNameBufferSize bytes
-    Text name;                // the member name, cut at its first NUL
+    MemberItems items;        // extraction only: each member's item
+    char* nameWork;           // kNameWorkSize bytes
+    Text name;                // the member's name in the ANSI code page, cut at its first NUL
+    bool nameUsable;          // false: `name` is only a form to show (see DecodeMemberName)
+    uint32_t ordinal;         // the member's place in the walk, from 0
     uint32_t headerPosition;  // file offset of the member's local header
     bool ready;               // the last selected member passed its password step
 };

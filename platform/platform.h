@@ -55,9 +55,17 @@ uint32_t FileSize(FileHandle file);
 // The error code of the last failed call above (GetLastError).
 uint32_t LastSystemError();
 
-// Whether anything matches a path or a wildcard pattern (FindFirstFileA
-// followed by FindClose): true when the search yields a first entry.
-bool AnyFileMatches(const char* pattern);
+// What exists at exactly this path (GetFileAttributesA): nothing, a file or
+// a directory. Nothing is a pattern: "*" and "?" match only themselves, and
+// names Windows cannot hold ("*", "?", "<", ">", "|", '"', control
+// characters) name nothing. A path ending in "\" names a directory or
+// nothing.
+enum PathKind : uint32_t {
+    kNoEntry = 0,
+    kFileEntry = 1,
+    kDirectoryEntry = 2,
+};
+PathKind EntryAt(const char* path);
 
 // Creates one directory whose parent exists (CreateDirectoryA without
 // security attributes); false when it cannot be made or already exists.
@@ -71,10 +79,6 @@ uint32_t TemporaryDirectory(char* buffer, uint32_t size);
 // Creates or truncates a file for writing, shared with no one (GENERIC_WRITE,
 // CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL); kInvalidFile on failure.
 FileHandle CreateFileForWriting(const char* path);
-
-// Whether the path names an existing directory (GetFileAttributesA
-// succeeds and reports FILE_ATTRIBUTE_DIRECTORY).
-bool IsExistingDirectory(const char* path);
 
 // Sets a file's last-write time from a DOS date (high half) and time (low
 // half) taken as local time; creation and access times stay. Failures are
@@ -98,6 +102,25 @@ uint32_t ShortPathInPlace(char* path, uint32_t size);
 // means nothing there, so it only records the request (see
 // platform/posix/shell_requests.h).
 void OpenWithShell(const char* file, const char* parameters);
+
+// The ANSI code page of the system (GetACP): the encoding of every name
+// that crosses this seam. 65001 when Windows uses UTF-8 for it.
+enum : uint32_t { kUtf8CodePage = 65001 };
+uint32_t AnsiCodePage();
+
+// Converts `length` bytes of UTF-8 into the ANSI code page, into `out`
+// (`size` bytes, no terminator added), through UTF-16: MultiByteToWideChar
+// with MB_ERR_INVALID_CHARS, then WideCharToMultiByte with
+// WC_NO_BEST_FIT_CHARS. Returns the length written; 0 when the text is not
+// UTF-8, holds a character the code page lacks (never a look-alike
+// substitute: best-fit tables turn some characters into separators), or
+// does not fit. Not for code page 65001, which refuses those flags.
+uint32_t Utf8ToAnsi(const char* utf8, uint32_t length, char* out, uint32_t size);
+
+// The same conversion for showing a name that cannot be used: what cannot
+// be converted becomes "?". The result is never longer than the UTF-8
+// text; 0 when it does not fit `size`.
+uint32_t Utf8ToAnsiForDisplay(const char* utf8, uint32_t length, char* out, uint32_t size);
 
 // Heap blocks; ReleaseBlock accepts null.
 void* AllocateBlock(uint32_t size);

@@ -11,24 +11,8 @@
 
 namespace {
 
-const uint16_t kFlagUtf8Name = 0x0800;
-
-
-// Names flagged as UTF-8, or (as Info-ZIP's zip and 7-Zip write them on
-// Linux, without the flag) non-ASCII names that are well-formed UTF-8,
-// which code page 949 names practically never are.
-bool HasUtf8Name(const WalkedMember& member) {
-    bool ascii = true;
-    for (unsigned char c : member.name) ascii = ascii && c < 0x80;
-    return !ascii && ((member.flags & kFlagUtf8Name) || IsValidUtf8(member.name));
-}
-
-std::string ShownName(const WalkedMember& member) {
-    std::string unicode = UnicodePathName(member);
-    if (!unicode.empty()) return unicode;
-    if (IsValidUtf8(member.name)) return member.name;
-    return Cp949ToUtf8(member.name);
-}
+// The name as the stub lists it, for messages.
+std::string ShownName(const WalkedMember& member) { return Cp949ToUtf8(StubNameOf(member).cp949); }
 
 std::string ReadWhole(std::FILE* file, const std::string& path) {
     if (fseeko(file, 0, SEEK_END) != 0) throw std::runtime_error("cannot read " + path);
@@ -52,8 +36,8 @@ AppendedArchive ReadAppendableArchive(const std::string& path) {
         throw std::runtime_error(refusal + "it does not start with a ZIP local header, so the stub would find no members");
 
     AppendedArchive archive;
-    size_t utf8Names = 0;
-    std::string firstUtf8Name;
+    size_t unusableNames = 0;
+    std::string firstUnusableName;
     size_t count = walk.members.size();
     for (size_t i = 0; i < count; ++i) {
         const WalkedMember& member = walk.members[i];
@@ -61,12 +45,12 @@ AppendedArchive ReadAppendableArchive(const std::string& path) {
         if (!reason.empty())
             throw std::runtime_error(refusal + "member " + std::to_string(i + 1) + " (\"" + ShownName(member) + "\"): " +
                                      reason);
-        if (HasUtf8Name(member)) {
-            if (utf8Names == 0) firstUtf8Name = ShownName(member);
-            ++utf8Names;
+        if (HasUnusableName(member)) {
+            if (unusableNames == 0) firstUnusableName = ShownName(member);
+            ++unusableNames;
         }
-        archive.members.push_back({member.name, member.method, member.flags, member.crc, member.compressedSize,
-                                   member.size});
+        archive.members.push_back({member.name, StubNameOf(member).cp949, member.method, member.flags, member.crc,
+                                   member.compressedSize, member.size});
     }
     if (walk.end != WalkEnd::CentralDirectory) {
         std::string last = "\"" + ShownName(walk.members.back()) + "\"";
@@ -76,10 +60,10 @@ AppendedArchive ReadAppendableArchive(const std::string& path) {
                                                       std::to_string(walk.endOffset) +
                                                       " that are not a ZIP header, where the stub's walk would stop"));
     }
-    if (utf8Names > 0)
-        archive.warnings.push_back(std::to_string(utf8Names) + " of " + std::to_string(count) +
-                                   " members have UTF-8 names (the first: \"" + firstUtf8Name +
-                                   "\"); the stub reads names in code page 949 and will show them garbled");
+    if (unusableNames > 0)
+        archive.warnings.push_back(std::to_string(unusableNames) + " of " + std::to_string(count) +
+                                   " members have names that a Korean Windows cannot hold (the first: \"" +
+                                   firstUnusableName + "\"); the stub will refuse them with a message");
     archive.bytes = ReadWhole(file.get(), path);
     return archive;
 }

@@ -10,9 +10,8 @@
 #include "platform/posix/native_names.h"
 #include "startup/sfx_globals.h"
 
-void PrepareCoreState() {
+void EnsureCrcTable() {
     static uint32_t* table = nullptr;
-    ResetSfxGlobals();
     if (!table) {
         table = (uint32_t*)AllocateBlock(kCrcBlockSize);
         if (!table) throw std::bad_alloc();
@@ -20,6 +19,11 @@ void PrepareCoreState() {
         BuildCrcTable();
     }
     Sfx.CrcTable = table;
+}
+
+void PrepareCoreState() {
+    ResetSfxGlobals();
+    EnsureCrcTable();
 }
 
 FileHandle OpenWithCore(const std::string& nativePath) {

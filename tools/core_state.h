@@ -6,6 +6,10 @@
 
 #include "platform/platform.h"
 
+// Gives Sfx the CRC table (made on the first call and kept for the rest of
+// the run) without touching the rest of the state.
+void EnsureCrcTable();
+
 // Resets Sfx to its initial values and gives it a filled CRC table, made
 // on the first call and kept for the rest of the run.
 void PrepareCoreState();

@@ -111,8 +111,8 @@ const char* WalkEndName(WalkEnd end) {
     }
 }
 
-// Names as the stub shows them: the stored bytes read as code page 949.
-std::string MemberName(const WalkedMember& member) { return Cp949ToUtf8(member.name); }
+// Names as the stub shows them on a Korean Windows, decoded by its rule.
+std::string MemberName(const WalkedMember& member) { return Cp949ToUtf8(StubNameOf(member).cp949); }
 
 std::string SizeCheckVerdict(const FileReport& report) {
     std::string would = report.sizeMatches ? "the file would pass" : "the file would fail";

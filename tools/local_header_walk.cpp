@@ -1,9 +1,10 @@
 #include "tools/local_header_walk.h"
 
-#include <zlib.h>
-
+#include <algorithm>
 #include <cstring>
 
+#include "archive/member_names.h"
+#include "tools/core_state.h"
 #include "tools/zip_format.h"
 
 namespace {
@@ -67,6 +68,7 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
         bool complete = ReadAt(file, offset + kLocalHeaderBytes, &name[0], nameLength) &&
                         ReadAt(file, offset + kLocalHeaderBytes + nameLength, &extra[0], extraLength);
         member.name = name.substr(0, name.find('\0'));
+        member.rawName = name;
         member.extra = extra;
         walk.members.push_back(member);
         offset += kLocalHeaderBytes + nameLength + extraLength + (uint64_t)member.compressedSize;
@@ -78,11 +80,35 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
     }
 }
 
+StubName StubNameOf(const WalkedMember& member) {
+    EnsureCrcTable();
+    RawMemberName raw = {};
+    raw.bytes = member.rawName.data();
+    raw.declaredLength = (uint32_t)member.rawName.size();
+    raw.length = std::min<uint32_t>(raw.declaredLength, kLongestRawMemberName);
+    raw.flags = member.flags;
+    raw.extra = (const uint8_t*)member.extra.data();
+    raw.extraLength = (uint32_t)member.extra.size();
+    char work[kLongestRawMemberName];
+    Text decoded = {};
+    bool usable = DecodeMemberName(raw, work, decoded);
+    StubName name{std::string(decoded.bytes ? decoded.bytes : "", decoded.length), usable};
+    ReleaseText(decoded);
+    return name;
+}
+
+// A name shown cut at the stub's limit was longer than it.
+bool HasUnusableName(const WalkedMember& member) {
+    StubName name = StubNameOf(member);
+    return !name.usable && name.cp949.size() <= kLongestName;
+}
+
 std::string WhyStubCannotHandle(const WalkedMember& member) {
     if (member.name.empty()) return "it has an empty name, which ends the stub's walk";
-    if (member.name.size() > kLongestName)
-        return "its name is " + std::to_string(member.name.size()) + " bytes long; the stub takes at most " +
-               std::to_string(kLongestName);
+    StubName name = StubNameOf(member);
+    if (name.cp949.size() > kLongestName)
+        return "its name is " + std::string(name.usable ? "" : "at least ") + std::to_string(name.cp949.size()) +
+               " bytes long in code page 949; the stub takes at most " + std::to_string(kLongestName);
     if (member.compressedSize == 0xFFFFFFFF || member.size == 0xFFFFFFFF || HasZip64Field(member.extra))
         return "it uses ZIP64, which the stub cannot read";
     if ((member.flags & kFlagSizesAfterData) && member.compressedSize == 0 && member.crc == 0 && member.size == 0)
@@ -93,20 +119,5 @@ std::string WhyStubCannotHandle(const WalkedMember& member) {
                "; the stub extracts only stored (0) and deflated (8) members";
     if (member.flags & kFlagStrongEncryption)
         return "it uses strong encryption; the stub knows only the traditional ZIP encryption";
-    return "";
-}
-
-std::string UnicodePathName(const WalkedMember& member) {
-    const unsigned char* extra = (const unsigned char*)member.extra.data();
-    for (size_t i = 0; i + 4 <= member.extra.size();) {
-        uint16_t id = GetLe16(extra + i), length = GetLe16(extra + i + 2);
-        if (i + 4 + length > member.extra.size()) break;
-        // The field names the stored name's CRC; a field left from before a
-        // rename no longer matches and is ignored, as other tools do.
-        uint32_t nameCrc = (uint32_t)crc32(0, (const Bytef*)member.name.data(), (uInt)member.name.size());
-        if (id == kExtraUnicodePath && length >= 5 && extra[i + 4] == 1 && GetLe32(extra + i + 5) == nameCrc)
-            return std::string((const char*)extra + i + 9, length - 5);
-        i += 4 + length;
-    }
     return "";
 }

@@ -20,8 +20,9 @@ struct WalkedMember {
     uint32_t crc;
     uint32_t compressedSize;
     uint32_t size;
-    std::string name;   // bytes as stored (code page 949 for our files), cut at a NUL
-    std::string extra;  // the local extra field
+    std::string name;     // bytes as stored (code page 949 for our files), cut at a NUL
+    std::string rawName;  // every name byte as stored
+    std::string extra;    // the local extra field
 };
 
 // Where and why the walk stopped.
@@ -46,6 +47,16 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start);
 // over-long name.
 std::string WhyStubCannotHandle(const WalkedMember& member);
 
-// The UTF-8 name from the member's Unicode Path extra field when that field
-// matches the stored name, otherwise empty.
-std::string UnicodePathName(const WalkedMember& member);
+// The member's name as the stub lists it on a Korean Windows (code page
+// 949), decoded by the stub's own rule (UTF-8 names, the Unicode Path
+// field), and whether the stub can use it as a path; an unusable name is
+// a form for showing only.
+struct StubName {
+    std::string cp949;
+    bool usable;
+};
+StubName StubNameOf(const WalkedMember& member);
+
+// A name the stub can use but extract only with a box: it holds characters
+// that code page 949 lacks, or is not valid UTF-8 where it claims to be.
+bool HasUnusableName(const WalkedMember& member);

@@ -62,7 +62,7 @@ static void CheckCoreListing(FileHandle file, const std::vector<ZipWrittenMember
     Sfx.ArchiveHandle = kInvalidFile;
     std::vector<std::string> listed, expected;
     for (const NativeMemberItem& item : dialog.memberList.items) listed.push_back(item.name);
-    for (const ZipWrittenMember& member : written) expected.push_back(member.cp949Name);
+    for (const ZipWrittenMember& member : written) expected.push_back(member.shownName);
     std::sort(listed.begin(), listed.end());
     std::sort(expected.begin(), expected.end());
     if (listed != expected)
@@ -83,8 +83,9 @@ static void CheckMemberWalk(const std::string& path, uint32_t archiveBase,
     for (size_t i = 0; i < written.size(); ++i) {
         const WalkedMember& found = walk.members[i];
         const ZipWrittenMember& expected = written[i];
-        std::string name = "member \"" + Cp949ToUtf8(expected.cp949Name) + "\"";
-        if (found.name != expected.cp949Name) Fail(name + " is found under another name");
+        std::string name = "member \"" + Cp949ToUtf8(expected.shownName) + "\"";
+        if (found.name != expected.cp949Name || StubNameOf(found).cp949 != expected.shownName)
+            Fail(name + " is found under another name");
         if (found.method != expected.method || found.flags != expected.flags || found.crc != expected.crc ||
             found.compressedSize != expected.compressedSize || found.size != expected.size)
             Fail(name + " has another header than was written");

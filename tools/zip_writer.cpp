@@ -166,6 +166,7 @@ private:
 CentralEntry WriteMember(ArchiveOutput& output, const ZipMemberSource& source, const ZipWriteOptions& options) {
     CentralEntry entry{};
     entry.member.cp949Name = source.cp949Name;
+    entry.member.shownName = source.cp949Name;
     entry.dosTime = source.dosTime;
     entry.dosDate = source.dosDate;
     entry.headerOffset = output.Position();

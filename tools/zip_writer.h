@@ -29,7 +29,8 @@ struct ZipWriteOptions {
 
 // What was written for one member, in archive order.
 struct ZipWrittenMember {
-    std::string cp949Name;
+    std::string cp949Name;  // the name bytes as stored
+    std::string shownName;  // the name as the stub lists it (decoded as the stub decodes names)
     uint16_t method;
     uint16_t flags;
     uint32_t crc;

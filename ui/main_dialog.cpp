@@ -77,6 +77,9 @@ static void FillMemberLists(HWND dialog) {
 }
 
 static void InitMainDialog(HWND dialog) {
+    // Set first: the questions of an automatic start, which runs below,
+    // update the overwrite buttons of this dialog.
+    Sfx.MainDialogHandle = dialog;
     InitialExtractDir();
     InitRunChoice(dialog);
     ShowExtractDir(dialog);
@@ -91,7 +94,6 @@ static void InitMainDialog(HWND dialog) {
         UpdateWindow(dialog);
         SendMessageA(dialog, WM_COMMAND, IDC_START, 0);
     }
-    Sfx.MainDialogHandle = dialog;
 }
 
 // The target directory as typed, without one trailing "\"; an empty field

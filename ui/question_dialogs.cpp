@@ -24,8 +24,8 @@ static void ShowExistsQuestion(HWND dialog) {
 }
 
 // With "never ask again" the main dialog's radio buttons follow the new
-// policy. Its handle is unset during an automatic start, and the buttons
-// are gone when the overwrite choice is hidden; the messages then do nothing.
+// policy. The buttons are gone when the overwrite choice is hidden; the
+// messages then do nothing.
 static void ShowNewPolicy(bool overwrite) {
     HWND main = (HWND)Sfx.MainDialogHandle;
     SendDlgItemMessageA(main, IDC_ASK, BM_SETCHECK, 0, 0);

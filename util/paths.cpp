@@ -65,22 +65,13 @@ Text FileNamePart(const Text& path) {
     return MakeText(path.bytes + start, length);
 }
 
-// Asks for "<directory>\*.*" so that any entry of the directory counts.
-static bool DirectoryHasEntries(const char* directory, uint32_t length) {
-    char* pattern = (char*)AllocateBlock(length + 4);
-    if (!pattern) return false;
-    memcpy(pattern, directory, length);
-    memcpy(pattern + length, "*.*", 4);
-    bool found = AnyFileMatches(ToBackslashes(pattern));
-    ReleaseBlock(pattern);
-    return found;
+PathKind KindOfPath(char* path) {
+    uint32_t length = (uint32_t)strlen(path);
+    if (length == 0 || path[length - 1] != '\\') ToBackslashes(path);
+    return EntryAt(path);
 }
 
-bool PathExists(char* path) {
-    uint32_t length = (uint32_t)strlen(path);
-    if (length > 0 && path[length - 1] == '\\') return DirectoryHasEntries(path, length);
-    return AnyFileMatches(ToBackslashes(path));
-}
+bool PathExists(char* path) { return KindOfPath(path) != kNoEntry; }
 
 // One directory of the chain: its length within the working copy, and the
 // byte that the NUL ending it there replaced.

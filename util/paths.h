@@ -2,6 +2,7 @@
 // Taking paths apart, testing whether they exist and creating directory
 // chains. "\", "/" and ":" all end a component when a path is taken apart;
 // the trailing-separator operations and CreateDirectoryPath look only at "\".
+#include "platform/platform.h"
 #include "util/text.h"
 
 // Appends "\" to the text in a 256-byte path buffer unless it already ends
@@ -23,9 +24,13 @@ Text DirectoryPart(const Text& path);
 // path ends with a separator.
 Text FileNamePart(const Text& path);
 
-// Whether a file or directory exists. A path ending with "\" asks whether
-// the directory lists any entry; any other path has its "/" turned into
-// "\" in place first.
+// What exists at exactly this path: nothing, a file or a directory;
+// wildcards match nothing. A path ending with "\" asks whether that
+// directory exists; any other path has its "/" turned into "\" in place
+// first.
+PathKind KindOfPath(char* path);
+
+// Whether a file or directory exists at the path, taken as KindOfPath takes it.
 bool PathExists(char* path);
 
 // Creates every missing directory of a path, outermost first. Failures are

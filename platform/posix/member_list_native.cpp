@@ -79,33 +79,19 @@ void ClearMemberList(MemberList list) {
 // in place would move half the list each time when names come in another
 // order than the sorted one; they are appended instead and sorted together
 // at the end of the listing. A name that sorts last keeps the list sorted.
-void AddMemberName(MemberList list, const char* name) {
+void AddMemberName(MemberList list, const char* name, uint32_t ordinal) {
     NativeMemberList& native = *(NativeMemberList*)list;
     bool keepsOrder = native.sortedCount == native.items.size() &&
                       (native.items.empty() || CompareIgnoringCase(name, native.items.back().name) >= 0);
-    native.items.push_back(NativeMemberItem{name, false});
+    native.items.push_back(NativeMemberItem{name, false, ordinal});
     if (keepsOrder) native.sortedCount = native.items.size();
 }
 
 void EndMemberListing(MemberList list) { Items(list); }
 
-int32_t FindMemberName(MemberList list, int32_t after, const char* name) {
+uint32_t MemberOrdinal(MemberList list, int32_t index) {
     const std::vector<NativeMemberItem>& items = Items(list).items;
-    int32_t count = (int32_t)items.size();
-    if (count == 0) return -1;
-    int32_t start = after < 0 || after >= count ? 0 : after + 1;
-    for (int32_t step = 0; step < count; ++step) {
-        int32_t index = (start + step) % count;
-        if (CompareIgnoringCase(items[index].name, name) == 0) return index;
-    }
-    return -1;
-}
-
-int CompareWithMember(MemberList list, int32_t index, const char* name) {
-    const std::vector<NativeMemberItem>& items = Items(list).items;
-    if (index < 0 || index >= (int32_t)items.size()) return kNotComparable;
-    int order = CompareIgnoringCase(name, items[index].name);
-    return order < 0 ? -1 : order > 0 ? 1 : 0;
+    return index >= 0 && index < (int32_t)items.size() ? items[index].ordinal : (uint32_t)-1;
 }
 
 bool IsMemberSelected(MemberList list, int32_t index) {

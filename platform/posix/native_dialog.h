@@ -3,12 +3,15 @@
 // behave as the list boxes 301 and 302 do, and it keeps the progress texts
 // a pass shows. The doromi tool and the tests hand its address to the core
 // wherever the stub hands a window.
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
 struct NativeMemberItem {
     std::string name;
     bool selected;
+    uint32_t ordinal;  // the item's data: its member's place in the walk
 };
 
 // Sorted without regard to letter case, as a sorted list box sorts. While

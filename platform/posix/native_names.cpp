@@ -51,6 +51,54 @@ char* NativeName(const char* coreName) {
     return native;
 }
 
+bool HasCharacterWindowsRefuses(const char* coreName) {
+    for (const unsigned char* at = (const unsigned char*)coreName; *at; ++at)
+        if (*at < 0x20 || strchr("*?<>|\"", *at)) return true;
+    return false;
+}
+
+// Converts `length` bytes with `converter` into `out`; false when a
+// sequence cannot be converted or the result does not fit.
+static bool ConvertBytes(iconv_t converter, const char* in, size_t length, char*& out, size_t& outLeft) {
+    char* input = (char*)in;
+    return iconv(converter, &input, &length, &out, &outLeft) != (size_t)-1;
+}
+
+// iconv's code page 949 knows no best fit: a character it lacks fails.
+uint32_t Utf8ToAnsi(const char* utf8, uint32_t length, char* out, uint32_t size) {
+    iconv_t converter = iconv_open("CP949", "UTF-8");
+    if (converter == (iconv_t)-1) return 0;
+    char* end = out;
+    size_t left = size;
+    bool converted = length > 0 && ConvertBytes(converter, utf8, length, end, left);
+    iconv_close(converter);
+    return converted ? (uint32_t)(end - out) : 0;
+}
+
+// One character at a time, so that each one that fails becomes one "?".
+uint32_t Utf8ToAnsiForDisplay(const char* utf8, uint32_t length, char* out, uint32_t size) {
+    iconv_t converter = iconv_open("CP949", "UTF-8");
+    if (converter == (iconv_t)-1) return 0;
+    char* end = out;
+    size_t left = size;
+    bool fits = true;
+    for (uint32_t at = 0; fits && at < length;) {
+        uint32_t step = 1;
+        while (at + step < length && ((unsigned char)utf8[at + step] & 0xC0) == 0x80 && step < 4) ++step;
+        if (!ConvertBytes(converter, utf8 + at, step, end, left)) {
+            fits = errno != E2BIG && left > 0;
+            iconv(converter, 0, 0, 0, 0);
+            if (fits) {
+                *end++ = '?';
+                --left;
+            }
+        }
+        at += step;
+    }
+    iconv_close(converter);
+    return fits ? (uint32_t)(end - out) : 0;
+}
+
 char* CoreName(const char* nativeName) {
     // No UTF-8 sequence becomes longer in code page 949.
     char* core = Convert(nativeName, "UTF-8", "CP949", 1);

@@ -3,10 +3,8 @@
 // handle is the same all-ones value Win32 uses. Names are converted at this
 // boundary (platform/posix/native_names.h); the error code of the last
 // failure is kept here as GetLastError keeps it.
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <fnmatch.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
@@ -127,68 +125,36 @@ uint32_t FileSize(FileHandle file) {
     return (uint32_t)status.st_size;
 }
 
-// Win32 wildcards in fnmatch form: "*.*" matches every name, and brackets
-// are plain characters.
-static char* FnmatchPattern(const char* wildcards) {
-    if (strcmp(wildcards, "*.*") == 0) return strdup("*");
-    char* pattern = (char*)malloc(strlen(wildcards) * 2 + 1);
-    if (!pattern) return 0;
-    char* out = pattern;
-    for (const char* in = wildcards; *in; ++in) {
-        if (*in == '[' || *in == ']') *out++ = '\\';
-        *out++ = *in;
-    }
-    *out = 0;
-    return pattern;
-}
-
-static bool DirectoryHasMatch(const char* directory, const char* wildcards) {
-    char* pattern = FnmatchPattern(wildcards);
-    DIR* listing = pattern ? opendir(directory) : 0;
-    bool found = false;
-    if (listing) {
-        while (struct dirent* entry = readdir(listing))
-            if (fnmatch(pattern, entry->d_name, 0) == 0) {
-                found = true;
-                break;
-            }
-        closedir(listing);
-    }
-    if (!found) RecordFailure();
-    free(pattern);
-    return found;
-}
-
-static bool NativeMatches(char* native) {
-    char* slash = strrchr(native, '/');
-    const char* name = slash ? slash + 1 : native;
-    if (*name == 0) {  // a name ending in a separator finds nothing
-        errno = ENOENT;
-        RecordFailure();
-        return false;
-    }
-    if (strpbrk(name, "*?")) {
-        if (!slash) return DirectoryHasMatch(".", name);
-        if (slash == native) return DirectoryHasMatch("/", name);
-        *slash = 0;
-        return DirectoryHasMatch(native, name);
-    }
+// A symbolic link counts as what it points to, and as a file when it
+// points nowhere: opening it for writing would write through it.
+PathKind EntryAt(const char* path) {
+    char* native = HasCharacterWindowsRefuses(path) ? 0 : NativeName(path);
     struct stat status;
-    if (lstat(native, &status) == 0) return true;
-    RecordFailure();
-    return false;
+    PathKind kind = kNoEntry;
+    if (native && lstat(native, &status) == 0) {
+        if (S_ISLNK(status.st_mode) && stat(native, &status) != 0) status.st_mode = S_IFREG;
+        kind = S_ISDIR(status.st_mode) ? kDirectoryEntry : kFileEntry;
+    }
+    if (kind == kNoEntry) RecordFailure();
+    free(native);
+    return kind;
 }
 
-bool AnyFileMatches(const char* pattern) {
-    char* native = NativeName(pattern);
-    bool found = native && NativeMatches(native);
-    if (!native) RecordFailure();
-    free(native);
-    return found;
+static uint32_t ansiCodePage = 949;
+
+uint32_t AnsiCodePage() { return ansiCodePage; }
+
+void SetAnsiCodePage(uint32_t codePage) { ansiCodePage = codePage; }
+
+// Names Windows cannot hold are refused as Windows refuses them.
+static char* NativeNameToCreate(const char* path) {
+    if (!HasCharacterWindowsRefuses(path)) return NativeName(path);
+    errno = EINVAL;
+    return 0;
 }
 
 bool MakeDirectory(const char* path) {
-    char* native = NativeName(path);
+    char* native = NativeNameToCreate(path);
     bool made = native && mkdir(native, 0777) == 0;
     if (!made) RecordFailure();
     free(native);
@@ -224,19 +190,11 @@ void ReleaseBlock(void* block) { free(block); }
 void EndProcess() { exit(0); }
 
 FileHandle CreateFileForWriting(const char* path) {
-    char* native = NativeName(path);
+    char* native = NativeNameToCreate(path);
     int fd = native ? open(native, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
     if (fd < 0) RecordFailure();
     free(native);
     return fd < 0 ? kInvalidFile : HandleFromDescriptor(fd);
-}
-
-bool IsExistingDirectory(const char* path) {
-    char* native = NativeName(path);
-    struct stat status;
-    bool directory = native && stat(native, &status) == 0 && S_ISDIR(status.st_mode);
-    free(native);
-    return directory;
 }
 
 // DOS date bits: 15-9 year since 1980, 8-5 month, 4-0 day; time bits:

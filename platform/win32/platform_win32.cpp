@@ -38,12 +38,10 @@ uint32_t FileSize(FileHandle file) { return GetFileSize(file, NULL); }
 
 uint32_t LastSystemError() { return GetLastError(); }
 
-bool AnyFileMatches(const char* pattern) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
-    return true;
+PathKind EntryAt(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return kNoEntry;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? kDirectoryEntry : kFileEntry;
 }
 
 bool MakeDirectory(const char* path) { return CreateDirectoryA(path, NULL) != 0; }
@@ -58,11 +56,6 @@ void ReleaseBlock(void* block) {
 
 FileHandle CreateFileForWriting(const char* path) {
     return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-}
-
-bool IsExistingDirectory(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
@@ -81,3 +74,31 @@ void OpenWithShell(const char* file, const char* parameters) {
 }
 
 void EndProcess() { ExitProcess(0); }
+
+uint32_t AnsiCodePage() { return GetACP(); }
+
+// UTF-8 to UTF-16 to the ANSI code page. A UTF-8 text never needs more
+// UTF-16 units than it has bytes. Strictly, an invalid sequence fails the
+// first step and a character the code page lacks sets `usedDefault`;
+// for display both become "?" instead.
+static uint32_t ConvertUtf8(const char* utf8, uint32_t length, char* out, uint32_t size, bool strict) {
+    if (length == 0 || size == 0) return 0;
+    WCHAR* wide = (WCHAR*)AllocateBlock(length * sizeof(WCHAR));
+    if (!wide) return 0;
+    int units = MultiByteToWideChar(CP_UTF8, strict ? MB_ERR_INVALID_CHARS : 0, utf8, (int)length, wide,
+                                    (int)length);
+    BOOL usedDefault = FALSE;
+    int written = units > 0 ? WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, out, (int)size,
+                                                  NULL, strict ? &usedDefault : NULL)
+                            : 0;
+    ReleaseBlock(wide);
+    return written > 0 && !usedDefault ? (uint32_t)written : 0;
+}
+
+uint32_t Utf8ToAnsi(const char* utf8, uint32_t length, char* out, uint32_t size) {
+    return ConvertUtf8(utf8, length, out, size, true);
+}
+
+uint32_t Utf8ToAnsiForDisplay(const char* utf8, uint32_t length, char* out, uint32_t size) {
+    return ConvertUtf8(utf8, length, out, size, false);
+}

@@ -1,7 +1,7 @@
-// The member list natively: the order a listing leaves, and the look-up
-// from the last index that an extraction pass makes for every member, both
-// against plain reference versions (insertion in place, a search over
-// every item) on randomized names with letter-case duplicates.
+// The member list natively: the order a listing leaves, against a plain
+// reference (insertion in place), and the look-up of each member's own item
+// by its ordinal, on randomized names with letter-case twins and exact
+// duplicates.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -44,17 +44,6 @@ std::vector<std::string> ReferenceListing(const std::vector<std::string>& names)
     return list;
 }
 
-// LB_FINDSTRINGEXACT: every item from the one after `after`, wrapping round.
-int32_t ReferenceFind(const std::vector<std::string>& list, int32_t after, const std::string& name) {
-    int32_t count = (int32_t)list.size();
-    int32_t start = after < 0 || after >= count ? 0 : after + 1;
-    for (int32_t step = 0; step < count; ++step) {
-        int32_t index = (start + step) % count;
-        if (ReferenceCompare(list[index], name) == 0) return index;
-    }
-    return -1;
-}
-
 // Names from a small alphabet, so that many differ only in letter case or
 // share long prefixes; some carry double-byte characters whose trail byte
 // is an ASCII letter (folding it would make different names equal).
@@ -78,6 +67,11 @@ std::vector<std::string> ItemNames(const NativeMemberList& list) {
 
 }  // namespace
 
+void AddAll(NativeMemberList& list, const std::vector<std::string>& names) {
+    for (uint32_t ordinal = 0; ordinal < names.size(); ++ordinal)
+        AddMemberName(&list, names[ordinal].c_str(), ordinal);
+}
+
 TEST(MemberList, ListingLeavesTheOrderOfInsertionInPlace) {
     std::mt19937 random(5);
     for (int trial = 0; trial < 50; ++trial) {
@@ -85,7 +79,7 @@ TEST(MemberList, ListingLeavesTheOrderOfInsertionInPlace) {
         if (trial % 5 == 0) std::sort(names.begin(), names.end());  // mostly in order already
         NativeMemberList list;
         ClearMemberList(&list);
-        for (const std::string& name : names) AddMemberName(&list, name.c_str());
+        AddAll(list, names);
         EndMemberListing(&list);
         ASSERT_EQ(ItemNames(list), ReferenceListing(names)) << "trial " << trial;
     }
@@ -93,59 +87,39 @@ TEST(MemberList, ListingLeavesTheOrderOfInsertionInPlace) {
 
 // Any operation of the list, not only the end of the listing, sees it sorted.
 TEST(MemberList, OperationsBeforeTheListingEndsSeeTheSortedList) {
-    std::mt19937 random(6);
-    std::vector<std::string> names = RandomNames(random, 60);
     NativeMemberList list;
-    for (const std::string& name : names) AddMemberName(&list, name.c_str());
-    std::vector<std::string> expected = ReferenceListing(names);
-    EXPECT_EQ(FindMemberName(&list, -1, names.back().c_str()), ReferenceFind(expected, -1, names.back()));
-    EXPECT_EQ(ItemNames(list), expected);
-    ClearMemberList(&list);
-    AddMemberName(&list, "b");
-    AddMemberName(&list, "a");
-    EXPECT_EQ(CountMembers(&list), 2);
-    EXPECT_EQ(ItemNames(list), (std::vector<std::string>{"a", "b"}));
+    AddAll(list, {"b", "a", "B"});
+    EXPECT_EQ(MemberOrdinal(&list, 0), 1u);
+    EXPECT_EQ(ItemNames(list), (std::vector<std::string>{"a", "b", "B"}));
+    EXPECT_EQ(CountMembers(&list), 3);
 }
 
-// Every start index, every name of the list and names that are not in it.
-TEST(MemberList, FastLookUpGivesThePlainSearchsIndex) {
-    std::mt19937 random(8);
-    for (int trial = 0; trial < 40; ++trial) {
-        std::vector<std::string> names = RandomNames(random, random() % 120);
-        NativeMemberList list;
-        for (const std::string& name : names) AddMemberName(&list, name.c_str());
-        EndMemberListing(&list);
-        std::vector<std::string> items = ReferenceListing(names);
-        std::vector<std::string> probes = RandomNames(random, 30);
-        probes.insert(probes.end(), names.begin(), names.end());
-        int32_t count = (int32_t)items.size();
-        for (const std::string& probe : probes)
-            for (int32_t after = -1; after <= count; ++after)
-                ASSERT_EQ(FindMemberNameFast(&list, after, probe.c_str()), ReferenceFind(items, after, probe))
-                    << "trial " << trial << ", after " << after << ", name " << probe;
-    }
-}
-
-// A whole pass: members in archive order, each looked up from where the
-// last one was found, meet the items the plain search meets, so that
-// members equal apart from letter case take successive items.
-TEST(MemberList, PassMeetsTheItemsOfThePlainSearch) {
+// A whole pass: every member, in archive order, finds the item that was
+// added for it, whatever other items share its name or differ from it only
+// in letter case; selections are read from that item.
+TEST(MemberList, EachMemberFindsItsOwnItem) {
     std::mt19937 random(9);
     for (int trial = 0; trial < 30; ++trial) {
         std::vector<std::string> archive = RandomNames(random, 1 + random() % 300);
         NativeMemberList list;
-        for (const std::string& name : archive) AddMemberName(&list, name.c_str());
+        AddAll(list, archive);
         EndMemberListing(&list);
-        for (size_t i = 0; i < list.items.size(); ++i) list.items[i].selected = random() % 3 != 0;
-        std::vector<std::string> items = ReferenceListing(archive);
-
-        Sfx.LastListIndex = -1;
-        int32_t expected = -1;
-        for (const std::string& name : archive) {
-            bool selected = IsNameSelected(&list, name.c_str());
-            expected = ReferenceFind(items, expected, name);
-            ASSERT_EQ(Sfx.LastListIndex, expected) << "trial " << trial << ", name " << name;
-            EXPECT_EQ(selected, expected >= 0 && list.items[expected].selected);
+        for (NativeMemberItem& item : list.items) item.selected = random() % 3 != 0;
+        MemberItems items = {};
+        ASSERT_TRUE(MapMemberItems(&list, items));
+        std::vector<bool> met(list.items.size());
+        for (uint32_t ordinal = 0; ordinal < archive.size(); ++ordinal) {
+            bool selected = IsMemberOrdinalSelected(&list, items, ordinal);
+            int32_t index = Sfx.LastListIndex;
+            ASSERT_GE(index, 0);
+            EXPECT_EQ(list.items[index].ordinal, ordinal);
+            EXPECT_EQ(list.items[index].name, archive[ordinal]);
+            EXPECT_EQ(selected, list.items[index].selected);
+            EXPECT_FALSE(met[index]) << "two members met item " << index;
+            met[index] = true;
         }
+        EXPECT_FALSE(IsMemberOrdinalSelected(&list, items, (uint32_t)archive.size()));
+        EXPECT_EQ(Sfx.LastListIndex, -1);
+        ReleaseMemberItems(items);
     }
 }

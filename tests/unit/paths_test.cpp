@@ -130,13 +130,14 @@ protected:
 
 using PathExistence = WithTempDir;
 
-TEST_F(PathExistence, FindsFilesAndDirectoriesWithOrWithoutTrailingBackslash) {
+TEST_F(PathExistence, FindsExactlyThePathGiven) {
     fs::create_directory(temp / "empty");
     WriteWholeFile(temp / "file.txt", "x");
     EXPECT_TRUE(Exists(Core("empty")));
     EXPECT_TRUE(Exists(Core("empty") + "\\"));
     EXPECT_TRUE(Exists(Core("file.txt")));
-    EXPECT_TRUE(Exists(Core("file.*")));
+    EXPECT_FALSE(Exists(Core("file.txt") + "\\"));
+    EXPECT_FALSE(Exists(Core("file.*")));  // a pattern names nothing
     EXPECT_FALSE(Exists(Core("missing")));
     EXPECT_FALSE(Exists(Core("missing") + "\\"));
     EXPECT_FALSE(Exists(Core("missing.*")));

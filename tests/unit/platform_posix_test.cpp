@@ -51,27 +51,40 @@ TEST(PlatformNames, KoreanNamesBecomeUtf8AndBackslashesSlashes) {
     std::string cp949Name = CoreForm(temp.path()) + "\\도로미";  // code page 949 bytes
     ASSERT_TRUE(MakeDirectory(cp949Name.c_str()));
     EXPECT_TRUE(fs::is_directory(temp / u8"도로미"));
-    EXPECT_TRUE(AnyFileMatches(cp949Name.c_str()));
+    EXPECT_EQ(EntryAt(cp949Name.c_str()), kDirectoryEntry);
     EXPECT_FALSE(MakeDirectory(cp949Name.c_str()));  // exists already
 }
 
 TEST(PlatformNames, DrivePrefixNamesNothing) {
-    EXPECT_FALSE(AnyFileMatches("C:\\"));
-    EXPECT_FALSE(AnyFileMatches("c:\\tmp"));
+    EXPECT_EQ(EntryAt("C:\\"), kNoEntry);
+    EXPECT_EQ(EntryAt("c:\\tmp"), kNoEntry);
     EXPECT_EQ(OpenFileForReading("C:\\tmp"), kInvalidFile);
     EXPECT_FALSE(MakeDirectory("C:\\doromi-test"));
     EXPECT_NE(LastSystemError(), 0u);
 }
 
-TEST(PlatformNames, WildcardsMatchAsWin32Patterns) {
+// Exactly the path given, as GetFileAttributesA answers: no pattern
+// matches, and names Windows cannot hold are neither found nor created,
+// even where POSIX could hold them.
+TEST(PlatformNames, EntriesAreFoundByExactPathOnly) {
     TempDir temp;
-    fs::create_directory(temp / "empty");
-    WriteWholeFile(temp / "[a].txt", "x");
+    fs::create_directory(temp / "dir");
+    WriteWholeFile(temp / "a.txt", "x");
+    WriteWholeFile(temp / "*.txt", "a name only POSIX can hold");
     std::string dir = CoreForm(temp.path());
-    EXPECT_TRUE(AnyFileMatches((dir + "\\empty\\*.*").c_str()));  // "." and ".."
-    EXPECT_TRUE(AnyFileMatches((dir + "\\[a].*").c_str()));
-    EXPECT_FALSE(AnyFileMatches((dir + "\\a.*").c_str()));
-    EXPECT_FALSE(AnyFileMatches((dir + "\\empty\\").c_str()));
+    struct Case {
+        const char* name;
+        PathKind kind;
+    } cases[] = {
+        {"\\a.txt", kFileEntry},  {"\\dir", kDirectoryEntry}, {"\\dir\\", kDirectoryEntry},
+        {"\\a.txt\\", kNoEntry}, {"\\*.txt", kNoEntry},       {"\\a.*", kNoEntry},
+        {"\\dir\\*.*", kNoEntry}, {"\\missing", kNoEntry},
+    };
+    for (const Case& c : cases) EXPECT_EQ(EntryAt((dir + c.name).c_str()), c.kind) << c.name;
+    for (const char* name : {"\\a?.txt", "\\a<b", "\\a|b", "\\a\"b", "\\tab\tname"}) {
+        EXPECT_EQ(CreateFileForWriting((dir + name).c_str()), kInvalidFile) << name;
+        EXPECT_FALSE(MakeDirectory((dir + name).c_str())) << name;
+    }
 }
 
 TEST(PlatformTempDir, GivesTheCodePage949PathWithATrailingBackslash) {
