@@ -28,6 +28,7 @@ add_executable(unit-tests
     tests/unit/decode_table_test.cpp
     tests/unit/deflate_streams.cpp
     tests/unit/extraction_test.cpp
+    tests/unit/failing_close.cpp
     tests/unit/inflate_malformed_test.cpp
     tests/unit/inflate_test.cpp
     tests/unit/member_io_test.cpp
@@ -50,6 +51,8 @@ add_executable(unit-tests
 # zlib is the reference the inflate tests compare with; the stub never links it.
 find_package(ZLIB REQUIRED)
 target_link_libraries(unit-tests PRIVATE doromi-core GTest::gtest_main ZLIB::ZLIB)
+# A failing close is injected through tests/unit/failing_close.h.
+target_link_options(unit-tests PRIVATE -Wl,--wrap=close)
 target_compile_definitions(unit-tests PRIVATE DOROMI_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
 include(GoogleTest)
 # Temporary files in memory where the machine has it: the damage sweeps make

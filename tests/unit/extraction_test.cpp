@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "archive/extraction_pass.h"
 #include "crc_table.h"
+#include "decode/zip_cipher.h"
+#include "failing_close.h"
 #include "platform/posix/native_dialog.h"
 #include "scripted_frontend.h"
 #include "test_files.h"
@@ -18,6 +21,7 @@
 #include "ui/texts.h"
 #include "zip_builder.h"
 
+namespace fs = std::filesystem;
 using Event = FrontendEvent;
 
 static Event Error(const std::string& text, const std::string& caption) {
@@ -298,6 +302,50 @@ TEST_F(Extraction, FileWhereADirectoryShouldBeFailsThatMemberOnly) {
                                             kSomeNotExtracted}));
 }
 
+// A directory where a file member goes is no existing file to keep or
+// replace, whatever the policy: the member fails, the directory stays.
+TEST_F(Extraction, DirectoryInAFileMembersPlaceFailsItUnderEveryPolicy) {
+    for (uint8_t mode : {kOverwrite, kSkip, kAsk}) {
+        target = temp / ("out" + std::to_string(mode));
+        fs::create_directories(target + "/a.txt");
+        WriteWholeFile(target + "/a.txt/inside", "kept");
+        Archive({Stored("a.txt", "file"), Stored("z.txt", "z")});
+        ResetFrontend();
+        Sfx.OverwriteMode = mode;
+        List();
+        Extract();
+        EXPECT_EQ(Out("a.txt/inside"), "kept");
+        EXPECT_EQ(Out("z.txt"), "z");
+        EXPECT_EQ(Selected(), (std::vector<std::string>{"a.txt"}));
+        EXPECT_EQ(Events(), (std::vector<Event>{Error(CoreForm(target) + "\\a.txt", TEXT_CANNOT_OPEN_FILE),
+                                                kSomeNotExtracted}));
+    }
+}
+
+// The existence test matches no patterns: "*.txt" exists nowhere, cannot be
+// created, and is not skipped as if it existed.
+TEST_F(Extraction, WildcardNameIsNoExistingFile) {
+    Archive({Stored("*.txt", "star"), Stored("x.txt", "new")});
+    WriteWholeFile(target + "/x.txt", "old");
+    Sfx.OverwriteMode = kSkip;
+    List();
+    Extract();
+    EXPECT_EQ(Out("x.txt"), "old");
+    EXPECT_EQ(Selected(), (std::vector<std::string>{"*.txt"}));
+    EXPECT_EQ(Events(), (std::vector<Event>{Error(CoreForm(target) + "\\*.txt", TEXT_CANNOT_OPEN_FILE),
+                                            kSomeNotExtracted}));
+}
+
+TEST_F(Extraction, FileWhoseCloseFailsIsNotExtracted) {
+    Archive({Stored("a.txt", "a")});
+    List();
+    FailNextClose();
+    Extract();
+    EXPECT_EQ(Selected(), (std::vector<std::string>{"a.txt"}));
+    EXPECT_EQ(Events(), (std::vector<Event>{Error(CoreForm(target) + "\\a.txt", TEXT_CLOSE_FAILED),
+                                            kSomeNotExtracted}));
+}
+
 // A byte that is no character of code page 949 cannot become a native name.
 TEST_F(Extraction, DirectoryThatCannotBeMadeEndsTheWalk) {
     Archive({Stored("bad\x80 dir/inner.txt", "x"), Stored("z.txt", "z")});
@@ -335,6 +383,39 @@ TEST_F(Extraction, OverlongNameIsRefusedNotCut) {
     EXPECT_EQ(Selected(), (std::vector<std::string>{name.substr(0, 256)}));
     EXPECT_EQ(Events(), (std::vector<Event>{Error(name.substr(0, 256), TEXT_BAD_MEMBER_NAME),
                                             kSomeNotExtracted}));
+}
+
+// UTF-8 names reach the disk under their own names (UTF-8 natively, as
+// code page 949 on a Korean Windows); one that code page 949 cannot hold
+// is refused without ending the pass.
+TEST_F(Extraction, Utf8NamesAreWrittenAsThemselvesAndUnholdableOnesRefused) {
+    MemberSpec korean = Stored(u8"한글 폴더/문서.txt", "document");
+    MemberSpec won = Stored(u8"가격₩.txt", "price");
+    korean.utf8Name = won.utf8Name = true;
+    Archive({korean, won, Stored("after.txt", "a")});
+    List();
+    Extract();
+    EXPECT_EQ(Out(u8"한글 폴더/문서.txt"), "document");
+    EXPECT_EQ(Out("after.txt"), "a");
+    std::string shown = "\xB0\xA1\xB0\xDD?.txt";  // 가격?.txt in code page 949
+    EXPECT_EQ(Selected(), (std::vector<std::string>{shown}));
+    EXPECT_EQ(Events(), (std::vector<Event>{Error(shown, TEXT_BAD_MEMBER_NAME), kSomeNotExtracted}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 2);
+}
+
+// A real source tree holds xt_MARK.h beside xt_mark.h; archives also hold
+// one name twice. Each member is its own item: natively the twins are two
+// files, and the later duplicate meets the earlier one's file.
+TEST_F(Extraction, CaseTwinsAndDuplicatesAreEachTheirOwnMember) {
+    Archive({Stored("xt_MARK.h", "upper"), Stored("a.txt", "first"), Stored("b.txt", "b"),
+             Stored("xt_mark.h", "lower"), Stored("a.txt", "second")});
+    Frontend().overwrites = {{true, false}};
+    List();
+    Extract();
+    EXPECT_EQ(Out("xt_MARK.h"), "upper");
+    EXPECT_EQ(Out("xt_mark.h"), "lower");
+    EXPECT_EQ(Out("a.txt"), "second");
+    EXPECT_EQ(Events(), (std::vector<Event>{{Event::kOverwriteQuestion, "a.txt", ""}, kAllExtracted}));
 }
 
 // --- The existing-file policy ----------------------------------------------
@@ -425,6 +506,46 @@ TEST_F(Extraction, ThreeWrongPasswordsEndTheWalkSilently) {
     EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kPasswordPrompt, kPasswordPrompt}));
     EXPECT_EQ(Selected(), (std::vector<std::string>{"after.txt", "locked.txt"}));
     EXPECT_FALSE(Sfx.AllExtracted);
+}
+
+// A wrong password that passes the check byte the member's header holds.
+static std::string WrongPasswordPassingTheCheck(const MemberSpec& member) {
+    std::string header = LocalMember(member).substr(30 + member.name.size(), 12);
+    uint8_t work[24];
+    for (int i = 0;; ++i) {
+        std::string guess = "wrong" + std::to_string(i);
+        std::memcpy(work + 12, header.data(), 12);
+        Text text = MakeText(guess.data(), (uint32_t)guess.size());
+        bool passes = CheckPasswordHeader(work, 12, 1, Crc32Of(member.data), 0, text);
+        ReleaseText(text);
+        if (passes) return guess;
+    }
+}
+
+// About 1 in 256 wrong passwords pass the check byte; the member then fails
+// its CRC check, and that password is forgotten: the next encrypted member,
+// and the next pass, ask again.
+TEST_F(Extraction, WrongPasswordThatPassesTheCheckByteIsForgotten) {
+    MemberSpec one = Encrypted("one.txt", "first secret", "right");
+    std::string wrong = WrongPasswordPassingTheCheck(one);
+    Archive({one, Encrypted("two.txt", "second secret", "right")});
+    Sfx.OverwriteMode = kOverwrite;
+    Frontend().passwords = {wrong, "right"};
+    List();
+    Extract();
+    EXPECT_EQ(Out("two.txt"), "second secret");
+    EXPECT_EQ(Selected(), (std::vector<std::string>{"one.txt"}));
+    EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kPasswordPrompt, kSomeNotExtracted}));
+
+    Archive({one});
+    ResetFrontend();
+    ReleaseText(Sfx.Password);
+    Frontend().passwords = {wrong, "right"};
+    List();
+    Extract();
+    Extract();
+    EXPECT_EQ(Out("one.txt"), "first secret");
+    EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kSomeNotExtracted, kPasswordPrompt, kAllExtracted}));
 }
 
 TEST_F(Extraction, EncryptedEmptyMemberIsJustItsHeader) {

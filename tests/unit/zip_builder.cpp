@@ -43,7 +43,8 @@ std::string LocalMember(const MemberSpec& member) {
     uint32_t crc = Crc32Of(member.data) ^ (member.wrongCrc ? 1u : 0u);
     std::string body = member.method == 0 ? member.data : member.stored;
     if (!member.password.empty()) body = Encrypt(member, crc, body);
-    uint16_t flags = (member.password.empty() ? 0 : 1) | (member.sizesAfterData || member.hideSizes ? 8 : 0);
+    uint16_t flags = (member.password.empty() ? 0 : 1) | (member.sizesAfterData || member.hideSizes ? 8 : 0) |
+                     (member.utf8Name ? 0x800 : 0);
     bool hide = member.hideSizes;
 
     std::string out;
@@ -71,6 +72,15 @@ std::string LocalMember(const MemberSpec& member) {
         Put32(out, (uint32_t)member.data.size());
     }
     return out;
+}
+
+std::string UnicodePathField(const std::string& utf8Name, uint32_t nameCrc) {
+    std::string field;
+    Put16(field, 0x7075);
+    Put16(field, 5 + (uint32_t)utf8Name.size());
+    field += '\x01';
+    Put32(field, nameCrc);
+    return field + utf8Name;
 }
 
 std::string ArchiveEnd() { return std::string("PK\x01\x02", 4) + std::string(42, '\0') + EndRecord(); }

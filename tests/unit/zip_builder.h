@@ -15,6 +15,7 @@ struct MemberSpec {
     std::string extra;
     std::string password;        // encrypts the member when not empty
     bool sizesAfterData = false; // flag bit 3: the check byte comes from the time
+    bool utf8Name = false;       // flag bit 11: the name is UTF-8
     bool hideSizes = false;      // bit 3 with zero sizes and CRC in the header
     bool wrongCrc = false;
     uint32_t signature = 0x04034B50;
@@ -24,6 +25,10 @@ struct MemberSpec {
 
 // CRC-32 of `data`, computed with the core's table (Sfx.CrcTable ready).
 uint32_t Crc32Of(const std::string& data);
+
+// An Info-ZIP Unicode Path extra field (0x7075, version 1) naming
+// `utf8Name` for a header whose name bytes have the CRC-32 `nameCrc`.
+std::string UnicodePathField(const std::string& utf8Name, uint32_t nameCrc);
 
 // The local header, name, extra field, encryption header, data and any
 // descriptors of one member. Needs Sfx.CrcTable.
