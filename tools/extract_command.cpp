@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -35,7 +36,8 @@ const char kHelp[] =
     "asked here.\n"
     "\n"
     "Options:\n"
-    "  -d, --dir DIR            target directory (default: the current directory)\n"
+    "  -d, --dir DIR            target directory, made when missing (default: the\n"
+    "                           current directory)\n"
     "  --overwrite MODE         ask, overwrite or skip existing files\n"
     "                           (default: what the file's settings say)\n"
     "  --password TEXT          password of encrypted members\n"
@@ -106,12 +108,24 @@ ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
     return options;
 }
 
+// The target directory, made with its parents when missing.
+void MakeTargetDirectory(const std::string& directory) {
+    std::error_code error;
+    std::filesystem::file_status status = std::filesystem::status(directory, error);
+    if (std::filesystem::is_directory(status)) return;
+    if (std::filesystem::exists(status))
+        throw std::runtime_error("the target " + directory + " exists and is not a directory");
+    std::filesystem::create_directories(directory, error);
+    if (error) throw std::runtime_error("cannot make the target directory " + directory + ": " + error.message());
+}
+
 // The target as the core takes it: absolute, in code page 949, within the
 // 255 bytes of the stub's target-directory buffer.
 void SetTargetDirectory(const std::string& directory) {
+    MakeTargetDirectory(directory);
     char resolved[PATH_MAX];
     if (!realpath(directory.c_str(), resolved))
-        throw std::runtime_error("the target directory " + directory + " does not exist");
+        throw std::runtime_error("the target directory " + directory + " cannot be reached");
     std::string target = Cp949OrFail(resolved, "the target directory");
     if (target.size() >= kPathBufferSize)
         throw std::runtime_error("the target directory's path is " + std::to_string(target.size()) +

@@ -151,3 +151,36 @@ class DamagedFileTest(ToolTestCase):
         result = run("extract", self.combined(b"not an archive at all"), "-d", self.work, check=False)
         self.assertEqual(result.returncode, 1)
         self.assertIn("holds no member", result.err)
+
+
+class RealArchivesTest(ToolTestCase):
+    """Archives of other tools appended by `doromi build --zip`, extracted
+    natively as the stub would."""
+
+    def zip_of(self, members):
+        archive = self.path("real.zip")
+        with zipfile.ZipFile(archive, "w") as z:
+            for name, data in members:
+                z.writestr(name, data)
+        run("build", "-o", self.path("real.exe"), "--zip", archive)
+        return self.path("real.exe")
+
+    def test_utf8_names_case_twins_and_duplicates_all_come_out(self):
+        exe = self.zip_of([("한글 폴더/문서.txt", b"doc"), ("xt_MARK.h", b"upper"), ("a.txt", b"first"),
+                           ("xt_mark.h", b"lower"), ("a.txt", b"second")])
+        target = self.path("new", "deeper")  # made with its parents
+        result = run("extract", exe, "-d", target, "--overwrite", "overwrite", "-q")
+        self.assertEqual(result.returncode, 0, result.err)
+        self.assertEqual(tree_contents(target), {"한글 폴더/": None, "한글 폴더/문서.txt": b"doc",
+                                                 "xt_MARK.h": b"upper", "xt_mark.h": b"lower",
+                                                 "a.txt": b"second"})
+
+    def test_a_target_that_is_a_file_is_refused(self):
+        exe = self.zip_of([("a.txt", b"a")])
+        with open(self.path("plain"), "wb") as f:
+            f.write(b"keep")
+        result = run("extract", exe, "-d", self.path("plain"), check=False)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("is not a directory", result.err)
+        with open(self.path("plain"), "rb") as f:
+            self.assertEqual(f.read(), b"keep")
