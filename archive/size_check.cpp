@@ -15,6 +15,58 @@ static const uint32_t kLongestTail = kEndRecordFixedSize + 0xFFFF + 1;
 // the flags byte.
 static const uint32_t kSettingsFlagsEnd = 4;
 
+// The PE header's fields on the way to the security directory: e_lfanew in
+// the DOS header; after "PE\0\0" the 20-byte file header, whose field at 16
+// is the optional header's size; in the optional header its magic, and the
+// data directories (8 bytes each, the count just before them) at 96 in a
+// 32-bit image and 112 in a 64-bit one. Entry 4 is the security directory,
+// whose address is a file offset.
+static const uint32_t kNewHeaderOffsetField = 0x3C;
+static const uint32_t kFileHeaderSize = 20;
+static const uint32_t kOptionalSizeField = 16;
+static const uint16_t kMagic32 = 0x10B, kMagic64 = 0x20B;
+static const uint32_t kDirectories32 = 96, kDirectories64 = 112;
+static const uint32_t kSecurityEntry = 4;
+// "PE\0\0", the file header and the longest optional header part read.
+static const uint32_t kPeHeadersRead = 4 + kFileHeaderSize + kDirectories64 + (kSecurityEntry + 1) * 8;
+// The signing tools pad the file to a multiple of 8 bytes before the table.
+static const uint32_t kLongestAlignment = 7;
+
+static uint32_t Little(const uint8_t* at, uint32_t bytes) {
+    uint32_t value = 0;
+    while (bytes-- > 0) value = value << 8 | at[bytes];
+    return value;
+}
+
+// Reads `count` bytes at `offset`; false unless all of them arrived.
+static bool ReadAt(FileHandle file, uint32_t offset, uint8_t* buffer, uint32_t count) {
+    return SetFilePosition(file, (int32_t)offset, kFromStart) == offset &&
+           ReadFromFile(file, buffer, count) == count;
+}
+
+SignatureLayout FindCertificateTable(FileHandle file, uint32_t fileSize, uint32_t* start, uint32_t* size) {
+    uint8_t field[4];
+    if (fileSize < kNewHeaderOffsetField + 4 || !ReadAt(file, kNewHeaderOffsetField, field, 4)) return kNotSigned;
+    uint32_t peOffset = Little(field, 4);
+    uint8_t pe[kPeHeadersRead] = {};
+    uint32_t available = (uint64_t)peOffset + kPeHeadersRead <= fileSize ? kPeHeadersRead
+                         : peOffset < fileSize                          ? fileSize - peOffset
+                                                                        : 0;
+    if (available < 4 + kFileHeaderSize + 2 || !ReadAt(file, peOffset, pe, available)) return kNotSigned;
+    if (pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) return kNotSigned;
+    const uint8_t* optional = pe + 4 + kFileHeaderSize;
+    uint32_t optionalSize = Little(pe + 4 + kOptionalSizeField, 2);
+    uint32_t magic = Little(optional, 2);
+    uint32_t directories = magic == kMagic32 ? kDirectories32 : magic == kMagic64 ? kDirectories64 : 0;
+    uint32_t entryEnd = directories + (kSecurityEntry + 1) * 8;
+    if (directories == 0 || optionalSize < entryEnd || 4 + kFileHeaderSize + entryEnd > available) return kNotSigned;
+    if (Little(optional + directories - 4, 4) <= kSecurityEntry) return kNotSigned;  // NumberOfRvaAndSizes
+    *start = Little(optional + directories + kSecurityEntry * 8, 4);
+    *size = Little(optional + directories + kSecurityEntry * 8 + 4, 4);
+    if (*start == 0 && *size == 0) return kNotSigned;
+    return (uint64_t)*start + *size <= fileSize ? kSigned : kUnusableSecurity;
+}
+
 // Tested a byte at a time so that the stub never holds the signature.
 static bool IsEndRecordSignature(const uint8_t* bytes) {
     return bytes[0] == 0x50 && bytes[1] == 0x4B && bytes[2] == 0x05 && bytes[3] == 0x06;
@@ -31,20 +83,40 @@ static bool TailHasMatchingEndRecord(const uint8_t* tail, uint32_t tailLength) {
     return false;
 }
 
-bool ArchiveSizeMatches(FileHandle archive, uint32_t archiveBase) {
-    uint32_t fileSize = FileSize(archive);
-    if (fileSize == kInvalidPosition || fileSize <= archiveBase + kEndRecordFixedSize) return false;
-    uint32_t tailLength = fileSize - archiveBase;
-    if (tailLength > kLongestTail) tailLength = kLongestTail;
-
+// Whether the archive ends at `end`, or (when `alignment` allows) up to
+// that many zero bytes before it.
+static bool ArchiveEndsAt(FileHandle archive, uint32_t archiveBase, uint32_t end, uint32_t alignment) {
+    if (end <= archiveBase + kEndRecordFixedSize) return false;
+    uint32_t tailLength = end - archiveBase;
+    if (tailLength > kLongestTail + alignment) tailLength = kLongestTail + alignment;
     uint8_t* tail = (uint8_t*)AllocateBlock(tailLength);
     if (!tail) return false;
-    uint32_t tailStart = SetFilePosition(archive, -(int32_t)tailLength, kFromEnd);
-    bool matches = tailStart == fileSize - tailLength &&
-                   ReadFromFile(archive, tail, tailLength) == tailLength &&
-                   TailHasMatchingEndRecord(tail, tailLength);
+    bool matches = false;
+    if (ReadAt(archive, end - tailLength, tail, tailLength)) {
+        for (uint32_t padding = 0; !matches && padding <= alignment && padding < tailLength; ++padding) {
+            if (padding > 0 && tail[tailLength - padding] != 0) break;
+            uint32_t searched = tailLength - padding;
+            if (searched > kLongestTail) searched = kLongestTail;
+            matches = TailHasMatchingEndRecord(tail + (tailLength - padding - searched), searched);
+        }
+    }
     ReleaseBlock(tail);
     return matches;
+}
+
+bool ArchiveSizeMatches(FileHandle archive, uint32_t archiveBase) {
+    uint32_t fileSize = FileSize(archive);
+    if (fileSize == kInvalidPosition) return false;
+    uint32_t tableStart, tableSize;
+    switch (FindCertificateTable(archive, fileSize, &tableStart, &tableSize)) {
+        case kNotSigned:
+            return ArchiveEndsAt(archive, archiveBase, fileSize, 0);
+        case kSigned:
+            if (tableStart < archiveBase || tableStart + tableSize != fileSize) return false;
+            return ArchiveEndsAt(archive, archiveBase, tableStart, kLongestAlignment);
+        default:
+            return false;
+    }
 }
 
 // Ends the run as start-up would after its dialog: the archive closed

@@ -65,10 +65,12 @@ def _check_byte_matches(header, check, password):
     return plain == check
 
 
-def wrong_passwords(archive, count):
+def wrong_passwords(archive, count, pass_the_check=False):
     """Passwords that every encrypted member of `archive` refuses. A wrong
     password passes the cipher's one-byte check once in 256 tries, so
-    tests that need a refusal pick theirs with the archive in hand."""
+    tests that need a refusal pick theirs with the archive in hand; with
+    `pass_the_check`, wrong passwords that every member's check lets
+    through instead."""
     import struct
     headers = []
     at = archive.find(b"PK\x03\x04")
@@ -83,7 +85,8 @@ def wrong_passwords(archive, count):
     candidate = 0
     while len(found) < count:
         password = f"wrong{candidate}".encode()
-        if not any(_check_byte_matches(h, c, password) for h, c in headers):
+        passes = [_check_byte_matches(h, c, password) for h, c in headers]
+        if all(passes) if pass_the_check else not any(passes):
             found.append(password.decode())
         candidate += 1
     return found

@@ -1,0 +1,188 @@
+"""Member names in the real stub on a Korean system (code page 949): UTF-8
+names as Python's zipfile, 7z and Info-ZIP zip write them, the Unicode Path
+extra field, names the code page cannot hold, case twins and duplicates, a
+directory in a file's place; and two fixes of the same change: a wrong
+password that passes the cipher's check byte is forgotten, and "never ask
+again" moves the overwrite buttons during an automatic start."""
+import io
+import os
+import struct
+import subprocess
+import warnings
+import zipfile
+import zlib
+
+from combined import wrong_passwords
+from harness import child, doromi_build, message_box_text, wait_exit, windows_path
+from test_dialogs import (ALL_EXTRACTED, AUTO_START, CHOICES, ERROR_CAPTION, FINISHED, MAIN_TITLE,
+                          OVERWRITE_DEFAULT, PASSWORD_TITLE, SOME_NOT_EXTRACTED, DialogTestCase,
+                          with_wrong_crc)
+
+BAD_NAME = "적절하지 않은 파일 이름입니다."
+CANNOT_OPEN = "파일을 열 수 없습니다."
+SKIP_DEFAULT = 0x10
+OK, START, MEMBERS, OVERWRITE_BUTTON, ASK_BUTTON = 1, 1, 301, 501, 503
+KOREAN = {"한글 폴더/문서.txt": "문서 내용\n".encode(), "그림/로고.bmp": b"BM" + bytes(range(256)),
+          "zz.txt": b"ascii after the Korean names\n"}
+KOREAN_TOP = ["한글 폴더", "그림", "zz.txt"]  # given to the tools in this order
+
+
+def archive(*members):
+    """A deflated archive of (name or ZipInfo, data) in this order; names may repeat."""
+    buffer = io.BytesIO()
+    with warnings.catch_warnings(), zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as z:
+        warnings.simplefilter("ignore")  # "Duplicate name": meant here
+        for name, data in members:
+            z.writestr(name, data)
+    return buffer.getvalue()
+
+
+def unicode_path(name, utf8_name, crc_of):
+    """A member named `name` whose Unicode Path field holds `utf8_name` and
+    the CRC-32 of `crc_of` (the header's name when the field is current)."""
+    info = zipfile.ZipInfo(name)
+    field = struct.pack("<BI", 1, zlib.crc32(crc_of.encode())) + utf8_name.encode()
+    info.extra = struct.pack("<HH", 0x7075, len(field)) + field
+    return info
+
+
+def tree(root):
+    """Every file below `root` as {relative path with "/": content}."""
+    files = {}
+    for directory, _, names in os.walk(root):
+        for name in names:
+            path = os.path.join(directory, name)
+            with open(path, "rb") as f:
+                files[os.path.relpath(path, root).replace(os.sep, "/")] = f.read()
+    return files
+
+
+class NamesTest(DialogTestCase):
+    session_name = "names"
+
+    def fresh_target(self, label):
+        self.target = os.path.join(self.case, label)
+        os.makedirs(self.target)
+
+    def answer(self, caption, text):
+        box = self.session.wait_for_window(caption)
+        self.assertEqual(message_box_text(box), text)
+        self.session.press(box["hwnd"], OK)
+        self.session.wait_gone(box["hwnd"])
+
+    def finish(self, *boxes):
+        """Answers the message boxes (caption, text) in turn, then the pass's
+        closing "not everything" box; returns the main dialog as dumped
+        while that box was up (the pass puts its verdict into the title
+        too). The automatic start then ends the stub."""
+        for caption, text in boxes:
+            self.answer(caption, text)
+        main = self.session.wait_for_window(SOME_NOT_EXTRACTED)
+        self.answer(ERROR_CAPTION, SOME_NOT_EXTRACTED)
+        self.assertEqual(wait_exit(self.process, timeout=60), 0)
+        return main
+
+    def selected(self, main):
+        members = child(main, MEMBERS)
+        return sorted(members["items"][i] for i in members["selected"])
+
+    def tool_archive(self, *command):
+        source = os.path.join(self.case, "source")
+        for name, data in KOREAN.items():
+            os.makedirs(os.path.join(source, os.path.dirname(name)), exist_ok=True)
+            with open(os.path.join(source, name), "wb") as f:
+                f.write(data)
+        path = os.path.join(self.case, command[0] + ".zip")
+        subprocess.run([*command, path, *KOREAN_TOP], cwd=source, check=True, capture_output=True,
+                       env={**os.environ, "LC_ALL": "ko_KR.UTF-8"})
+        with open(path, "rb") as f:
+            return f.read()
+
+    def test_each_member_comes_out_under_its_own_name(self):
+        placeholder = b"under the placeholder's header"
+        ascii_after = ("zz.txt", KOREAN["zz.txt"])
+        cases = [
+            ("zipfile", lambda: archive(*KOREAN.items()), KOREAN),  # flag bit 11
+            ("7z", lambda: self.tool_archive("7z", "a", "-tzip"), KOREAN),
+            ("info-zip", lambda: self.tool_archive("zip", "-q", "-r", "-X"), KOREAN),  # raw UTF-8
+            ("unicode-path", lambda: archive((unicode_path("placeholder.txt", "유니코드.txt",
+                                                           "placeholder.txt"), placeholder), ascii_after),
+             {"유니코드.txt": placeholder, "zz.txt": KOREAN["zz.txt"]}),
+            ("stale-unicode-path", lambda: archive((unicode_path("placeholder.txt", "유니코드.txt",
+                                                                 "renamed.txt"), placeholder), ascii_after),
+             {"placeholder.txt": placeholder, "zz.txt": KOREAN["zz.txt"]}),
+            ("fullwidth", lambda: archive(("전각／이름.txt", b"fullwidth solidus"), ascii_after),
+             {"전각／이름.txt": b"fullwidth solidus", "zz.txt": KOREAN["zz.txt"]}),
+            # Wine's drive Z: takes a case twin for the same file, as Windows does.
+            ("twins-and-duplicates", lambda: archive(
+                ("xt_MARK.h", b"upper"), ("xt_mark.h", b"lower"), ("a.txt", b"first"),
+                *((f"{c}.txt", c.encode()) for c in "bcdefgh"), ("a.txt", b"last")),
+             {"xt_MARK.h": b"lower", "a.txt": b"last", **{f"{c}.txt": c.encode() for c in "bcdefgh"}}),
+        ]
+        for label, make, expected in cases:
+            with self.subTest(label):
+                self.fresh_target(label)
+                self.start(make(), CHOICES | AUTO_START | OVERWRITE_DEFAULT)
+                self.assertEqual(wait_exit(self.process, timeout=60), 0)
+                self.assertEqual(tree(self.target), expected)
+
+    def test_names_the_code_page_cannot_hold_are_refused_and_the_pass_goes_on(self):
+        # zipfile marks "badé.txt" as UTF-8; its two UTF-8 bytes of é are
+        # then swapped for two that UTF-8 never has.
+        names = archive(("가격₩.txt", b"won"), ("café.txt", b"cafe"), ("badé.txt", b"bad"),
+                        ("ok.txt", b"ok"))
+        self.start(names.replace("badé".encode(), b"bad\xff\xfe"), CHOICES | AUTO_START | OVERWRITE_DEFAULT)
+        shown = ["가격?.txt", "caf?.txt", "bad??.txt"]
+        main = self.finish(*((BAD_NAME, name) for name in shown))
+        self.assertEqual(self.selected(main), sorted(shown))
+        # Nothing under a best-fit name ("가격\.txt", "cafe.txt"), nothing
+        # outside the target.
+        self.assertEqual(tree(self.target), {"ok.txt": b"ok"})
+        self.assertEqual(sorted(os.listdir(self.case)), ["combined.exe", "target"])
+
+    def test_a_directory_in_a_files_place_is_left_alone(self):
+        for label, mode in (("overwrite", OVERWRITE_DEFAULT), ("skip", SKIP_DEFAULT)):
+            with self.subTest(label):
+                self.fresh_target(label)
+                os.makedirs(os.path.join(self.target, "a.txt"))
+                with open(os.path.join(self.target, "a.txt", "inside.txt"), "wb") as f:
+                    f.write(b"kept")
+                self.start(archive(("a.txt", b"file"), ("b.txt", b"other")), CHOICES | AUTO_START | mode)
+                main = self.finish((CANNOT_OPEN, windows_path(self.target) + "\\a.txt"))
+                self.assertEqual(self.selected(main), ["a.txt"])
+                self.assertEqual(tree(self.target), {"a.txt/inside.txt": b"kept", "b.txt": b"other"})
+
+    # The second twin meets the first's file; "never ask again" with yes
+    # moves the main dialog's buttons from "ask" to "overwrite" though the
+    # pass runs by itself. A broken member keeps the dialog up to read them.
+    def test_never_ask_again_during_an_automatic_start_moves_the_overwrite_buttons(self):
+        members = archive(("xt_MARK.h", b"upper"), ("xt_mark.h", b"lower"), ("broken.txt", b"b"))
+        self.start(with_wrong_crc(members, "broken.txt"), CHOICES | AUTO_START)
+        self.answer_question("xt_mark.h", OK, never_ask_again=True)
+        main = self.finish()
+        self.assertEqual((child(main, OVERWRITE_BUTTON)["checked"], child(main, ASK_BUTTON)["checked"]),
+                         (1, 0))
+        self.assertEqual(tree(self.target), {"xt_MARK.h": b"lower"})
+
+    # About one wrong password in 256 passes the check byte; the member then
+    # fails its CRC, and the password must not be used again.
+    def test_a_wrong_password_that_passes_the_check_is_forgotten(self):
+        source = os.path.join(self.case, "source")
+        os.makedirs(source)
+        with open(os.path.join(source, "secret.txt"), "wb") as f:
+            f.write(b"secret\r\n" * 100)
+        exe = os.path.join(self.case, "locked.exe")
+        doromi_build("-o", exe, "--password", "RIGHT", "--default-dir", windows_path(self.target),
+                     source + "/", capture_output=True)
+        with open(exe, "rb") as f:
+            wrong, = wrong_passwords(f.read(), 1, pass_the_check=True)
+        self.process = self.session.start(exe, cwd=self.case)
+        dialog = self.session.wait_for_window(MAIN_TITLE)
+        for password, verdict in ((wrong, (ERROR_CAPTION, SOME_NOT_EXTRACTED)), ("RIGHT", (FINISHED, ALL_EXTRACTED))):
+            self.session.press(dialog["hwnd"], START)
+            prompt = self.session.wait_for_window(PASSWORD_TITLE)
+            self.session.set_text(prompt["hwnd"], 101, password)
+            self.session.press(prompt["hwnd"], OK)
+            self.answer(*verdict)
+        self.assertEqual(wait_exit(self.process), 0)
+        self.assertEqual(tree(self.target), {"secret.txt": b"secret\r\n" * 100})
