@@ -16,6 +16,7 @@
 #include "tools/output_file.h"
 #include "tools/self_check.h"
 #include "tools/settings_block.h"
+#include "tools/signing.h"
 #include "tools/text_encoding.h"
 #include "tools/zip_format.h"
 #include "tools/zip_writer.h"
@@ -53,7 +54,15 @@ const char kBuildHelp[] =
     "  --overwrite MODE       ask (default), overwrite or skip existing files\n"
     "  --no-size-check        do not check at start that the file arrived whole\n"
     "  --auto-start           extract at once, without waiting for a click\n"
-    "  --no-settings          no settings block at all (the stub's defaults)\n";
+    "  --no-settings          no settings block at all (the stub's defaults)\n"
+    "\n"
+    "Signing (Authenticode, through osslsigncode; checked before the output is\n"
+    "written):\n"
+    "  --sign-cert FILE       the signer's certificate chain (PEM), with --sign-key\n"
+    "  --sign-key FILE        the private key (PEM)\n"
+    "  --sign-pkcs12 FILE     certificate and key in one PKCS#12 file instead\n"
+    "  --sign-password-file FILE  the key's password\n"
+    "  --timestamp URL        have an RFC 3161 time-stamp server countersign\n";
 
 const size_t kLongestPassword = kPasswordBufferSize - 1;  // what the stub's password box takes
 
@@ -71,6 +80,7 @@ struct BuildRequest {
     std::vector<std::string> settingsOptions;  // which were given, to refuse them with --no-settings
     std::optional<std::string> title, defaultDir, runCommand;
     uint8_t flags = kDefaultSettingsFlags;
+    SigningRequest signing;
 };
 
 int ParseLevel(const std::string& text) {
@@ -150,6 +160,16 @@ bool ParseBuildArguments(const std::vector<std::string>& arguments, BuildRequest
             flag(kSettingsNoSizeCheck, true);
         } else if (name == "--auto-start") {
             flag(kSettingsAutoStart, true);
+        } else if (name == "--sign-cert") {
+            request.signing.certificate = cursor.Value();
+        } else if (name == "--sign-key") {
+            request.signing.key = cursor.Value();
+        } else if (name == "--sign-pkcs12") {
+            request.signing.pkcs12 = cursor.Value();
+        } else if (name == "--sign-password-file") {
+            request.signing.passwordFile = cursor.Value();
+        } else if (name == "--timestamp") {
+            request.signing.timestampUrl = cursor.Value();
         } else if (name == "--no-settings") {
             cursor.NoValue();
             request.noSettings = true;
@@ -172,6 +192,7 @@ void CheckCombinations(const BuildRequest& request) {
     if (request.password && request.passwordFile) throw UsageError("--password and --password-file exclude each other");
     if (request.randomHeaders && !request.password && !request.passwordFile)
         throw UsageError("--random-headers only applies with a password");
+    CheckSigningRequest(request.signing);
     if (request.noSettings && !request.settingsOptions.empty())
         throw UsageError("--no-settings leaves out the settings block, so " + request.settingsOptions.front() +
                          " cannot be stored");
@@ -307,6 +328,7 @@ int BuildCommand(const std::vector<std::string>& arguments) {
     }
     output.Finish();
     SelfCheckCombinedFile(output.Path(), settings ? &*settings : nullptr, members);
+    if (request.signing.Wanted()) SignCombinedFile(output.Path(), request.signing, archiveBase);
     output.Commit();
 
     struct stat status;

@@ -1,6 +1,7 @@
 // `doromi info`: a combined file's settings, size-check verdict and members.
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -11,6 +12,7 @@
 #include "tools/core_state.h"
 #include "tools/local_header_walk.h"
 #include "tools/settings_block.h"
+#include "tools/signing.h"
 #include "tools/text_encoding.h"
 #include "tools/zip_format.h"
 
@@ -20,8 +22,9 @@ const char kInfoHelp[] =
     "Usage: doromi info FILE [--json]\n"
     "\n"
     "Shows a self-extracting file's settings block (each flag by name), whether\n"
-    "the stub's size check passes, and the archive's members in archive order\n"
-    "with method, sizes, CRC-32, time and encryption.\n"
+    "the stub's size check passes, whether the file is signed and by whom (read\n"
+    "with osslsigncode; not verified), and the archive's members in archive\n"
+    "order with method, sizes, CRC-32, time and encryption.\n"
     "\n"
     "  --json   the same as one JSON object, for scripts\n";
 
@@ -37,6 +40,8 @@ struct FileReport {
     size_t settingsOverflow = 0;  // bytes the texts run past the block
     bool sizeMatches = false;
     uint32_t archiveBase = kStubImageSize;
+    SignatureLayout signature = kNotSigned;
+    std::optional<std::string> signer;
     LocalHeaderWalk walk;
 };
 
@@ -49,14 +54,23 @@ std::string ReadSettingsArea(std::FILE* file) {
     return bytes;
 }
 
-// The size check exactly as the stub makes it, through the core.
-bool CoreSizeCheck(const std::string& path, uint32_t archiveBase) {
+// The size check exactly as the stub makes it, through the core, and the
+// certificate table it takes into account.
+void CoreSizeCheck(const std::string& path, FileReport& report) {
     PrepareCoreState();
     FileHandle handle = OpenWithCore(path);
     if (handle == kInvalidFile) throw std::runtime_error("cannot open " + path);
-    bool matches = ArchiveSizeMatches(handle, archiveBase);
+    report.sizeMatches = ArchiveSizeMatches(handle, report.archiveBase);
+    uint32_t start, size;
+    report.signature = FindCertificateTable(handle, FileSize(handle), &start, &size);
     CloseFile(handle);
-    return matches;
+    if (report.signature == kSigned) report.signer = SignerSubject(path);
+}
+
+std::string SignatureText(const FileReport& report) {
+    if (report.signature == kNotSigned) return "not signed";
+    if (report.signature == kUnusableSecurity) return "damaged (the certificate table lies outside the file)";
+    return "signed by " + report.signer.value_or("(the signer cannot be read: is osslsigncode installed?)");
 }
 
 FileReport Inspect(const std::string& path) {
@@ -77,7 +91,7 @@ FileReport Inspect(const std::string& path) {
         size_t end = 7 + length(4) + length(5) + length(6);
         report.settingsOverflow = end > kSettingsBlockBytes ? end - kSettingsBlockBytes : 0;
     }
-    report.sizeMatches = CoreSizeCheck(path, report.archiveBase);
+    CoreSizeCheck(path, report);
     report.walk = WalkLocalHeaders(file.get(), report.archiveBase);
     return report;
 }
@@ -146,6 +160,7 @@ void PrintText(const FileReport& report) {
         std::printf("    auto start:             %s\n", yesNo(kSettingsAutoStart));
     }
     std::printf("Size check:      %s\n", SizeCheckVerdict(report).c_str());
+    std::printf("Signature:       %s\n", SignatureText(report).c_str());
     std::printf("Archive:         at offset %u\n", report.archiveBase);
     std::printf("Members:         %zu (the walk ends at the %s, offset %llu)\n", report.walk.members.size(),
                 WalkEndName(report.walk.end), (unsigned long long)report.walk.endOffset);
@@ -203,6 +218,9 @@ void PrintJson(const FileReport& report) {
     }
     out << "  \"size_check\": {\"enabled\": " << JsonBool(SizeCheckEnabled(report))
         << ", \"matches\": " << JsonBool(report.sizeMatches) << "},\n"
+        << "  \"signature\": {\"signed\": " << JsonBool(report.signature == kSigned)
+        << ", \"damaged\": " << JsonBool(report.signature == kUnusableSecurity)
+        << ", \"signer\": " << (report.signer ? JsonString(*report.signer) : "null") << "},\n"
         << "  \"archive_offset\": " << report.archiveBase << ",\n  \"members\": [";
     const char* separator = "\n";
     for (const WalkedMember& m : report.walk.members) {

@@ -1,0 +1,148 @@
+#include "tools/signing.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "archive/size_check.h"
+#include "tools/arguments.h"
+#include "tools/core_state.h"
+
+extern char** environ;
+
+namespace {
+
+const char kSigner[] = "osslsigncode";
+
+struct ToolRun {
+    bool started;
+    int status;          // the exit status when it started
+    std::string output;  // standard output and error together
+};
+
+// Runs a program found on PATH with `arguments`, collecting what it prints.
+ToolRun Run(const std::vector<std::string>& arguments) {
+    ToolRun run{false, -1, ""};
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) return run;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child;
+    run.started = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))
+        if (got > 0) run.output.append(buffer, (size_t)got);
+    close(pipeEnds[0]);
+    if (run.started) {
+        int status;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    return run;
+}
+
+// The line of a tool's output that says most about its failure: the first
+// that reports an error, else the last, for a one-line message.
+std::string Gist(const std::string& output) {
+    std::string chosen, line;
+    for (size_t start = 0; start < output.size();) {
+        size_t end = output.find('\n', start);
+        line = output.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!line.empty()) chosen = line;
+        if (line.find("rror") != std::string::npos) break;
+        start = end == std::string::npos ? output.size() : end + 1;
+    }
+    return chosen.size() > 300 ? chosen.substr(0, 300) + "..." : chosen;
+}
+
+void RunSigner(const std::vector<std::string>& arguments, const std::string& what) {
+    ToolRun run = Run(arguments);
+    if (!run.started)
+        throw std::runtime_error(std::string("signing needs ") + kSigner + ", which is not installed (apt-get install " +
+                                 kSigner + ")");
+    if (run.status != 0) throw std::runtime_error(what + " failed: " + Gist(run.output));
+}
+
+// The certificate chain to verify against: the PEM file given, or the one
+// inside the PKCS#12 file, taken out with openssl.
+std::string ChainFile(const SigningRequest& request, const std::string& scratch) {
+    if (request.pkcs12.empty()) return request.certificate;
+    std::vector<std::string> arguments = {"openssl", "pkcs12", "-in", request.pkcs12, "-nokeys", "-out", scratch,
+                                          "-passin", request.passwordFile.empty() ? "pass:" : "file:" + request.passwordFile};
+    ToolRun run = Run(arguments);
+    if (!run.started || run.status != 0)
+        throw std::runtime_error("cannot read the certificates of " + request.pkcs12 + ": " + Gist(run.output));
+    return scratch;
+}
+
+bool SizeCheckPasses(const std::string& path, uint32_t archiveBase) {
+    EnsureCrcTable();
+    FileHandle file = OpenWithCore(path);
+    if (file == kInvalidFile) return false;
+    bool passes = ArchiveSizeMatches(file, archiveBase);
+    CloseFile(file);
+    return passes;
+}
+
+}  // namespace
+
+void CheckSigningRequest(const SigningRequest& request) {
+    bool pem = !request.certificate.empty() || !request.key.empty();
+    if (pem && !request.pkcs12.empty()) throw UsageError("--sign-pkcs12 and --sign-cert/--sign-key exclude each other");
+    if (pem && (request.certificate.empty() || request.key.empty()))
+        throw UsageError("--sign-cert and --sign-key go together");
+    if (!request.Wanted() && (!request.passwordFile.empty() || !request.timestampUrl.empty()))
+        throw UsageError("--sign-password-file and --timestamp only apply when signing");
+}
+
+void SignCombinedFile(const std::string& path, const SigningRequest& request, uint32_t archiveBase) {
+    std::string signedPath = path + ".signed", chainPath = path + ".chain";
+    struct Cleanup {
+        std::string a, b;
+        ~Cleanup() {
+            unlink(a.c_str());
+            unlink(b.c_str());
+        }
+    } cleanup{signedPath, chainPath};
+    std::vector<std::string> sign = {kSigner, "sign"};
+    if (request.pkcs12.empty()) sign.insert(sign.end(), {"-certs", request.certificate, "-key", request.key});
+    else sign.insert(sign.end(), {"-pkcs12", request.pkcs12});
+    if (!request.passwordFile.empty()) sign.insert(sign.end(), {"-readpass", request.passwordFile});
+    if (!request.timestampUrl.empty()) sign.insert(sign.end(), {"-ts", request.timestampUrl});
+    sign.insert(sign.end(), {"-in", path, "-out", signedPath});
+    RunSigner(sign, "signing");
+    RunSigner({kSigner, "verify", "-in", signedPath, "-CAfile", ChainFile(request, chainPath)},
+              "verifying the signature");
+    if (!SizeCheckPasses(signedPath, archiveBase))
+        throw std::runtime_error("the signed file would fail the stub's size check");
+    if (rename(signedPath.c_str(), path.c_str()) != 0)
+        throw std::runtime_error("cannot replace " + path + " with its signed form: " + std::strerror(errno));
+}
+
+std::optional<std::string> SignerSubject(const std::string& path) {
+    // Without a trusted chain the verification fails, but the signer's
+    // certificate is printed all the same.
+    ToolRun run = Run({kSigner, "verify", "-in", path, "-CAfile", "/dev/null"});
+    const std::string label = "Subject: ";
+    size_t at = run.output.find(label);
+    if (!run.started || at == std::string::npos) return std::nullopt;
+    size_t end = run.output.find('\n', at);
+    return run.output.substr(at + label.size(), end == std::string::npos ? std::string::npos : end - at - label.size());
+}
