@@ -118,16 +118,27 @@ static void ShowExtracting(const PassState& pass, const Text& path) {
     ReleaseText(progress);
 }
 
-// Decodes the member into the open output file; true when its CRC matches.
+// The header's uncompressed size bounds what a member writes, unless the
+// sizes follow the data (bit 3) and the header's is zero.
+static bool HasDeclaredSize() {
+    return !(Sfx.Header.flags & kFlagSizesAfterData) || Sfx.Header.uncompressedSize != 0;
+}
+
+// Decodes the member into the open output file; true when its CRC matches
+// and it wrote exactly the size its header declares.
 static bool WriteMemberData(const PassState& pass, const Text& path) {
     ShowExtracting(pass, path);
     PumpOneMessage();
+    bool bounded = HasDeclaredSize();
+    Sfx.OutputLeft = bounded ? Sfx.Header.uncompressedSize : 0xFFFFFFFF;
+    Sfx.OutputOverrun = false;
     Sfx.RunningCrc = 0xFFFFFFFF;
     Sfx.CompressedLeft = (int32_t)Sfx.Header.compressedSize;
     if (Sfx.Header.flags & kFlagEncrypted) Sfx.CompressedLeft -= kEncryptionHeaderSize;
     if (Sfx.Header.method == kMethodStored) CopyStoredMember();
     else InflateMember();
-    return (Sfx.RunningCrc ^ 0xFFFFFFFF) == Sfx.Header.crc32;
+    bool whole = !Sfx.OutputOverrun && (!bounded || Sfx.OutputLeft == 0);
+    return whole && (Sfx.RunningCrc ^ 0xFFFFFFFF) == Sfx.Header.crc32;
 }
 
 // Only a file in a file member's place is an existing file to keep or

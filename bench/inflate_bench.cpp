@@ -88,6 +88,7 @@ int DecodeWithCore(const std::vector<Stream>& streams, int archiveFd, int nullFd
         lseek(archiveFd, (off_t)s.offset, SEEK_SET);
         Sfx.CompressedLeft = (int32_t)s.size;
         Sfx.RunningCrc = 0xFFFFFFFF;
+        Sfx.OutputLeft = 0xFFFFFFFF;  // no declared size to bound the output
         DecodeMember();
         if ((Sfx.RunningCrc ^ 0xFFFFFFFF) != s.crc) ++wrong;
     }

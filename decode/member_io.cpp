@@ -13,10 +13,17 @@ static uint32_t NextChunkSize() {
     return (uint32_t)Sfx.CompressedLeft < kChunkSize ? (uint32_t)Sfx.CompressedLeft : kChunkSize;
 }
 
-// Writes bytes to the output file and folds into the CRC exactly the
-// bytes the file took: a short or failed write leaves the CRC of the
-// member short of those bytes, so the CRC comparison fails.
+// Writes bytes to the output file, no more than the member may, and folds
+// into the CRC exactly the bytes the file took: a short or failed write
+// leaves the CRC of the member short of those bytes, so the CRC comparison
+// fails.
 static void WriteAndFoldCrc(const uint8_t* bytes, uint32_t count) {
+    if (count > Sfx.OutputLeft) {
+        count = Sfx.OutputLeft;
+        Sfx.OutputOverrun = true;
+    }
+    Sfx.OutputLeft -= count;
+    if (count == 0) return;
     uint32_t written = WriteToFile(Sfx.OutputHandle, bytes, count);
     if (written > count) written = count;
     UpdateCrcBuffer(bytes, (int32_t)written, Sfx.RunningCrc);

@@ -13,6 +13,10 @@ enum : uint32_t {
     kChunkBufferSize = kChunkSize + 2,  // buffers are 2 bytes larger than their chunk
 };
 
+// The member's output is bounded by Sfx.OutputLeft: bytes beyond it are not
+// written (nor folded into the CRC) and set Sfx.OutputOverrun, so that a
+// member cannot write more than its header declares.
+
 // Buffered input of a deflated member. InputBuffer holds InputCount bytes
 // from the last read, already decrypted; InputPos is the next to hand out.
 // Bytes not yet handed out never exceed the budget: a read asks for no more

@@ -91,6 +91,8 @@ struct SfxGlobals {
     LocalHeader Header;
     uint32_t ExpectedSignature;
     int32_t CompressedLeft;
+    uint32_t OutputLeft;  // bytes the member may still write: what its header declares
+    bool OutputOverrun;   // the member's data would have gone past OutputLeft
     uint32_t RunningCrc;
     uint32_t Key0, Key1, Key2;
 };

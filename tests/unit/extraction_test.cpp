@@ -13,6 +13,7 @@
 #include "archive/extraction_pass.h"
 #include "crc_table.h"
 #include "decode/zip_cipher.h"
+#include "deflate_streams.h"
 #include "failing_close.h"
 #include "platform/posix/native_dialog.h"
 #include "scripted_frontend.h"
@@ -334,6 +335,32 @@ TEST_F(Extraction, WildcardNameIsNoExistingFile) {
     EXPECT_EQ(Selected(), (std::vector<std::string>{"*.txt"}));
     EXPECT_EQ(Events(), (std::vector<Event>{Error(CoreForm(target) + "\\*.txt", TEXT_CANNOT_OPEN_FILE),
                                             kSomeNotExtracted}));
+}
+
+// The header's uncompressed size bounds the output: a member whose data is
+// larger (with a CRC that matches the data) writes no more than it declares,
+// and one that ends short fails as well; both stay selected.
+TEST_F(Extraction, DeclaredSizeBoundsWhatAMemberWrites) {
+    std::string big(50000, 'B');
+    for (uint16_t method : {0, 8}) {
+        MemberSpec larger = Stored("larger.bin", big), shorter = Stored("shorter.bin", "ten bytes!");
+        larger.declaredSize = 10;
+        shorter.declaredSize = 20;
+        if (method == 8) {
+            larger.method = shorter.method = 8;
+            larger.stored = ZlibDeflate(big, 9, 0);
+            shorter.stored = ZlibDeflate("ten bytes!", 9, 0);
+        }
+        Archive({larger, shorter, Stored("ok.txt", "ok")});
+        ResetFrontend();
+        Sfx.OverwriteMode = kOverwrite;
+        List();
+        Extract();
+        EXPECT_EQ(Out("larger.bin"), big.substr(0, 10)) << method;
+        EXPECT_EQ(Out("ok.txt"), "ok");
+        EXPECT_EQ(Selected(), (std::vector<std::string>{"larger.bin", "shorter.bin"})) << method;
+        EXPECT_EQ(Events(), (std::vector<Event>{kSomeNotExtracted}));
+    }
 }
 
 TEST_F(Extraction, FileWhoseCloseFailsIsNotExtracted) {

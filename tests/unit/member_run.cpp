@@ -94,6 +94,7 @@ MemberResult RunMember(Decoder decoder, const MemberSetup& setup) {
     if (!setup.password.empty()) StartKeys(setup.password);
     for (char c : setup.encryptionHeader) DecryptNext((uint8_t)c);
     Sfx.RunningCrc = 0xFFFFFFFF;
+    Sfx.OutputLeft = 0xFFFFFFFF;  // no declared size to bound the output
     Sfx.CompressedLeft = (int32_t)(setup.budget < 0 ? (int64_t)setup.data.size() : setup.budget);
 
     MemberResult result;

@@ -56,7 +56,8 @@ std::string LocalMember(const MemberSpec& member) {
     Put16(out, member.dosDate);
     Put32(out, hide ? 0 : crc);
     Put32(out, hide ? 0 : (uint32_t)body.size());
-    Put32(out, hide ? 0 : (uint32_t)member.data.size());
+    uint32_t size = member.declaredSize >= 0 ? (uint32_t)member.declaredSize : (uint32_t)member.data.size();
+    Put32(out, hide ? 0 : size);
     Put16(out, (uint32_t)member.name.size());
     Put16(out, (uint32_t)member.extra.size());
     out += member.name + member.extra + body;

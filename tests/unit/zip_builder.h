@@ -18,6 +18,7 @@ struct MemberSpec {
     bool utf8Name = false;       // flag bit 11: the name is UTF-8
     bool hideSizes = false;      // bit 3 with zero sizes and CRC in the header
     bool wrongCrc = false;
+    int64_t declaredSize = -1;   // the header's uncompressed size; -1: the data's real size
     uint32_t signature = 0x04034B50;
     int descriptors = 0;         // data descriptors with signature after the data
     bool unsignedDescriptor = false;  // a 12-byte descriptor without signature
