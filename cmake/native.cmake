@@ -91,6 +91,7 @@ set(DOROMI_TOOL_SOURCES
     tools/core_state.cpp
     tools/doromi_main.cpp
     tools/extract_command.cpp
+    tools/file_access.cpp
     tools/info_command.cpp
     tools/input_files.cpp
     tools/local_header_walk.cpp

@@ -4,12 +4,21 @@
 #include <memory>
 #include <stdexcept>
 
+#include "tools/file_access.h"
 #include "tools/local_header_walk.h"
 #include "tools/settings_block.h"
 #include "tools/text_encoding.h"
 #include "tools/zip_format.h"
 
 namespace {
+
+// Up to five items of a list for a message, and how many more there are.
+std::string ListOf(const std::vector<std::string>& items) {
+    std::string list;
+    for (size_t i = 0; i < items.size() && i < 5; ++i) list += (i ? "; " : "") + items[i];
+    if (items.size() > 5) list += "; and " + std::to_string(items.size() - 5) + " more";
+    return std::to_string(items.size()) + (items.size() == 1 ? " member: " : " members: ") + list;
+}
 
 // The name as the stub lists it, for messages.
 std::string ShownName(const WalkedMember& member) { return Cp949ToUtf8(StubNameOf(member).cp949); }
@@ -27,7 +36,8 @@ std::string ReadWhole(std::FILE* file, const std::string& path) {
 
 }  // namespace
 
-AppendedArchive ReadAppendableArchive(const std::string& path) {
+AppendedArchive ReadAppendableArchive(const std::string& path, bool allowRefusedNames) {
+    RequireRegularFile(path, "the archive");
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) throw std::runtime_error("cannot open " + path);
     LocalHeaderWalk walk = WalkLocalHeaders(file.get(), 0);
@@ -36,8 +46,7 @@ AppendedArchive ReadAppendableArchive(const std::string& path) {
         throw std::runtime_error(refusal + "it does not start with a ZIP local header, so the stub would find no members");
 
     AppendedArchive archive;
-    size_t unusableNames = 0;
-    std::string firstUnusableName;
+    std::vector<std::string> refused, names;
     size_t count = walk.members.size();
     for (size_t i = 0; i < count; ++i) {
         const WalkedMember& member = walk.members[i];
@@ -45,10 +54,9 @@ AppendedArchive ReadAppendableArchive(const std::string& path) {
         if (!reason.empty())
             throw std::runtime_error(refusal + "member " + std::to_string(i + 1) + " (\"" + ShownName(member) + "\"): " +
                                      reason);
-        if (HasUnusableName(member)) {
-            if (unusableNames == 0) firstUnusableName = ShownName(member);
-            ++unusableNames;
-        }
+        std::string why = WhyStubRefusesName(member);
+        if (!why.empty()) refused.push_back("\"" + ShownName(member) + "\": " + why);
+        names.push_back(ShownName(member));
         archive.members.push_back({member.name, StubNameOf(member).cp949, member.method, member.flags, member.crc,
                                    member.compressedSize, member.size});
     }
@@ -60,10 +68,26 @@ AppendedArchive ReadAppendableArchive(const std::string& path) {
                                                       std::to_string(walk.endOffset) +
                                                       " that are not a ZIP header, where the stub's walk would stop"));
     }
-    if (unusableNames > 0)
-        archive.warnings.push_back(std::to_string(unusableNames) + " of " + std::to_string(count) +
-                                   " members have names that a Korean Windows cannot hold (the first: \"" +
-                                   firstUnusableName + "\"); the stub will refuse them with a message");
+    if (!refused.empty()) {
+        std::string list = ListOf(refused);
+        if (!allowRefusedNames)
+            throw std::runtime_error(refusal + "the stub would refuse " + list +
+                                     "; --allow-refused-names appends it all the same");
+        archive.warnings.push_back("the stub will refuse " + list);
+    }
+    archive.warnings.push_back(CaseTwinWarning(names));
+    if (archive.warnings.back().empty()) archive.warnings.pop_back();
     archive.bytes = ReadWhole(file.get(), path);
     return archive;
+}
+
+std::string CaseTwinWarning(const std::vector<std::string>& utf8Names) {
+    std::vector<int> twins = FindCaseTwins(utf8Names);
+    std::vector<std::string> pairs;
+    for (size_t i = 0; i < twins.size(); ++i)
+        if (twins[i] >= 0) pairs.push_back("\"" + utf8Names[twins[i]] + "\" and \"" + utf8Names[i] + "\"");
+    if (pairs.empty()) return "";
+    std::string list = ListOf(pairs);
+    return "names that differ only in letter case are one file on Windows, where the later meets the earlier "
+           "under the overwrite choice: " + list.substr(list.find(": ") + 2);
 }

@@ -13,5 +13,11 @@ struct AppendedArchive {
 };
 
 // Reads and checks `path`; throws std::runtime_error with the reason the
-// stub could not use it.
-AppendedArchive ReadAppendableArchive(const std::string& path);
+// stub could not use it. Members whose names the stub refuses (with a box,
+// extracting the others) refuse the archive too, unless `allowRefusedNames`
+// turns that into a warning.
+AppendedArchive ReadAppendableArchive(const std::string& path, bool allowRefusedNames);
+
+// A warning naming the members that differ only in letter case (one file
+// on Windows), or empty when there are none.
+std::string CaseTwinWarning(const std::vector<std::string>& utf8Names);

@@ -12,6 +12,7 @@
 #include "tools/appended_archive.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
+#include "tools/file_access.h"
 #include "tools/input_files.h"
 #include "tools/output_file.h"
 #include "tools/self_check.h"
@@ -40,6 +41,8 @@ const char kBuildHelp[] =
     "  --password-file FILE   the password from the first line of FILE\n"
     "  --random-headers       random encryption headers (otherwise derived from\n"
     "                         the content, so that rebuilds are identical)\n"
+    "  --allow-refused-names  with --zip: append an archive even when the stub\n"
+    "                         will refuse some of its names (with a message)\n"
     "  --stub FILE            the stub image (default: doromi-sfx.exe next to doromi)\n"
     "\n"
     "Settings (texts in UTF-8, stored in code page 949, 249 bytes together):\n"
@@ -65,6 +68,9 @@ const char kBuildHelp[] =
     "  --timestamp URL        have an RFC 3161 time-stamp server countersign\n";
 
 const size_t kLongestPassword = kPasswordBufferSize - 1;  // what the stub's password box takes
+// The longest UTF-8 line that can become such a password: a character of
+// two code page 949 bytes has at most three in UTF-8.
+const size_t kLongestPasswordLine = kLongestPassword / 2 * 3 + 1;
 
 struct BuildRequest {
     std::string output;
@@ -81,6 +87,7 @@ struct BuildRequest {
     std::optional<std::string> title, defaultDir, runCommand;
     uint8_t flags = kDefaultSettingsFlags;
     SigningRequest signing;
+    bool allowRefusedNames = false;
 };
 
 int ParseLevel(const std::string& text) {
@@ -160,6 +167,9 @@ bool ParseBuildArguments(const std::vector<std::string>& arguments, BuildRequest
             flag(kSettingsNoSizeCheck, true);
         } else if (name == "--auto-start") {
             flag(kSettingsAutoStart, true);
+        } else if (name == "--allow-refused-names") {
+            cursor.NoValue();
+            request.allowRefusedNames = true;
         } else if (name == "--sign-cert") {
             request.signing.certificate = cursor.Value();
         } else if (name == "--sign-key") {
@@ -225,18 +235,10 @@ SettingsBlock SettingsFromRequest(const BuildRequest& request) {
     return settings;
 }
 
-// The first line of a password file, without its line end.
-std::string ReadPasswordFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    if (!in || !std::getline(in, line)) throw std::runtime_error("cannot read a password from " + path);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
-}
-
 std::string PasswordFromRequest(const BuildRequest& request) {
     if (!request.password && !request.passwordFile) return "";
-    std::string utf8 = request.password ? *request.password : ReadPasswordFile(*request.passwordFile);
+    std::string utf8 = request.password ? *request.password
+                                        : ReadFirstLine(*request.passwordFile, kLongestPasswordLine, "the password file");
     std::string password = Cp949Text(utf8, "the password");
     if (password.empty()) throw UsageError("the password is empty");
     if (password.size() > kLongestPassword)
@@ -258,14 +260,7 @@ std::string DefaultStubPath() {
 // settings block to follow and hold no ZIP signature for the size check
 // and the archive tools to trip over.
 std::string ReadStub(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream data;
-    if (in) data << in.rdbuf();
-    if (!in) throw std::runtime_error("cannot read the stub " + path);
-    std::string stub = data.str();
-    if (stub.size() != kStubImageSize)
-        throw std::runtime_error("the stub " + path + " is " + std::to_string(stub.size()) +
-                                 " bytes; a stub image is exactly " + std::to_string(kStubImageSize));
+    std::string stub = ReadExactly(path, kStubImageSize, "the stub");
     for (uint32_t signature : {kLocalHeaderSignature, kCentralHeaderSignature, kEndRecordSignature}) {
         std::string bytes;
         PutLe32(bytes, signature);
@@ -275,11 +270,25 @@ std::string ReadStub(const std::string& path) {
     return stub;
 }
 
-// The output file, when it already exists, must not pack itself.
-std::vector<FileIdentity> ExistingOutput(const std::string& output) {
+bool SameFile(const struct stat& a, const std::string& path) {
+    struct stat b;
+    return stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// What the output may replace: nothing, or a regular file that is neither
+// the stub nor this tool. A symbolic link is refused rather than followed
+// or replaced: either would surprise someone. The output, when it already
+// exists, must not pack itself either.
+std::vector<FileIdentity> ExistingOutput(const std::string& output, const std::string& stubPath) {
     struct stat status;
-    if (stat(output.c_str(), &status) != 0) return {};
-    if (S_ISDIR(status.st_mode)) throw std::runtime_error(output + " is a folder");
+    if (lstat(output.c_str(), &status) != 0) return {};
+    if (S_ISLNK(status.st_mode))
+        throw std::runtime_error(output + " is a symbolic link; give the file it points to, or remove the link");
+    if (!S_ISREG(status.st_mode))
+        throw std::runtime_error(output + " exists and is not a regular file" +
+                                 (S_ISDIR(status.st_mode) ? " but a folder" : "") + "; it is left alone");
+    if (SameFile(status, stubPath) || SameFile(status, "/proc/self/exe"))
+        throw std::runtime_error(output + " is the stub or the doromi tool itself");
     return {{status.st_dev, status.st_ino}};
 }
 
@@ -297,16 +306,23 @@ int BuildCommand(const std::vector<std::string>& arguments) {
     std::optional<SettingsBlock> settings;
     if (!request.noSettings) settings = SettingsFromRequest(request);
     std::string password = PasswordFromRequest(request);
-    std::string stub = ReadStub(request.stubPath.empty() ? DefaultStubPath() : request.stubPath);
+    std::string stubPath = request.stubPath.empty() ? DefaultStubPath() : request.stubPath;
+    std::string stub = ReadStub(stubPath);
+    std::vector<FileIdentity> existing = ExistingOutput(request.output, stubPath);
 
     // Everything that can be refused is refused before the output exists.
     std::optional<AppendedArchive> appended;
     std::vector<ZipMemberSource> sources;
     if (!request.zipPath.empty()) {
-        appended = ReadAppendableArchive(request.zipPath);
-        for (const std::string& warning : appended->warnings) std::fprintf(stderr, "doromi build: warning: %s\n", warning.c_str());
+        appended = ReadAppendableArchive(request.zipPath, request.allowRefusedNames);
+        for (const std::string& warning : appended->warnings)
+            std::fprintf(stderr, "doromi build: warning: %s\n", PrintableText(warning, true).c_str());
     } else {
-        sources = CollectMembers(request.paths, ExistingOutput(request.output));
+        sources = CollectMembers(request.paths, existing);
+        std::vector<std::string> names;
+        for (const ZipMemberSource& source : sources) names.push_back(source.utf8Name);
+        std::string twins = CaseTwinWarning(names);
+        if (!twins.empty()) std::fprintf(stderr, "doromi build: warning: %s\n", PrintableText(twins).c_str());
     }
 
     TemporaryOutput output(request.output);

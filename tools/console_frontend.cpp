@@ -17,18 +17,22 @@
 #include "tools/text_encoding.h"
 #include "ui/frontend.h"
 
+// A code page 949 text of the core's, which may carry a name from the
+// archive, as it may reach a terminal.
+static std::string Shown(const char* text) { return PrintableText(Cp949ToUtf8(text)); }
+
 ConsoleAnswers& Answers() {
     static ConsoleAnswers answers;
     return answers;
 }
 
 void ShowError(const char* text, const char* caption) {
-    std::string line = Cp949ToUtf8(caption) + ": " + Cp949ToUtf8(text) + "\n";
+    std::string line = Shown(caption) + ": " + Shown(text) + "\n";
     std::fputs(line.c_str(), stderr);
 }
 
 void ShowNotice(const char* text, const char*) {
-    std::string line = Cp949ToUtf8(text) + "\n";
+    std::string line = Shown(text) + "\n";
     std::fputs(line.c_str(), stdout);
 }
 
@@ -73,7 +77,7 @@ void AskPassword() {
 // every later file too.
 void AskOverwrite() {
     std::string name(Sfx.ExistingFileName.bytes ? Sfx.ExistingFileName.bytes : "", Sfx.ExistingFileName.length);
-    std::string question = Cp949ToUtf8(name) + " 파일이 이미 존재합니다, 겹쳐 쓰시겠습니까? [y/n/Y=모두/N=모두 아니오] ";
+    std::string question = Shown(name.c_str()) + " 파일이 이미 존재합니다, 겹쳐 쓰시겠습니까? [y/n/Y=모두/N=모두 아니오] ";
     std::fputs(question.c_str(), stderr);
     std::fflush(stderr);
     std::string answer = ReadAnswer(false);
@@ -86,7 +90,7 @@ void PumpOneMessage() {}
 // One line per member written, with "/" between path components.
 void ShowProgress(WindowHandle, const char* text) {
     if (Answers().quiet) return;
-    std::string line = Cp949ToUtf8(text);
+    std::string line = Shown(text);
     std::replace(line.begin(), line.end(), '\\', '/');
     std::fputs((line + "\n").c_str(), stdout);
     std::fflush(stdout);

@@ -8,6 +8,7 @@
 
 #include "tools/arguments.h"
 #include "tools/commands.h"
+#include "tools/text_encoding.h"
 
 namespace {
 
@@ -52,10 +53,10 @@ int main(int argc, char** argv) {
         try {
             return command.run(arguments);
         } catch (const UsageError& error) {
-            std::fprintf(stderr, "doromi %s: %s\n", command.name, error.what());
+            std::fprintf(stderr, "doromi %s: %s\n", command.name, PrintableText(error.what(), true).c_str());
             return 2;
         } catch (const std::exception& error) {
-            std::fprintf(stderr, "doromi %s: %s\n", command.name, error.what());
+            std::fprintf(stderr, "doromi %s: %s\n", command.name, PrintableText(error.what(), true).c_str());
             return 1;
         }
     }

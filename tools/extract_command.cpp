@@ -22,6 +22,7 @@
 #include "tools/commands.h"
 #include "tools/console_frontend.h"
 #include "tools/core_state.h"
+#include "tools/file_access.h"
 #include "tools/settings_block.h"
 #include "tools/text_encoding.h"
 #include "ui/control_ids.h"
@@ -53,6 +54,9 @@ struct ExtractOptions {
     std::vector<std::string> only;
 };
 
+// The longest UTF-8 line that can become a password the stub's box takes.
+const size_t kLongestPasswordLine = (kPasswordBufferSize - 1) / 2 * 3 + 1;
+
 std::string Cp949OrFail(const std::string& utf8, const std::string& what) {
     Cp949Result converted = Utf8ToCp949(utf8);
     if (converted.failure)
@@ -61,15 +65,6 @@ std::string Cp949OrFail(const std::string& utf8, const std::string& what) {
                               ? std::string("not UTF-8")
                               : CodePointLabel(converted.failure->character)));
     return converted.bytes;
-}
-
-std::string FirstLineOf(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw UsageError("cannot read the password file " + path);
-    std::string line;
-    std::getline(in, line);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
 }
 
 ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
@@ -94,7 +89,8 @@ ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
         } else if (name == "--password") {
             Answers().password = Cp949OrFail(cursor.Value(), "the password");
         } else if (name == "--password-file") {
-            Answers().password = Cp949OrFail(FirstLineOf(cursor.Value()), "the password");
+            Answers().password =
+                Cp949OrFail(ReadFirstLine(cursor.Value(), kLongestPasswordLine, "the password file"), "the password");
         } else if (name == "--only") {
             options.only.push_back(Cp949OrFail(cursor.Value(), "the member name"));
         } else if (name == "-q" || name == "--quiet") {
@@ -136,6 +132,7 @@ void SetTargetDirectory(const std::string& directory) {
 // The size check is made here, before the core's settings reader, which
 // would end the process on a failure as the stub does.
 void OpenArchive(const std::string& file) {
+    RequireRegularFile(file, "the file");
     Sfx.ArchiveHandle = OpenWithCore(file);
     if (Sfx.ArchiveHandle == kInvalidFile) throw std::runtime_error("cannot open " + file);
     std::ifstream in(file, std::ios::binary);
@@ -162,7 +159,7 @@ void ChooseMembers(NativeMemberList& list, const std::vector<std::string>& only)
     for (const std::string& name : only) {
         auto item = std::find_if(list.items.begin(), list.items.end(),
                                  [&](const NativeMemberItem& i) { return i.name == name; });
-        if (item == list.items.end()) throw UsageError("no member named " + Cp949ToUtf8(name));
+        if (item == list.items.end()) throw UsageError("no member named " + PrintableText(Cp949ToUtf8(name)));
         item->selected = true;
     }
 }
@@ -171,7 +168,7 @@ int ReportOutcome(const NativeMemberList& list) {
     if (Sfx.AllExtracted) return 0;
     std::string left;
     for (const NativeMemberItem& item : list.items)
-        if (item.selected) left += "\n  " + Cp949ToUtf8(item.name);
+        if (item.selected) left += "\n  " + PrintableText(Cp949ToUtf8(item.name));
     // Three refused passwords for one member end the pass without a word.
     std::string reason = Answers().passwordsAsked >= 3 ? "the password was not accepted; " : "";
     if (left.empty()) throw std::runtime_error(reason + "nothing was extracted");

@@ -10,6 +10,7 @@
 #include "tools/arguments.h"
 #include "tools/commands.h"
 #include "tools/core_state.h"
+#include "tools/file_access.h"
 #include "tools/local_header_walk.h"
 #include "tools/settings_block.h"
 #include "tools/signing.h"
@@ -26,7 +27,12 @@ const char kInfoHelp[] =
     "with osslsigncode; not verified), and the archive's members in archive\n"
     "order with method, sizes, CRC-32, time and encryption.\n"
     "\n"
-    "  --json   the same as one JSON object, for scripts\n";
+    "  --json   the same as one JSON object, for scripts\n"
+    "\n"
+    "Exit status: 0 for a valid self-extracting file; 1 when it is not one, its\n"
+    "size check fails, or the stub would refuse or could not reach one of its\n"
+    "members; 2 for a mistake in the command line; 3 when the file cannot be\n"
+    "read (also when it is not a regular file).\n";
 
 // What the stub reads of a settings block: the block and, when its lengths
 // say so, texts running on past it.
@@ -43,6 +49,8 @@ struct FileReport {
     SignatureLayout signature = kNotSigned;
     std::optional<std::string> signer;
     LocalHeaderWalk walk;
+    std::vector<std::string> refusals;  // per member: why the stub refuses its name, or empty
+    std::vector<int> caseTwins;         // per member: an earlier member differing only in case, or -1
 };
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
@@ -73,9 +81,17 @@ std::string SignatureText(const FileReport& report) {
     return "signed by " + report.signer.value_or("(the signer cannot be read: is osslsigncode installed?)");
 }
 
+// Names as the stub shows them on a Korean Windows, decoded by its rule.
+std::string MemberName(const WalkedMember& member) { return Cp949ToUtf8(StubNameOf(member).cp949); }
+
+bool SizeCheckEnabled(const FileReport& report) {
+    return report.hasSettings && !(report.settings.flags & kSettingsNoSizeCheck);
+}
+
 FileReport Inspect(const std::string& path) {
+    RequireRegularFile(path, "the file");
     File file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) throw std::runtime_error("cannot open " + path);
+    if (!file) throw ReadFailure("cannot open " + path);
     FileReport report;
     report.path = path;
     fseeko(file.get(), 0, SEEK_END);
@@ -93,12 +109,26 @@ FileReport Inspect(const std::string& path) {
     }
     CoreSizeCheck(path, report);
     report.walk = WalkLocalHeaders(file.get(), report.archiveBase);
+    std::vector<std::string> names;
+    for (const WalkedMember& member : report.walk.members) {
+        report.refusals.push_back(WhyStubRefusesName(member));
+        names.push_back(MemberName(member));
+    }
+    report.caseTwins = FindCaseTwins(names);
     return report;
 }
 
-bool SizeCheckEnabled(const FileReport& report) {
-    return report.hasSettings && !(report.settings.flags & kSettingsNoSizeCheck);
+// What `doromi info` answers with its exit status: a combined file whose
+// every member the stub reaches and takes, and whose size check passes
+// when it is made.
+bool IsValidCombinedFile(const FileReport& report) {
+    if (report.walk.members.empty() || report.walk.end != WalkEnd::CentralDirectory) return false;
+    if (SizeCheckEnabled(report) && !report.sizeMatches) return false;
+    for (size_t i = 0; i < report.walk.members.size(); ++i)
+        if (!report.refusals[i].empty() || !WhyStubCannotHandle(report.walk.members[i]).empty()) return false;
+    return true;
 }
+
 
 const char* MethodName(uint16_t method) {
     return method == kMethodStored ? "stored" : method == kMethodDeflated ? "deflated" : "unsupported";
@@ -125,8 +155,9 @@ const char* WalkEndName(WalkEnd end) {
     }
 }
 
-// Names as the stub shows them on a Korean Windows, decoded by its rule.
-std::string MemberName(const WalkedMember& member) { return Cp949ToUtf8(StubNameOf(member).cp949); }
+
+// A code page 949 text from the file, as it may reach a terminal.
+std::string Shown(const std::string& cp949) { return PrintableText(Cp949ToUtf8(cp949)); }
 
 std::string SizeCheckVerdict(const FileReport& report) {
     std::string would = report.sizeMatches ? "the file would pass" : "the file would fail";
@@ -144,11 +175,11 @@ void PrintText(const FileReport& report) {
         auto yesNo = [&](uint8_t bit) { return (s.flags & bit) ? "yes" : "no"; };
         std::string dir = s.defaultDir == kTemporaryDirectoryMarker ? "the temporary directory (\"><\")"
                           : s.defaultDir.empty()                    ? "(none: the current directory)"
-                                                                    : Cp949ToUtf8(s.defaultDir);
+                                                                    : Shown(s.defaultDir);
         std::printf("Settings block:  present\n");
-        std::printf("  Title:                  %s\n", s.title.empty() ? "(none)" : Cp949ToUtf8(s.title).c_str());
+        std::printf("  Title:                  %s\n", s.title.empty() ? "(none)" : Shown(s.title).c_str());
         std::printf("  Default directory:      %s\n", dir.c_str());
-        std::printf("  Run command:            %s\n", s.runCommand.empty() ? "(none)" : Cp949ToUtf8(s.runCommand).c_str());
+        std::printf("  Run command:            %s\n", s.runCommand.empty() ? "(none)" : Shown(s.runCommand).c_str());
         if (report.settingsOverflow)
             std::printf("  Warning: the texts run %zu bytes past the block into the archive\n", report.settingsOverflow);
         std::printf("  Flags:                  0x%02x\n", s.flags);
@@ -160,19 +191,25 @@ void PrintText(const FileReport& report) {
         std::printf("    auto start:             %s\n", yesNo(kSettingsAutoStart));
     }
     std::printf("Size check:      %s\n", SizeCheckVerdict(report).c_str());
-    std::printf("Signature:       %s\n", SignatureText(report).c_str());
+    std::printf("Signature:       %s\n", PrintableText(SignatureText(report)).c_str());
     std::printf("Archive:         at offset %u\n", report.archiveBase);
     std::printf("Members:         %zu (the walk ends at the %s, offset %llu)\n", report.walk.members.size(),
                 WalkEndName(report.walk.end), (unsigned long long)report.walk.endOffset);
     if (report.walk.members.empty()) return;
     std::printf("  %-9s %10s %10s  %-8s  %-19s  %-11s  %s\n", "Method", "Size", "Packed", "CRC-32", "Modified",
                 "Encryption", "Name");
-    for (const WalkedMember& m : report.walk.members) {
+    for (size_t i = 0; i < report.walk.members.size(); ++i) {
+        const WalkedMember& m = report.walk.members[i];
         std::printf("  %-9s %10u %10u  %s  %s  %-11s  %s\n", MethodName(m.method), m.size, m.compressedSize,
                     CrcText(m.crc).c_str(), DosTimeText(m.dosDate, m.dosTime).c_str(),
-                    (m.flags & kFlagEncrypted) ? "traditional" : "none", MemberName(m).c_str());
+                    (m.flags & kFlagEncrypted) ? "traditional" : "none", PrintableText(MemberName(m)).c_str());
         std::string problem = WhyStubCannotHandle(m);
         if (!problem.empty()) std::printf("    the stub cannot handle this member: %s\n", problem.c_str());
+        if (!report.refusals[i].empty()) std::printf("    refused by the stub: %s\n", report.refusals[i].c_str());
+        if (report.caseTwins[i] >= 0)
+            std::printf("    case twin of \"%s\": one file on Windows, the later meets the earlier under the "
+                        "overwrite choice\n",
+                        PrintableText(MemberName(report.walk.members[report.caseTwins[i]])).c_str());
     }
 }
 
@@ -223,14 +260,19 @@ void PrintJson(const FileReport& report) {
         << ", \"signer\": " << (report.signer ? JsonString(*report.signer) : "null") << "},\n"
         << "  \"archive_offset\": " << report.archiveBase << ",\n  \"members\": [";
     const char* separator = "\n";
-    for (const WalkedMember& m : report.walk.members) {
+    for (size_t i = 0; i < report.walk.members.size(); ++i) {
+        const WalkedMember& m = report.walk.members[i];
         std::string problem = WhyStubCannotHandle(m);
+        int twin = report.caseTwins[i];
         out << separator << "    {\"name\": " << JsonString(MemberName(m)) << ", \"offset\": " << m.headerOffset
             << ", \"method\": " << m.method << ", \"method_name\": " << JsonString(MethodName(m.method))
             << ", \"size\": " << m.size << ", \"compressed_size\": " << m.compressedSize
             << ", \"crc32\": " << JsonString(CrcText(m.crc)) << ", \"time\": " << JsonString(DosTimeText(m.dosDate, m.dosTime))
             << ", \"encrypted\": " << JsonBool(m.flags & kFlagEncrypted) << ", \"flags\": " << m.flags
-            << ", \"problem\": " << (problem.empty() ? "null" : JsonString(problem)) << "}";
+            << ", \"problem\": " << (problem.empty() ? "null" : JsonString(problem))
+            << ", \"refused\": " << (report.refusals[i].empty() ? "null" : JsonString(report.refusals[i]))
+            << ", \"case_twin_of\": " << (twin < 0 ? "null" : JsonString(MemberName(report.walk.members[twin])))
+            << "}";
         separator = ",\n";
     }
     out << (report.walk.members.empty() ? "],\n" : "\n  ],\n");
@@ -260,10 +302,16 @@ int InfoCommand(const std::vector<std::string>& arguments) {
         }
     }
     if (path.empty()) throw UsageError("give the file to inspect");
-    FileReport report = Inspect(path);
+    FileReport report;
+    try {
+        report = Inspect(path);
+    } catch (const ReadFailure& failure) {
+        std::fprintf(stderr, "doromi info: %s\n", PrintableText(failure.what()).c_str());
+        return 3;
+    }
     if (json)
         PrintJson(report);
     else
         PrintText(report);
-    return 0;
+    return IsValidCombinedFile(report) ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "archive/member_names.h"
 #include "tools/text_encoding.h"
 
 namespace {
@@ -35,6 +36,25 @@ std::string CheckedCp949Name(const std::string& utf8Name, const std::string& pat
                                  " bytes in code page 949, " + std::to_string(converted.bytes.size() - kLongestName) +
                                  " more than the stub's " + std::to_string(kLongestName));
     return converted.bytes;
+}
+
+// Names the stub would refuse with a box: Windows devices (CON, AUX.txt,
+// COM1.log, ...) and components ending in a dot or a blank.
+void RefuseWhatTheStubRefuses(const std::vector<ZipMemberSource>& members) {
+    std::string refused;
+    size_t count = 0;
+    for (const ZipMemberSource& member : members) {
+        Text name = MakeText(member.cp949Name.data(), (uint32_t)member.cp949Name.size());
+        bool safe = IsSafeMemberName(name);
+        ReleaseText(name);
+        if (safe) continue;
+        if (++count <= 5) refused += (count > 1 ? ", " : "") + member.path;
+    }
+    if (count == 0) return;
+    if (count > 5) refused += " and " + std::to_string(count - 5) + " more";
+    throw std::runtime_error("the stub would refuse the names of " + refused +
+                             " (Windows device names such as CON, AUX or COM1, or a name ending in a dot or a "
+                             "blank); rename them");
 }
 
 bool SameFile(const FileIdentity& identity, const struct stat& status) {
@@ -131,6 +151,7 @@ std::vector<ZipMemberSource> CollectMembers(const std::vector<std::string>& path
         if (members[i].utf8Name == members[i - 1].utf8Name)
             throw std::runtime_error("two inputs give the same member name " + members[i].utf8Name + " (" +
                                      members[i - 1].path + " and " + members[i].path + ")");
+    RefuseWhatTheStubRefuses(members);
     return members;
 }
 

@@ -97,10 +97,16 @@ StubName StubNameOf(const WalkedMember& member) {
     return name;
 }
 
-// A name shown cut at the stub's limit was longer than it.
-bool HasUnusableName(const WalkedMember& member) {
+std::string WhyStubRefusesName(const WalkedMember& member) {
     StubName name = StubNameOf(member);
-    return !name.usable && name.cp949.size() <= kLongestName;
+    if (!name.usable) return "its name holds a character that code page 949 cannot hold, or is not valid UTF-8";
+    Text text = MakeText(name.cp949.data(), (uint32_t)name.cp949.size());
+    bool safe = IsSafeMemberName(text);
+    ReleaseText(text);
+    if (!safe)
+        return "its name would leave the target folder or names a Windows device (\"..\", a leading \"/\", "
+               "\":\", a trailing dot or blank, CON, NUL, COM1, ...)";
+    return "";
 }
 
 std::string WhyStubCannotHandle(const WalkedMember& member) {

@@ -57,6 +57,8 @@ struct StubName {
 };
 StubName StubNameOf(const WalkedMember& member);
 
-// A name the stub can use but extract only with a box: it holds characters
-// that code page 949 lacks, or is not valid UTF-8 where it claims to be.
-bool HasUnusableName(const WalkedMember& member);
+// Why the stub refuses the member's name with a box (and extracts the
+// others), or empty when it takes it: the name cannot be held in code page
+// 949, would leave the target directory, or names a Windows device.
+std::string WhyStubRefusesName(const WalkedMember& member);
+

@@ -77,10 +77,14 @@ void TemporaryOutput::Finish() {
 }
 
 void TemporaryOutput::Commit() {
-    // mkstemp makes the file private; give it what a new file gets.
+    // mkstemp makes the file private; give it what a new file gets, or the
+    // permissions of the file it replaces.
     mode_t mask = umask(0);
     umask(mask);
-    if (chmod(temporaryPath_.c_str(), 0666 & ~mask) != 0 || rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0)
+    mode_t mode = 0666 & ~mask;
+    struct stat replaced;
+    if (stat(finalPath_.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) mode = replaced.st_mode & 07777;
+    if (chmod(temporaryPath_.c_str(), mode) != 0 || rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0)
         throw std::runtime_error("cannot create " + finalPath_ + ": " + std::strerror(errno));
     committed_ = true;
     pendingPath[0] = 0;

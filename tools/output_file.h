@@ -21,7 +21,8 @@ public:
     // its temporary name so that it can be checked.
     void Finish();
 
-    // Gives the finished file its final name and the usual permissions.
+    // Gives the finished file its final name, with the permissions of the
+    // file it replaces or else the usual ones.
     void Commit();
 
 private:

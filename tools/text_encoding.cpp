@@ -4,7 +4,12 @@
 #include <iconv.h>
 
 #include <cstdio>
+#include <cwctype>
+#include <locale.h>
+#include <map>
 #include <stdexcept>
+
+#include "util/utf8.h"
 
 namespace {
 
@@ -61,20 +66,82 @@ uint32_t DecodeCodePoint(const std::string& character) {
     return value;
 }
 
+std::string EncodeCodePoint(uint32_t value) {
+    std::string out;
+    if (value < 0x80) {
+        out += (char)value;
+    } else if (value < 0x800) {
+        out += (char)(0xC0 | value >> 6);
+        out += (char)(0x80 | (value & 0x3F));
+    } else if (value < 0x10000) {
+        out += (char)(0xE0 | value >> 12);
+        out += (char)(0x80 | ((value >> 6) & 0x3F));
+        out += (char)(0x80 | (value & 0x3F));
+    } else {
+        out += (char)(0xF0 | value >> 18);
+        out += (char)(0x80 | ((value >> 12) & 0x3F));
+        out += (char)(0x80 | ((value >> 6) & 0x3F));
+        out += (char)(0x80 | (value & 0x3F));
+    }
+    return out;
+}
+
 }  // namespace
 
-bool IsValidUtf8(const std::string& text) {
-    for (size_t i = 0; i < text.size();) {
-        size_t length = SequenceLength((unsigned char)text[i]);
-        if (length == 0 || i + length > text.size()) return false;
-        for (size_t k = 1; k < length; ++k)
-            if (((unsigned char)text[i + k] & 0xC0) != 0x80) return false;
-        uint32_t value = DecodeCodePoint(text.substr(i, length));
-        bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
-        if (overlong || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) return false;
+bool IsValidUtf8(const std::string& text) { return IsStrictUtf8(text.data(), (uint32_t)text.size()); }
+
+std::string PrintableText(const std::string& utf8, bool keepNewlines) {
+    std::string out;
+    char escaped[12];
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char lead = (unsigned char)utf8[i];
+        size_t length = SequenceLength(lead);
+        std::string character = utf8.substr(i, length ? length : 1);
+        if (length == 0 || !IsValidUtf8(character)) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", lead);
+            out += escaped;
+            ++i;
+            continue;
+        }
+        uint32_t value = DecodeCodePoint(character);
+        bool control = value < 0x20 || (value >= 0x7F && value <= 0x9F);
+        bool bidi = (value >= 0x202A && value <= 0x202E) || (value >= 0x2066 && value <= 0x2069);
+        if ((control && !(keepNewlines && value == '\n')) || bidi) {
+            std::snprintf(escaped, sizeof escaped, value < 0x100 ? "\\x%02X" : "\\u%04X", (unsigned)value);
+            out += escaped;
+        } else {
+            out += character;
+        }
         i += length;
     }
-    return true;
+    return out;
+}
+
+std::string FoldedForWindows(const std::string& utf8) {
+    static locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", (locale_t)0);
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+        size_t length = SequenceLength((unsigned char)utf8[i]);
+        if (length == 0 || i + length > utf8.size()) {
+            out += utf8[i++];
+            continue;
+        }
+        uint32_t value = DecodeCodePoint(utf8.substr(i, length));
+        if (unicode) value = (uint32_t)towupper_l((wint_t)value, unicode);
+        out += EncodeCodePoint(value);
+        i += length;
+    }
+    return out;
+}
+
+std::vector<int> FindCaseTwins(const std::vector<std::string>& utf8Names) {
+    std::vector<int> twins(utf8Names.size(), -1);
+    std::map<std::string, int> first;
+    for (size_t i = 0; i < utf8Names.size(); ++i) {
+        auto inserted = first.emplace(FoldedForWindows(utf8Names[i]), (int)i);
+        if (!inserted.second && utf8Names[inserted.first->second] != utf8Names[i]) twins[i] = inserted.first->second;
+    }
+    return twins;
 }
 
 std::string CodePointLabel(const std::string& utf8Character) {

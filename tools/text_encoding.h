@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Why a UTF-8 text has no code page 949 form.
 struct EncodingFailure {
@@ -23,8 +24,24 @@ Cp949Result Utf8ToCp949(const std::string& utf8);
 // appear as "\xNN" so that a damaged name can still be shown.
 std::string Cp949ToUtf8(const std::string& cp949);
 
-// Whether a byte string is well-formed UTF-8.
+// Whether a byte string is well-formed UTF-8 (the stub's strict rule).
 bool IsValidUtf8(const std::string& text);
+
+// A UTF-8 text taken from a file, made safe to print for people: C0 and C1
+// control characters, DEL and the bidirectional overrides (U+202A to
+// U+202E, U+2066 to U+2069) become "\xNN" or "\u202E", as do bytes that
+// are not UTF-8; everything else stays. `keepNewlines` keeps "\n", for
+// messages of the tool's own that span lines.
+std::string PrintableText(const std::string& utf8, bool keepNewlines = false);
+
+// A UTF-8 name with every character upper-cased by its simple mapping, as
+// Windows compares file names without regard to case (all of Unicode, not
+// ASCII only). Two names with the same folded form collide on Windows.
+std::string FoldedForWindows(const std::string& utf8);
+
+// For each name, the index of an earlier name that differs from it only in
+// letter case, or -1.
+std::vector<int> FindCaseTwins(const std::vector<std::string>& utf8Names);
 
 // "U+1F600" for a UTF-8 character, for messages.
 std::string CodePointLabel(const std::string& utf8Character);

@@ -13,8 +13,10 @@ FILES = {"문서/안내.txt": "안녕하세요\n".encode() * 300, "그림.bin": 
 
 
 class InfoTest(ToolTestCase):
-    def info_json(self, path):
-        return json.loads(run("info", path, "--json").out)
+    def info_json(self, path, status=0):
+        result = run("info", path, "--json", check=False)
+        self.assertEqual(result.returncode, status, result.err)
+        return json.loads(result.out)
 
     def test_json_shows_every_setting(self):
         self.build(self.tree(FILES), "--title", "설치 마법사", "--temp-dir", "--run", "><setup.exe|/s",
@@ -60,9 +62,9 @@ class InfoTest(ToolTestCase):
         data = self.build(self.tree(FILES))
         with open(self.path("longer.exe"), "wb") as f:
             f.write(data + b"\0")
-        report = self.info_json(self.path("longer.exe"))
+        report = self.info_json(self.path("longer.exe"), status=1)
         self.assertEqual(report["size_check"], {"enabled": True, "matches": False})
-        self.assertIn("Size check:      fails", run("info", self.path("longer.exe")).out)
+        self.assertIn("Size check:      fails", run("info", self.path("longer.exe"), check=False).out)
         self.build(self.tree(FILES), "--no-settings", out="bare.exe")
         report = self.info_json(self.path("bare.exe"))
         self.assertIsNone(report["settings"])

@@ -59,9 +59,10 @@ class AcceptedArchivesTest(ToolTestCase):
         self.assertTrue(os.path.exists(self.path("e.exe")))
 
     # UTF-8 names are listed as the stub lists them on a Korean Windows;
-    # only names that code page 949 cannot hold (never a look-alike for
-    # them) are warned about, shown with "?".
-    def test_utf8_names_pass_and_names_code_page_949_lacks_are_warned_about(self):
+    # names that code page 949 cannot hold (never a look-alike for them)
+    # refuse the archive, or with --allow-refused-names are warned about,
+    # shown with "?".
+    def test_utf8_names_pass_and_names_code_page_949_lacks_are_refused(self):
         cases = [("문서/안내.txt", "문서/안내.txt", False), ("전각／이름.txt", "전각／이름.txt", False),
                  ("가격₩.txt", "가격?.txt", True), ("café.txt", "caf?.txt", True)]
         for name, listed, warned in cases:
@@ -69,9 +70,15 @@ class AcceptedArchivesTest(ToolTestCase):
                 archive = self.path("n.zip")
                 with zipfile.ZipFile(archive, "w") as z:
                     z.writestr(name, b"x")
-                result = run("build", "-o", self.path("n.exe"), "--zip", archive)
-                self.assertEqual("cannot hold" in result.err, warned, result.err)
-                self.assertIn(listed, run("info", self.path("n.exe")).out)
+                result = run("build", "-o", self.path("n.exe"), "--zip", archive, check=False)
+                self.assertEqual(result.returncode, 1 if warned else 0, result.err)
+                if warned:
+                    self.assertIn(listed, result.err)
+                    result = run("build", "-o", self.path("n.exe"), "--zip", archive, "--allow-refused-names")
+                    self.assertIn("warning: the stub will refuse", result.err)
+                info = run("info", self.path("n.exe"), check=False)
+                self.assertEqual(info.returncode, 1 if warned else 0)
+                self.assertIn(listed, info.out)
 
 
 class RefusedArchivesTest(ToolTestCase):
