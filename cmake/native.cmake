@@ -96,6 +96,7 @@ set(DOROMI_TOOL_SOURCES
     tools/input_files.cpp
     tools/local_header_walk.cpp
     tools/output_file.cpp
+    tools/progress.cpp
     tools/self_check.cpp
     tools/settings_block.cpp
     tools/signing.cpp

@@ -15,6 +15,7 @@
 #include "tools/file_access.h"
 #include "tools/input_files.h"
 #include "tools/output_file.h"
+#include "tools/progress.h"
 #include "tools/self_check.h"
 #include "tools/settings_block.h"
 #include "tools/signing.h"
@@ -44,6 +45,7 @@ const char kBuildHelp[] =
     "  --allow-refused-names  with --zip: append an archive even when the stub\n"
     "                         will refuse some of its names (with a message)\n"
     "  --stub FILE            the stub image (default: doromi-sfx.exe next to doromi)\n"
+    "  -q, --quiet            no progress line (shown on a terminal for long builds)\n"
     "\n"
     "Settings (texts in UTF-8, stored in code page 949, 249 bytes together):\n"
     "  --title TEXT           the window title\n"
@@ -88,6 +90,7 @@ struct BuildRequest {
     uint8_t flags = kDefaultSettingsFlags;
     SigningRequest signing;
     bool allowRefusedNames = false;
+    bool quiet = false;
 };
 
 int ParseLevel(const std::string& text) {
@@ -167,6 +170,9 @@ bool ParseBuildArguments(const std::vector<std::string>& arguments, BuildRequest
             flag(kSettingsNoSizeCheck, true);
         } else if (name == "--auto-start") {
             flag(kSettingsAutoStart, true);
+        } else if (name == "-q" || name == "--quiet") {
+            cursor.NoValue();
+            request.quiet = true;
         } else if (name == "--allow-refused-names") {
             cursor.NoValue();
             request.allowRefusedNames = true;
@@ -340,6 +346,10 @@ int BuildCommand(const std::vector<std::string>& arguments) {
         options.password = password;
         options.randomHeaders = request.randomHeaders;
         options.offsetBase = archiveBase;
+        uint64_t bytes = 0;
+        for (const ZipMemberSource& source : sources) bytes += source.size;
+        ProgressLine progress("packing", sources.size(), bytes, request.quiet);
+        options.progress = &progress;
         members = WriteZipArchive(output.Stream(), sources, options);
     }
     output.Finish();

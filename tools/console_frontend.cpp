@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -14,8 +15,11 @@
 
 #include "archive/overwrite_policy.h"
 #include "startup/sfx_globals.h"
+#include "platform/posix/native_names.h"
+#include "tools/progress.h"
 #include "tools/text_encoding.h"
 #include "ui/frontend.h"
+#include "ui/texts.h"
 
 // A code page 949 text of the core's, which may carry a name from the
 // archive, as it may reach a terminal.
@@ -87,9 +91,30 @@ void AskOverwrite() {
 
 void PumpOneMessage() {}
 
+ExtractionWatch& Watch() {
+    static ExtractionWatch watch;
+    return watch;
+}
+
+// The member whose file the pass has just created. The core's texts are
+// code page 949; this file's literals are UTF-8.
+static void NoteMemberStarted(const char* text) {
+    static const std::string prefix = Utf8ToCp949(TEXT_EXTRACTING).bytes;
+    if (std::strncmp(text, prefix.c_str(), prefix.size()) != 0) return;
+    ++Watch().membersStarted;
+    char* native = NativeName(text + prefix.size());
+    size_t length = native ? std::strlen(native) : 0;
+    if (length >= sizeof Watch().currentPath) length = 0;
+    std::memcpy(Watch().currentPath, native ? native : "", length);
+    Watch().currentPath[length] = 0;
+    std::free(native);
+}
+
 // One line per member written, with "/" between path components.
 void ShowProgress(WindowHandle, const char* text) {
+    NoteMemberStarted(text);
     if (Answers().quiet) return;
+    if (Watch().progress) Watch().progress->Finish();
     std::string line = Shown(text);
     std::replace(line.begin(), line.end(), '\\', '/');
     std::fputs((line + "\n").c_str(), stdout);

@@ -2,6 +2,7 @@
 // How the tool's front end answers the core's questions when a command
 // drives an extraction: a password given on the command line, or asked on
 // the terminal; overwrite questions asked on the terminal.
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -12,3 +13,17 @@ struct ConsoleAnswers {
 };
 
 ConsoleAnswers& Answers();
+
+class ProgressLine;
+
+// What the pass is writing: how many members it has started, the native
+// path of the latest (kept in a fixed buffer, so that a signal handler can
+// remove a member cut short), and the progress line to clear before a
+// member's line is printed.
+struct ExtractionWatch {
+    size_t membersStarted = 0;
+    char currentPath[4096] = {};
+    ProgressLine* progress = nullptr;
+};
+
+ExtractionWatch& Watch();

@@ -1,6 +1,8 @@
 // doromi extract: runs the stub's own extraction pass natively, with the
 // questions of its dialogs asked on the terminal or answered by options.
+#include <errno.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,12 +20,15 @@
 #include "archive/settings.h"
 #include "archive/size_check.h"
 #include "platform/posix/native_dialog.h"
+#include "platform/posix/write_failures.h"
 #include "startup/sfx_globals.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
 #include "tools/console_frontend.h"
 #include "tools/core_state.h"
 #include "tools/file_access.h"
+#include "tools/local_header_walk.h"
+#include "tools/progress.h"
 #include "tools/settings_block.h"
 #include "tools/text_encoding.h"
 #include "ui/control_ids.h"
@@ -44,7 +50,8 @@ const char kHelp[] =
     "  --password TEXT          password of encrypted members\n"
     "  --password-file FILE     read the password from the first line of FILE\n"
     "  --only NAME              extract only this member (may be repeated)\n"
-    "  -q, --quiet              no line per extracted member\n"
+    "  -q, --quiet              no line per extracted member and no progress line\n"
+    "                           (shown on a terminal when extraction takes long)\n"
     "  -h, --help               show this help\n";
 
 struct ExtractOptions {
@@ -166,6 +173,10 @@ void ChooseMembers(NativeMemberList& list, const std::vector<std::string>& only)
 
 int ReportOutcome(const NativeMemberList& list) {
     if (Sfx.AllExtracted) return 0;
+    if (int error = LastWriteFailure()) {
+        std::string cause = error == ENOSPC ? "the disk is full" : std::strerror(error);
+        std::fprintf(stderr, "doromi extract: writing failed: %s\n", cause.c_str());
+    }
     std::string left;
     for (const NativeMemberItem& item : list.items)
         if (item.selected) left += "\n  " + PrintableText(Cp949ToUtf8(item.name));
@@ -173,6 +184,33 @@ int ReportOutcome(const NativeMemberList& list) {
     std::string reason = Answers().passwordsAsked >= 3 ? "the password was not accepted; " : "";
     if (left.empty()) throw std::runtime_error(reason + "nothing was extracted");
     throw std::runtime_error(reason + "these members were not extracted:" + left);
+}
+
+// A member cut short by an interruption is removed, so that no truncated
+// file looks like an extracted one.
+void RemoveMemberInProgress(int signal) {
+    if (Sfx.OutputHandle != kInvalidFile && Watch().currentPath[0]) unlink(Watch().currentPath);
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+// The uncompressed bytes of the selected members, from the walk that
+// `doromi info` makes (ordinals count its members in the same order).
+uint64_t SelectedBytes(const std::string& file, const NativeMemberList& list) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"), std::fclose);
+    if (!in) return 0;
+    LocalHeaderWalk walk = WalkLocalHeaders(in.get(), Sfx.ArchiveBase);
+    uint64_t total = 0;
+    for (const NativeMemberItem& item : list.items)
+        if (item.selected && item.ordinal < walk.members.size()) total += walk.members[item.ordinal].size;
+    return total;
+}
+
+uint64_t bytesWritten;
+
+void CountWrite(uint32_t bytes) {
+    bytesWritten += bytes;
+    if (Watch().progress) Watch().progress->Update(Watch().membersStarted, bytesWritten);
 }
 
 }  // namespace
@@ -188,7 +226,17 @@ int ExtractCommand(const std::vector<std::string>& arguments) {
     ExtractionPass(&dialog, IDC_MEMBER_LIST, true);
     if (dialog.memberList.items.empty()) throw std::runtime_error(options.file + " holds no member");
     ChooseMembers(dialog.memberList, options.only);
+    size_t selected = (size_t)std::count_if(dialog.memberList.items.begin(), dialog.memberList.items.end(),
+                                            [](const NativeMemberItem& item) { return item.selected; });
+    ProgressLine progress("extracting", selected, SelectedBytes(options.file, dialog.memberList), Answers().quiet);
+    Watch().progress = &progress;
+    ObserveWrites(CountWrite);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, RemoveMemberInProgress);
     ExtractionPass(&dialog, IDC_MEMBER_LIST, false);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, SIG_DFL);
+    ObserveWrites(nullptr);
+    progress.Finish();
+    Watch().progress = nullptr;
     CloseFile(Sfx.ArchiveHandle);
     Sfx.ArchiveHandle = kInvalidFile;
     return ReportOutcome(dialog.memberList);

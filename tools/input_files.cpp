@@ -10,6 +10,7 @@
 
 #include "archive/member_names.h"
 #include "tools/text_encoding.h"
+#include "tools/zip_format.h"
 
 namespace {
 
@@ -84,12 +85,21 @@ public:
     std::vector<ZipMemberSource>& Members() { return members_; }
 
 private:
+    // Checked as members come, so that a tree of links that branch at
+    // every level ends here instead of being walked to the end.
     void AddMember(const std::string& path, const std::string& name, bool isDirectory, const struct stat& status) {
+        if (members_.size() >= kMostMembers)
+            throw std::runtime_error("more than " + std::to_string(kMostMembers) +
+                                     " members, the most an archive without ZIP64 holds, at " + path);
         ZipMemberSource member;
         member.utf8Name = name;
         member.cp949Name = CheckedCp949Name(name, path);
         member.path = path;
         member.isDirectory = isDirectory;
+        member.size = isDirectory ? 0 : (uint64_t)status.st_size;
+        if (member.size > kLargestCombinedFile)
+            throw std::runtime_error(path + " is " + std::to_string(member.size) +
+                                     " bytes, more than the 2 GiB a self-extracting file can hold");
         uint32_t stamp = DosDateTime(status.st_mtime);
         member.dosTime = (uint16_t)stamp;
         member.dosDate = (uint16_t)(stamp >> 16);

@@ -16,6 +16,8 @@ const uint32_t kZip64EndRecordSignature = 0x06064B50;
 const uint32_t kAlternateLocalHeaderSignature = 0x50000000;
 
 const uint32_t kLocalHeaderBytes = 30;
+// The most members an archive without ZIP64 holds.
+const size_t kMostMembers = 0xFFFF;
 const uint32_t kEncryptionHeaderBytes = 12;
 
 // kFlagEncrypted and kFlagSizesAfterData come with the core's LocalHeader.

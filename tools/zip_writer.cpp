@@ -2,15 +2,21 @@
 
 #include <zlib.h>
 
-#include <fstream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
 #include <random>
-#include <sstream>
 #include <stdexcept>
+#include <vector>
 
 #include "decode/crc32.h"
 #include "decode/zip_cipher.h"
 #include "startup/sfx_globals.h"
 #include "tools/core_state.h"
+#include "tools/progress.h"
 #include "tools/zip_format.h"
 
 namespace {
@@ -20,47 +26,58 @@ const uint16_t kVersionDeflated = 20; // 2.0: deflate, encryption, directories
 const uint16_t kVersionMadeBy = 20;   // host 0 (MS-DOS and Windows), 2.0
 const uint32_t kDosAttributeDirectory = 0x10;
 const uint32_t kDosAttributeArchive = 0x20;
-const size_t kMostMembers = 0xFFFF;   // more needs ZIP64
 
 uint32_t ZipCrc(const std::string& data) {
     uint32_t crc = 0xFFFFFFFF;
-    const uint8_t* bytes = (const uint8_t*)data.data();
-    for (size_t left = data.size(); left > 0;) {
-        int32_t chunk = left > 0x40000000 ? 0x40000000 : (int32_t)left;
-        UpdateCrcBuffer(bytes, chunk, crc);
-        bytes += chunk;
-        left -= chunk;
-    }
+    UpdateCrcBuffer((const uint8_t*)data.data(), (int32_t)data.size(), crc);
     return ~crc;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream data;
-    if (in) data << in.rdbuf();
-    if (!in || in.bad()) throw std::runtime_error("cannot read " + path);
-    std::string bytes = data.str();
-    if (bytes.size() > kLargestCombinedFile)
-        throw std::runtime_error(path + " is larger than the 2 GiB a self-extracting file can hold");
-    return bytes;
-}
+const size_t kChunk = 1 << 16;
 
-// Raw deflate (no zlib wrapper) of the whole buffer at `level`.
-std::string Deflate(const std::string& data, int level) {
-    z_stream stream{};
-    if (deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::runtime_error("zlib cannot start compressing");
-    std::string out(deflateBound(&stream, data.size()), '\0');
-    stream.next_in = (Bytef*)data.data();
-    stream.avail_in = (uInt)data.size();
-    stream.next_out = (Bytef*)&out[0];
-    stream.avail_out = (uInt)out.size();
-    int result = deflate(&stream, Z_FINISH);
-    size_t produced = stream.total_out;
-    deflateEnd(&stream);
-    if (result != Z_STREAM_END) throw std::runtime_error("zlib could not compress a member");
-    out.resize(produced);
-    return out;
+// One read of a member's file from its start, in chunks, checking that it
+// is still the file that was collected: a read error or a size other than
+// the one collected ends the build with the file's name and the reason.
+class MemberInput {
+public:
+    explicit MemberInput(const ZipMemberSource& source) : source_(source) {
+        fd_ = open(source.path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) Fail(std::strerror(errno));
+    }
+    ~MemberInput() { close(fd_); }
+    MemberInput(const MemberInput&) = delete;
+    MemberInput& operator=(const MemberInput&) = delete;
+
+    // The next chunk into `buffer`; 0 at the end of the file.
+    size_t Next(char* buffer) {
+        for (;;) {
+            ssize_t got = read(fd_, buffer, kChunk);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) Fail(std::strerror(errno));
+            done_ += (uint64_t)got;
+            if (done_ > source_.size || (got == 0 && done_ != source_.size))
+                Fail("it changed while it was read (" + std::to_string(source_.size) + " bytes when collected)");
+            return (size_t)got;
+        }
+    }
+
+private:
+    [[noreturn]] void Fail(const std::string& reason) {
+        throw std::runtime_error("cannot read " + source_.path + ": " + reason);
+    }
+
+    const ZipMemberSource& source_;
+    int fd_;
+    uint64_t done_ = 0;
+};
+
+// The CRC-32 of a member's file, read once.
+uint32_t CrcOfFile(const ZipMemberSource& source) {
+    std::vector<char> buffer(kChunk);
+    MemberInput input(source);
+    uint32_t crc = 0xFFFFFFFF;
+    while (size_t got = input.Next(buffer.data())) UpdateCrcBuffer((const uint8_t*)buffer.data(), (int32_t)got, crc);
+    return ~crc;
 }
 
 // 64-bit FNV-1a, to seed encryption headers from a member's content.
@@ -90,21 +107,31 @@ std::string HeaderFillBytes(const ZipMemberSource& member, uint32_t crc, size_t 
     return bytes;
 }
 
-// Encrypts the 12-byte header and the data with the traditional cipher;
-// the header's last byte is the CRC's high byte, which extractors check
-// the password against.
-std::string Encrypt(const std::string& data, const std::string& password, const std::string& fill, uint32_t crc) {
-    Text key = MakeText(password.data(), (uint32_t)password.size());
-    InitKeys(key);
-    ReleaseText(key);
-    std::string plain = fill + (char)(crc >> 24) + data;
-    for (char& c : plain) {
-        uint8_t p = (uint8_t)c;
-        c = (char)(p ^ DecryptByte());
-        UpdateKeys(p);
+// The traditional cipher over a stream of plain bytes. Its 12-byte header
+// ends with the CRC's high byte, which extractors check the password
+// against.
+class Encryptor {
+public:
+    Encryptor(const std::string& password, const std::string& fill, uint32_t crc) {
+        Text key = MakeText(password.data(), (uint32_t)password.size());
+        InitKeys(key);
+        ReleaseText(key);
+        header_ = fill + (char)(crc >> 24);
+        Apply(header_);
     }
-    return plain;
-}
+    const std::string& Header() const { return header_; }
+
+    void Apply(std::string& bytes) {
+        for (char& c : bytes) {
+            uint8_t p = (uint8_t)c;
+            c = (char)(p ^ DecryptByte());
+            UpdateKeys(p);
+        }
+    }
+
+private:
+    std::string header_;
+};
 
 // Info-ZIP Unicode Path extra field: version 1, the CRC of the name as
 // stored in the header, the UTF-8 name.
@@ -153,17 +180,103 @@ public:
         if (position_ + bytes.size() > kLargestCombinedFile)
             throw std::runtime_error("the self-extracting file would be larger than 2 GiB, which the stub cannot walk");
         if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size())
-            throw std::runtime_error("cannot write the output file");
+            throw std::runtime_error("cannot write the output file: " + std::string(std::strerror(errno)));
         position_ += bytes.size();
     }
     uint32_t Position() const { return (uint32_t)position_; }
+
+    // Goes back to `position` (in the file written so far), dropping what
+    // follows, or overwrites bytes there and returns to the end.
+    void Truncate(uint32_t position) {
+        if (std::fflush(out_) != 0 || ftruncate(fileno(out_), position) != 0 || fseeko(out_, position, SEEK_SET) != 0)
+            throw std::runtime_error("cannot rewrite the output file: " + std::string(std::strerror(errno)));
+        position_ = position;
+    }
+    void Patch(uint32_t position, const std::string& bytes) {
+        bool patched = fseeko(out_, position, SEEK_SET) == 0 &&
+                       std::fwrite(bytes.data(), 1, bytes.size(), out_) == bytes.size() &&
+                       fseeko(out_, (off_t)position_, SEEK_SET) == 0;
+        if (!patched) throw std::runtime_error("cannot rewrite the output file: " + std::string(std::strerror(errno)));
+    }
 
 private:
     std::FILE* out_;
     uint64_t position_;
 };
 
-CentralEntry WriteMember(ArchiveOutput& output, const ZipMemberSource& source, const ZipWriteOptions& options) {
+// Raw deflate (no zlib wrapper) of a stream, handed in pieces.
+class Deflater {
+public:
+    explicit Deflater(int level) {
+        if (deflateInit2(&stream_, level, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+            throw std::runtime_error("zlib cannot start compressing");
+    }
+    ~Deflater() { deflateEnd(&stream_); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    // Compresses `bytes` (the last piece when `finish`); the output so far.
+    std::string Take(const char* bytes, size_t count, bool finish) {
+        std::string out;
+        char buffer[kChunk];
+        stream_.next_in = (Bytef*)bytes;
+        stream_.avail_in = (uInt)count;
+        int result;
+        do {
+            stream_.next_out = (Bytef*)buffer;
+            stream_.avail_out = sizeof buffer;
+            result = deflate(&stream_, finish ? Z_FINISH : Z_NO_FLUSH);
+            if (result == Z_STREAM_ERROR) throw std::runtime_error("zlib could not compress a member");
+            out.append(buffer, sizeof buffer - stream_.avail_out);
+        } while (stream_.avail_out == 0 || (finish && result != Z_STREAM_END));
+        return out;
+    }
+
+private:
+    z_stream stream_{};
+};
+
+// Streams a member's file into the output, compressed when `level` > 0
+// and encrypted when `encryptor` is given; returns the CRC of what was
+// read and the bytes written.
+struct StreamedData {
+    uint32_t crc;
+    uint64_t written;
+};
+// Members done and input bytes read, for the progress line.
+struct Done {
+    size_t members = 0;
+    uint64_t bytes = 0;
+};
+
+StreamedData StreamMember(ArchiveOutput& output, const ZipMemberSource& source, int level, Encryptor* encryptor,
+                          ProgressLine* progress, const Done& done) {
+    std::vector<char> buffer(kChunk);
+    MemberInput input(source);
+    std::optional<Deflater> deflater;
+    if (level > 0) deflater.emplace(level);
+    StreamedData streamed{0xFFFFFFFF, 0};
+    uint64_t read = 0;
+    auto put = [&](std::string bytes) {
+        if (encryptor) encryptor->Apply(bytes);
+        output.Write(bytes);
+        streamed.written += bytes.size();
+    };
+    for (;;) {
+        size_t got = input.Next(buffer.data());
+        UpdateCrcBuffer((const uint8_t*)buffer.data(), (int32_t)got, streamed.crc);
+        read += got;
+        if (progress) progress->Update(done.members, done.bytes + read);
+        if (deflater) put(deflater->Take(buffer.data(), got, got == 0));
+        else put(std::string(buffer.data(), got));
+        if (got == 0) break;
+    }
+    streamed.crc = ~streamed.crc;
+    return streamed;
+}
+
+CentralEntry WriteMember(ArchiveOutput& output, const ZipMemberSource& source, const ZipWriteOptions& options,
+                         const Done& done) {
     CentralEntry entry{};
     entry.member.cp949Name = source.cp949Name;
     entry.member.shownName = source.cp949Name;
@@ -171,41 +284,46 @@ CentralEntry WriteMember(ArchiveOutput& output, const ZipMemberSource& source, c
     entry.dosDate = source.dosDate;
     entry.headerOffset = output.Position();
     entry.extra = UnicodePathField(source);
-
-    std::string payload;
-    if (source.isDirectory) {
-        entry.attributes = kDosAttributeDirectory;
-        entry.member.method = kMethodStored;
+    entry.member.method = kMethodStored;
+    entry.attributes = source.isDirectory ? kDosAttributeDirectory : kDosAttributeArchive;
+    entry.version = source.isDirectory ? kVersionDeflated : kVersionStored;
+    bool encrypted = !source.isDirectory && !options.password.empty();
+    std::optional<uint32_t> knownCrc;  // from an earlier read, which every later one must match
+    if (encrypted) {
+        // The encryption header needs the CRC before the data: one read for it.
+        knownCrc = entry.member.crc = CrcOfFile(source);
+        entry.member.flags |= kFlagEncrypted;
         entry.version = kVersionDeflated;
-    } else {
-        entry.attributes = kDosAttributeArchive;
-        std::string data = ReadWholeFile(source.path);
-        entry.member.crc = ZipCrc(data);
-        entry.member.size = (uint32_t)data.size();
-        entry.member.method = kMethodStored;
-        payload = std::move(data);
-        if (!options.store && !payload.empty()) {
-            std::string packed = Deflate(payload, options.level);
-            if (packed.size() < payload.size()) {  // members that do not shrink stay stored
-                payload = std::move(packed);
-                entry.member.method = kMethodDeflated;
-            }
-        }
-        if (!options.password.empty()) {
-            std::string fill = HeaderFillBytes(source, entry.member.crc, entry.member.size, options.randomHeaders);
-            payload = Encrypt(payload, options.password, fill, entry.member.crc);
-            entry.member.flags |= kFlagEncrypted;
-        }
-        bool plainStored = entry.member.method == kMethodStored && !(entry.member.flags & kFlagEncrypted);
-        entry.version = plainStored ? kVersionStored : kVersionDeflated;
     }
-    entry.member.compressedSize = (uint32_t)payload.size();
+    entry.member.size = (uint32_t)source.size;
 
     std::string header;
     PutLe32(header, kLocalHeaderSignature);
-    header += CommonHeaderFields(entry);
+    header += CommonHeaderFields(entry);  // sizes and method are patched once known
     output.Write(header + source.cp949Name + entry.extra);
-    output.Write(payload);
+    if (source.isDirectory) return entry;
+
+    uint32_t dataStart = output.Position();
+    bool compress = !options.store && source.size > 0;
+    for (int attempt = 0; attempt < 2; ++attempt, compress = false) {
+        if (attempt > 0) output.Truncate(dataStart);
+        std::optional<Encryptor> encryptor;
+        if (encrypted) {
+            std::string fill = HeaderFillBytes(source, entry.member.crc, entry.member.size, options.randomHeaders);
+            encryptor.emplace(options.password, fill, entry.member.crc);
+            output.Write(encryptor->Header());
+        }
+        StreamedData streamed = StreamMember(output, source, compress ? options.level : 0,
+                                             encryptor ? &*encryptor : nullptr, options.progress, done);
+        if (knownCrc && streamed.crc != *knownCrc)
+            throw std::runtime_error("cannot read " + source.path + ": it changed while it was read");
+        knownCrc = entry.member.crc = streamed.crc;
+        entry.member.method = compress ? kMethodDeflated : kMethodStored;
+        if (!compress || streamed.written < source.size) break;  // members that do not shrink stay stored
+    }
+    entry.member.compressedSize = output.Position() - dataStart;
+    if (entry.member.method == kMethodDeflated) entry.version = kVersionDeflated;
+    output.Patch(entry.headerOffset + 4, CommonHeaderFields(entry));
     return entry;
 }
 
@@ -246,7 +364,12 @@ std::vector<ZipWrittenMember> WriteZipArchive(std::FILE* out, const std::vector<
     PrepareCoreState();  // the core's CRC and cipher work on Sfx
     ArchiveOutput output(out, options.offsetBase);
     std::vector<CentralEntry> entries;
-    for (const ZipMemberSource& member : members) entries.push_back(WriteMember(output, member, options));
+    Done done;
+    for (const ZipMemberSource& member : members) {
+        entries.push_back(WriteMember(output, member, options, done));
+        ++done.members;
+        done.bytes += member.size;
+    }
     WriteCentralDirectory(output, entries);
 
     std::vector<ZipWrittenMember> written;

@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+class ProgressLine;
+
 struct ZipMemberSource {
     std::string utf8Name;   // "/" separators; a directory's name ends in "/"
     std::string cp949Name;  // the same name as the stub reads it
     std::string path;       // where the data comes from (files only)
+    uint64_t size = 0;      // its size when it was collected; reading must find the same
     bool isDirectory = false;
     uint16_t dosTime = 0;
     uint16_t dosDate = 0;
@@ -25,6 +28,7 @@ struct ZipWriteOptions {
     // Offset of the archive's first byte in the finished file, so that the
     // central directory's offsets are right for tools that read it.
     uint32_t offsetBase = 0;
+    ProgressLine* progress = nullptr;  // updated as members are read, when given
 };
 
 // What was written for one member, in archive order.

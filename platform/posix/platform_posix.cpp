@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "platform/posix/native_names.h"
 #include "platform/posix/shell_requests.h"
+#include "platform/posix/write_failures.h"
 
 static uint32_t lastError;
 
@@ -103,16 +104,27 @@ uint32_t ReadFromFile(FileHandle file, void* buffer, uint32_t count) {
 
 // Like WriteFile on a disk file: keeps writing until every byte is taken
 // or the system refuses (a full disk, a closed pipe, a file-size limit).
+static int lastWriteFailure;
+static void (*writeObserver)(uint32_t bytes);
+
+int LastWriteFailure() { return lastWriteFailure; }
+
+void ObserveWrites(void (*observer)(uint32_t bytes)) { writeObserver = observer; }
+
 uint32_t WriteToFile(FileHandle file, const void* buffer, uint32_t count) {
     int fd = DescriptorFromHandle(file);
     uint32_t taken = 0;
     while (taken < count) {
         ssize_t put = write(fd, (const char*)buffer + taken, count - taken);
         if (put < 0 && errno == EINTR) continue;
-        if (put < 0) RecordFailure();
+        if (put < 0) {
+            RecordFailure();
+            lastWriteFailure = errno;
+        }
         if (put <= 0) break;
         taken += (uint32_t)put;
     }
+    if (writeObserver && taken > 0) writeObserver(taken);
     return taken;
 }
 
