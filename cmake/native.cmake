@@ -113,7 +113,7 @@ target_link_options(doromi PRIVATE -static-libstdc++ -static-libgcc)
 set_target_properties(doromi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})
 
 # Tests of the tool: builds checked by other archivers, refusals, info.
-foreach(check build zip_input refusals info extract faults signing)
+foreach(check build zip_input refusals info extract faults signing hostile)
   add_test(NAME tool.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/tools/test_${check}.py
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
