@@ -1,11 +1,14 @@
 """Extraction by the real stub: a settings block that starts at once into
 a directory it names, with stored and encrypted stored members made by
 Info-ZIP zip; the files on disk and their times are checked."""
+import io
 import os
+import struct
 import subprocess
+import zipfile
 
 from combined import settings_block, write_combined
-from harness import StubTestCase, child, wait_exit, windows_path
+from harness import StubTestCase, child, message_box_text, wait_exit, windows_path
 
 PASSWORD_TITLE = "암호를 입력하세요"
 AUTO_START = 0x40
@@ -78,10 +81,28 @@ class AutomaticExtractionTest(StubTestCase):
         self.assertEqual(wait_exit(process, timeout=60), 0)
         self.assert_tree_extracted()
 
+    # A header that declares 10 bytes for a member of 5,000 (whose CRC is
+    # that of all 5,000) must not write more than 10, nor count as done.
+    def test_declared_size_bounds_what_a_member_writes(self):
+        buffer = io.BytesIO()
+        with zipfile.ZipFile(buffer, "w", zipfile.ZIP_STORED) as z:
+            z.writestr("big.bin", b"B" * 5000)
+            z.writestr("after.txt", b"after")
+        archive = bytearray(buffer.getvalue())
+        struct.pack_into("<I", archive, 22, 10)  # the first local header's uncompressed size
+        process = self.session.start(self.combined(bytes(archive)), cwd=self.work)
+        box = self.session.wait_for_window("오류")
+        self.assertEqual(message_box_text(box), "선택된 파일은 압축을 풀 수 없습니다.")
+        self.session.press(box["hwnd"], 1)
+        self.assertEqual(wait_exit(process, timeout=60), 0)
+        self.assertEqual(os.path.getsize(os.path.join(self.target, "big.bin")), 10)
+        with open(os.path.join(self.target, "after.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"after")
+
 
 class ManyMembersTest(StubTestCase):
     """The list box sorts the members; the extraction walks them in archive
-    order and looks each up from the item found last. Names in a shuffled
+    order and finds each one's own item by its place in the walk. Names in a shuffled
     order, with hyphens, spaces and letter case that the list box's locale
     order weighs in its own way, and pairs equal apart from letter case that
     follow one another (the second must meet the item after the first's):
