@@ -14,12 +14,15 @@
 #include "archive/size_check.h"
 #include "tools/arguments.h"
 #include "tools/core_state.h"
+#include "tools/file_access.h"
 
 extern char** environ;
 
 namespace {
 
 const char kSigner[] = "osslsigncode";
+// OpenSSL reads passwords of up to 1,024 bytes.
+const size_t kLongestKeyPassword = 1024;
 
 struct ToolRun {
     bool started;
@@ -27,23 +30,33 @@ struct ToolRun {
     std::string output;  // standard output and error together
 };
 
-// Runs a program found on PATH with `arguments`, collecting what it prints.
-ToolRun Run(const std::vector<std::string>& arguments) {
+// Runs a program found on PATH with `arguments`, collecting what it prints;
+// `input` is its standard input (a line of at most a few hundred bytes,
+// which the pipe takes whole).
+ToolRun Run(const std::vector<std::string>& arguments, const std::string& input = "") {
     ToolRun run{false, -1, ""};
-    int pipeEnds[2];
+    int pipeEnds[2], inputEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) return run;
+    if (pipe2(inputEnds, O_CLOEXEC) != 0) {
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        return run;
+    }
+    bool fed = write(inputEnds[1], input.data(), input.size()) == (ssize_t)input.size();
+    close(inputEnds[1]);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, inputEnds[0], STDIN_FILENO);
     std::vector<char*> argv;
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t child;
-    run.started = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    run.started = fed && posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     close(pipeEnds[1]);
+    close(inputEnds[0]);
     char buffer[4096];
     ssize_t got;
     while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))
@@ -72,8 +85,8 @@ std::string Gist(const std::string& output) {
     return chosen.size() > 300 ? chosen.substr(0, 300) + "..." : chosen;
 }
 
-void RunSigner(const std::vector<std::string>& arguments, const std::string& what) {
-    ToolRun run = Run(arguments);
+void RunSigner(const std::vector<std::string>& arguments, const std::string& what, const std::string& input = "") {
+    ToolRun run = Run(arguments, input);
     if (!run.started)
         throw std::runtime_error(std::string("signing needs ") + kSigner + ", which is not installed (apt-get install " +
                                  kSigner + ")");
@@ -82,11 +95,11 @@ void RunSigner(const std::vector<std::string>& arguments, const std::string& wha
 
 // The certificate chain to verify against: the PEM file given, or the one
 // inside the PKCS#12 file, taken out with openssl.
-std::string ChainFile(const SigningRequest& request, const std::string& scratch) {
+std::string ChainFile(const SigningRequest& request, const std::string& password, const std::string& scratch) {
     if (request.pkcs12.empty()) return request.certificate;
     std::vector<std::string> arguments = {"openssl", "pkcs12", "-in", request.pkcs12, "-nokeys", "-out", scratch,
-                                          "-passin", request.passwordFile.empty() ? "pass:" : "file:" + request.passwordFile};
-    ToolRun run = Run(arguments);
+                                          "-passin", "stdin"};
+    ToolRun run = Run(arguments, password + "\n");
     if (!run.started || run.status != 0)
         throw std::runtime_error("cannot read the certificates of " + request.pkcs12 + ": " + Gist(run.output));
     return scratch;
@@ -121,14 +134,19 @@ void SignCombinedFile(const std::string& path, const SigningRequest& request, ui
             unlink(b.c_str());
         }
     } cleanup{signedPath, chainPath};
+    // The password is read here, as far as it can be used, and handed on
+    // through a pipe: the file may be a pipe itself, which can be read once.
+    std::string password;
+    if (!request.passwordFile.empty())
+        password = ReadFirstLine(request.passwordFile, kLongestKeyPassword, "the signing password file");
     std::vector<std::string> sign = {kSigner, "sign"};
     if (request.pkcs12.empty()) sign.insert(sign.end(), {"-certs", request.certificate, "-key", request.key});
     else sign.insert(sign.end(), {"-pkcs12", request.pkcs12});
-    if (!request.passwordFile.empty()) sign.insert(sign.end(), {"-readpass", request.passwordFile});
+    if (!request.passwordFile.empty()) sign.insert(sign.end(), {"-readpass", "-"});
     if (!request.timestampUrl.empty()) sign.insert(sign.end(), {"-ts", request.timestampUrl});
     sign.insert(sign.end(), {"-in", path, "-out", signedPath});
-    RunSigner(sign, "signing");
-    RunSigner({kSigner, "verify", "-in", signedPath, "-CAfile", ChainFile(request, chainPath)},
+    RunSigner(sign, "signing", password + "\n");
+    RunSigner({kSigner, "verify", "-in", signedPath, "-CAfile", ChainFile(request, password, chainPath)},
               "verifying the signature");
     if (!SizeCheckPasses(signedPath, archiveBase))
         throw std::runtime_error("the signed file would fail the stub's size check");

@@ -7,7 +7,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import ToolTestCase, run  # noqa: E402
+from tool_helpers import DOROMI, ToolTestCase, run  # noqa: E402
 
 SUBJECT = "/CN=Doromi Test Signer/O=Doromi"
 
@@ -21,16 +21,16 @@ class SigningTest(ToolTestCase):
         self.source = self.tree()
 
     def test_pem_and_pkcs12_signatures_verify_and_pass_the_size_check(self):
-        with open(self.path("pass.txt"), "w") as f:
-            f.write("pfx secret\n")
         pkcs12 = self.path("signer.p12")
         subprocess.run(["openssl", "pkcs12", "-export", "-in", self.cert, "-inkey", self.key, "-out", pkcs12,
                         "-passout", "pass:pfx secret"], check=True, capture_output=True)
         for name, options in (("pem.exe", ["--sign-cert", self.cert, "--sign-key", self.key]),
-                              ("p12.exe", ["--sign-pkcs12", pkcs12, "--sign-password-file", self.path("pass.txt")])):
+                              ("p12.exe", ["--sign-pkcs12", pkcs12, "--sign-password-file", "/dev/stdin"])):
             with self.subTest(name):
                 exe = self.path(name)
-                run("build", "-o", exe, *options, self.source)
+                built = subprocess.run([DOROMI, "build", "-o", exe, *options, self.source], input=b"pfx secret\n",
+                                       capture_output=True)
+                self.assertEqual(built.returncode, 0, built.stderr)
                 verify = subprocess.run(["osslsigncode", "verify", "-in", exe, "-CAfile", self.cert],
                                         capture_output=True, text=True)
                 self.assertEqual(verify.returncode, 0, verify.stdout[-500:])
