@@ -55,6 +55,8 @@ static void ReadMemberName(PassState& pass) {
     if (raw.length > kLongestRawMemberName) raw.length = kLongestRawMemberName;
     raw.extra = (const uint8_t*)pass.nameWork + raw.length;
     raw.extraLength = whole ? arrived - raw.length : 0;
+    pass.extra = raw.extra;
+    pass.extraLength = raw.extraLength;
     ReleaseText(pass.name);
     pass.nameUsable = DecodeMemberName(raw, pass.nameWork + kLongestRawMemberName + kLongestExtraField, pass.name);
 }

@@ -2,7 +2,9 @@
 
 #include <string.h>
 
+#include "archive/aes_member.h"
 #include "archive/member_names.h"
+#include "decode/aes_ctr.h"
 #include "decode/inflate.h"
 #include "decode/member_io.h"
 #include "decode/zip_cipher.h"
@@ -133,12 +135,11 @@ static bool WriteMemberData(const PassState& pass, const Text& path) {
     Sfx.OutputLeft = bounded ? Sfx.Header.uncompressedSize : 0xFFFFFFFF;
     Sfx.OutputOverrun = false;
     Sfx.RunningCrc = 0xFFFFFFFF;
-    Sfx.CompressedLeft = (int32_t)Sfx.Header.compressedSize;
-    if (Sfx.Header.flags & kFlagEncrypted) Sfx.CompressedLeft -= kEncryptionHeaderSize;
-    if (Sfx.Header.method == kMethodStored) CopyStoredMember();
+    Sfx.CompressedLeft = pass.dataLength;
+    if (pass.method == kMethodStored) CopyStoredMember();
     else InflateMember();
-    bool whole = !Sfx.OutputOverrun && (!bounded || Sfx.OutputLeft == 0);
-    return whole && (Sfx.RunningCrc ^ 0xFFFFFFFF) == Sfx.Header.crc32;
+    bool whole = !Sfx.OutputOverrun && (!bounded || Sfx.OutputLeft == 0) && !AesStream.failed;
+    return whole && (!pass.crcChecked || (Sfx.RunningCrc ^ 0xFFFFFFFF) == Sfx.Header.crc32);
 }
 
 // Only a file in a file member's place is an existing file to keep or
@@ -154,7 +155,7 @@ static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
     }
     // Checked before the file is created, so that an existing file is not
     // replaced by an empty one.
-    if (Sfx.Header.method != kMethodStored && Sfx.Header.method != kMethodDeflated) {
+    if (pass.method != kMethodStored && pass.method != kMethodDeflated) {
         ShowError(TEXT_UNKNOWN_METHOD, TEXT_ERROR_CAPTION);
         return kEndPassAtOnce;
     }
@@ -177,6 +178,31 @@ static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
     return kNextMember;
 }
 
+// The password step of an encrypted member, and what its data is: true
+// when the member is to be written; otherwise `outcome` says how the walk
+// goes on. An AES member whose authentication code does not match fails
+// like a CRC failure, before its file is touched.
+static bool PrepareMemberData(PassState& pass, MemberOutcome& outcome) {
+    pass.method = Sfx.Header.method;
+    pass.crcChecked = true;
+    pass.dataLength = (int32_t)Sfx.Header.compressedSize;
+    AesMember aes;
+    if (FindAesField(Sfx.Header.method, pass.extra, pass.extraLength, aes)) {
+        AesStepOutcome step = PrepareAesMember(aes, MemberDataPosition(pass));
+        pass.ready = step != kAesNoPassword;
+        outcome = step == kAesNoPassword ? kEndWalk : kNextMember;
+        if (step == kAesUnauthentic) ForgetPassword();
+        pass.method = aes.method;
+        pass.crcChecked = aes.version == 1;
+        pass.dataLength = Sfx.CompressedLeft;
+        return step == kAesReady;
+    }
+    pass.ready = PasswordStep();
+    if (Sfx.Header.flags & kFlagEncrypted) pass.dataLength -= kEncryptionHeaderSize;
+    outcome = pass.ready ? kNextMember : kEndWalk;
+    return pass.ready;
+}
+
 MemberOutcome ExtractMember(PassState& pass) {
     pass.ready = false;
     if (!pass.nameUsable || !IsSafeMemberName(pass.name)) {
@@ -187,15 +213,13 @@ MemberOutcome ExtractMember(PassState& pass) {
         return kNextMember;
     }
     SeekArchive((int32_t)MemberDataPosition(pass), kFromStart);
-    pass.ready = PasswordStep();
-    if (!pass.ready) return kEndWalk;
-
-    Text path = TargetPath(pass.name);
-    if (path.length == 0) {
-        ShowError(TEXT_OUT_OF_MEMORY, TEXT_ERROR_CAPTION);
-        return kNextMember;
+    MemberOutcome outcome = kNextMember;
+    if (PrepareMemberData(pass, outcome)) {
+        Text path = TargetPath(pass.name);
+        if (path.length == 0) ShowError(TEXT_OUT_OF_MEMORY, TEXT_ERROR_CAPTION);
+        else outcome = WriteMemberFile(pass, path);
+        ReleaseText(path);
     }
-    MemberOutcome outcome = WriteMemberFile(pass, path);
-    ReleaseText(path);
+    EndAesStream();
     return outcome;
 }

@@ -16,11 +16,15 @@ endif()
 add_library(doromi-core STATIC
     ${DOROMI_CORE_SOURCES}
     platform/posix/member_list_native.cpp
+    platform/posix/crypto_posix.cpp
     platform/posix/native_names.cpp
     platform/posix/platform_posix.cpp
 )
 target_include_directories(doromi-core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(doromi-core PUBLIC -fexec-charset=CP949 PRIVATE ${DOROMI_WARNINGS})
+# The cryptography of AES-encrypted members comes from OpenSSL natively.
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+target_link_libraries(doromi-core PUBLIC OpenSSL::Crypto)
 
 add_executable(unit-tests
     tests/unit/crc32_test.cpp

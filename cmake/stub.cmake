@@ -18,6 +18,7 @@ configure_file(ui/stub.manifest.in stub.manifest @ONLY)
 
 add_executable(doromi-sfx WIN32
     ${DOROMI_CORE_SOURCES}
+    platform/win32/crypto_win32.cpp
     platform/win32/platform_win32.cpp
     startup/sfx_main.cpp
     ui/centre_window.cpp

@@ -1,11 +1,18 @@
 #include "decode/member_io.h"
 
+#include "decode/aes_ctr.h"
 #include "decode/crc32.h"
 #include "decode/zip_cipher.h"
 
 CompressedInput Input;
 
-static bool MemberIsEncrypted() { return (Sfx.Header.flags & kFlagEncrypted) != 0; }
+// Decrypts bytes as they arrive: with the AES key stream when an AES
+// member is in hand, with the traditional cipher otherwise.
+static void DecryptArrived(uint8_t* bytes, uint32_t count) {
+    if (!(Sfx.Header.flags & kFlagEncrypted)) return;
+    if (AesStream.aes) ApplyAesStream(bytes, count);
+    else DecryptBuffer(bytes, count);
+}
 
 // The size of the next read: the budget, at most one chunk, 0 when spent.
 static uint32_t NextChunkSize() {
@@ -45,7 +52,7 @@ void EndCompressedInput() {
 
 int32_t RefillCompressedInput() {
     uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, Input.InputBuffer, NextChunkSize());
-    if (MemberIsEncrypted()) DecryptBuffer(Input.InputBuffer, arrived);
+    DecryptArrived(Input.InputBuffer, arrived);
     Input.InputCount = arrived;
     Input.InputPos = 0;
     if (arrived == 0) {  // end of file or a read error: the member has no more bytes
@@ -66,7 +73,7 @@ void CopyStoredMember() {
         uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, buffer, NextChunkSize());
         if (arrived == 0) break;  // truncated or unreadable archive: bytes still owed never come
         Sfx.CompressedLeft -= (int32_t)arrived;
-        if (MemberIsEncrypted()) DecryptBuffer(buffer, arrived);
+        DecryptArrived(buffer, arrived);
         WriteAndFoldCrc(buffer, arrived);
     }
     ReleaseBlock(buffer);

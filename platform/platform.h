@@ -122,6 +122,36 @@ uint32_t Utf8ToAnsi(const char* utf8, uint32_t length, char* out, uint32_t size)
 // text; 0 when it does not fit `size`.
 uint32_t Utf8ToAnsiForDisplay(const char* utf8, uint32_t length, char* out, uint32_t size);
 
+// The reverse for a password typed in the ANSI code page: its UTF-8 form in
+// `out`, its length; 0 when it does not convert or fit.
+uint32_t AnsiToUtf8(const char* ansi, uint32_t length, char* out, uint32_t size);
+
+// ---- Cryptography of AES-encrypted members ----------------------------
+// Taken from the system: CNG (bcrypt.dll, loaded from the system directory
+// only) in the stub, OpenSSL's libcrypto natively.
+typedef void* CryptoHandle;
+
+// Whether the calls below can work here; false where CNG is missing.
+bool CryptoAvailable();
+
+// PBKDF2 with HMAC-SHA1: `outLength` bytes of key material from the
+// password and the salt. False on failure.
+bool DerivePbkdf2Sha1(const uint8_t* password, uint32_t passwordLength, const uint8_t* salt, uint32_t saltLength,
+                      uint32_t iterations, uint8_t* out, uint32_t outLength);
+
+// HMAC-SHA1 over data handed in pieces: a handle (null on failure), the
+// pieces, then the 20-byte code, which also releases the handle.
+CryptoHandle StartHmacSha1(const uint8_t* key, uint32_t keyLength);
+bool UpdateHmacSha1(CryptoHandle hmac, const uint8_t* data, uint32_t length);
+bool FinishHmacSha1(CryptoHandle hmac, uint8_t* code);
+
+// AES (a 16, 24 or 32-byte key) encrypting whole 16-byte blocks
+// independently (ECB), from which counter mode is made: a handle (null on
+// failure), any number of runs of blocks, then EndAes.
+CryptoHandle StartAes(const uint8_t* key, uint32_t keyLength);
+bool EncryptAesBlocks(CryptoHandle aes, const uint8_t* in, uint8_t* out, uint32_t blocks);
+void EndAes(CryptoHandle aes);
+
 // Heap blocks; ReleaseBlock accepts null.
 void* AllocateBlock(uint32_t size);
 void ReleaseBlock(void* block);

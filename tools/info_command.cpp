@@ -5,6 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "archive/aes_member.h"
 #include "archive/size_check.h"
 #include "startup/sfx_globals.h"
 #include "tools/arguments.h"
@@ -130,7 +131,12 @@ bool IsValidCombinedFile(const FileReport& report) {
 }
 
 
-const char* MethodName(uint16_t method) {
+// The member's real compression method, also under AES.
+const char* MethodName(const WalkedMember& member) {
+    AesMember aes;
+    uint16_t method = member.method;
+    if (FindAesField(member.method, (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size(), aes))
+        method = aes.method;
     return method == kMethodStored ? "stored" : method == kMethodDeflated ? "deflated" : "unsupported";
 }
 
@@ -196,13 +202,13 @@ void PrintText(const FileReport& report) {
     std::printf("Members:         %zu (the walk ends at the %s, offset %llu)\n", report.walk.members.size(),
                 WalkEndName(report.walk.end), (unsigned long long)report.walk.endOffset);
     if (report.walk.members.empty()) return;
-    std::printf("  %-9s %10s %10s  %-8s  %-19s  %-11s  %s\n", "Method", "Size", "Packed", "CRC-32", "Modified",
+    std::printf("  %-9s %10s %10s  %-8s  %-19s  %-14s  %s\n", "Method", "Size", "Packed", "CRC-32", "Modified",
                 "Encryption", "Name");
     for (size_t i = 0; i < report.walk.members.size(); ++i) {
         const WalkedMember& m = report.walk.members[i];
-        std::printf("  %-9s %10u %10u  %s  %s  %-11s  %s\n", MethodName(m.method), m.size, m.compressedSize,
-                    CrcText(m.crc).c_str(), DosTimeText(m.dosDate, m.dosTime).c_str(),
-                    (m.flags & kFlagEncrypted) ? "traditional" : "none", PrintableText(MemberName(m)).c_str());
+        std::printf("  %-9s %10u %10u  %s  %s  %-14s  %s\n", MethodName(m), m.size, m.compressedSize,
+                    CrcText(m.crc).c_str(), DosTimeText(m.dosDate, m.dosTime).c_str(), EncryptionName(m).c_str(),
+                    PrintableText(MemberName(m)).c_str());
         std::string problem = WhyStubCannotHandle(m);
         if (!problem.empty()) std::printf("    the stub cannot handle this member: %s\n", problem.c_str());
         if (!report.refusals[i].empty()) std::printf("    refused by the stub: %s\n", report.refusals[i].c_str());
@@ -265,10 +271,11 @@ void PrintJson(const FileReport& report) {
         std::string problem = WhyStubCannotHandle(m);
         int twin = report.caseTwins[i];
         out << separator << "    {\"name\": " << JsonString(MemberName(m)) << ", \"offset\": " << m.headerOffset
-            << ", \"method\": " << m.method << ", \"method_name\": " << JsonString(MethodName(m.method))
+            << ", \"method\": " << m.method << ", \"method_name\": " << JsonString(MethodName(m))
             << ", \"size\": " << m.size << ", \"compressed_size\": " << m.compressedSize
             << ", \"crc32\": " << JsonString(CrcText(m.crc)) << ", \"time\": " << JsonString(DosTimeText(m.dosDate, m.dosTime))
-            << ", \"encrypted\": " << JsonBool(m.flags & kFlagEncrypted) << ", \"flags\": " << m.flags
+            << ", \"encrypted\": " << JsonBool(m.flags & kFlagEncrypted)
+            << ", \"encryption\": " << JsonString(EncryptionName(m)) << ", \"flags\": " << m.flags
             << ", \"problem\": " << (problem.empty() ? "null" : JsonString(problem))
             << ", \"refused\": " << (report.refusals[i].empty() ? "null" : JsonString(report.refusals[i]))
             << ", \"case_twin_of\": " << (twin < 0 ? "null" : JsonString(MemberName(report.walk.members[twin])))

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "archive/aes_member.h"
 #include "archive/member_names.h"
 #include "tools/core_state.h"
 #include "tools/zip_format.h"
@@ -97,6 +98,13 @@ StubName StubNameOf(const WalkedMember& member) {
     return name;
 }
 
+std::string EncryptionName(const WalkedMember& member) {
+    AesMember aes;
+    if (FindAesField(member.method, (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size(), aes))
+        return "AES-" + std::to_string(64 + 64 * aes.strength) + " (AE-" + std::to_string(aes.version) + ")";
+    return (member.flags & kFlagEncrypted) ? "traditional" : "none";
+}
+
 std::string WhyStubRefusesName(const WalkedMember& member) {
     StubName name = StubNameOf(member);
     if (!name.usable) return "its name holds a character that code page 949 cannot hold, or is not valid UTF-8";
@@ -120,8 +128,12 @@ std::string WhyStubCannotHandle(const WalkedMember& member) {
     if ((member.flags & kFlagSizesAfterData) && member.compressedSize == 0 && member.crc == 0 && member.size == 0)
         return "its sizes and CRC follow its data (flag bit 3) and are zero in its local header, so the stub "
                "cannot find the next member";
-    if (member.method != kMethodStored && member.method != kMethodDeflated)
-        return "it uses compression method " + std::to_string(member.method) +
+    AesMember aes;
+    uint16_t method = member.method;
+    if (FindAesField(member.method, (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size(), aes))
+        method = aes.method;
+    if (method != kMethodStored && method != kMethodDeflated)
+        return "it uses compression method " + std::to_string(method) +
                "; the stub extracts only stored (0) and deflated (8) members";
     if (member.flags & kFlagStrongEncryption)
         return "it uses strong encryption; the stub knows only the traditional ZIP encryption";

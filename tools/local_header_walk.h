@@ -47,6 +47,10 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start);
 // over-long name.
 std::string WhyStubCannotHandle(const WalkedMember& member);
 
+// The member's encryption as people name it: "none", "traditional",
+// "AES-256 (AE-2)", ...
+std::string EncryptionName(const WalkedMember& member);
+
 // The member's name as the stub lists it on a Korean Windows (code page
 // 949), decoded by the stub's own rule (UTF-8 names, the Unicode Path
 // field), and whether the stub can use it as a path; an unusable name is

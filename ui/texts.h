@@ -18,6 +18,7 @@
 #define TEXT_DIRECTORY_ERROR "디렉토리 오류..."
 #define TEXT_CANNOT_OPEN_FILE "파일을 열 수 없습니다."
 #define TEXT_UNKNOWN_METHOD "알수없는 압축 형식"
+#define TEXT_AES_UNAVAILABLE "AES 암호를 풀 수 없는 시스템입니다."
 #define TEXT_EXTRACTING "압축 풀기: "
 #define TEXT_FILE_EXISTS "파일이 이미 존재합니다, 겹쳐 쓰시겠습니까?"
 

@@ -99,6 +99,16 @@ uint32_t Utf8ToAnsiForDisplay(const char* utf8, uint32_t length, char* out, uint
     return fits ? (uint32_t)(end - out) : 0;
 }
 
+uint32_t AnsiToUtf8(const char* ansi, uint32_t length, char* out, uint32_t size) {
+    iconv_t converter = iconv_open("UTF-8", "CP949");
+    if (converter == (iconv_t)-1) return 0;
+    char* end = out;
+    size_t left = size;
+    bool converted = length > 0 && ConvertBytes(converter, ansi, length, end, left);
+    iconv_close(converter);
+    return converted ? (uint32_t)(end - out) : 0;
+}
+
 char* CoreName(const char* nativeName) {
     // No UTF-8 sequence becomes longer in code page 949.
     char* core = Convert(nativeName, "UTF-8", "CP949", 1);

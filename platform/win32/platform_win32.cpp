@@ -99,6 +99,16 @@ uint32_t Utf8ToAnsi(const char* utf8, uint32_t length, char* out, uint32_t size)
     return ConvertUtf8(utf8, length, out, size, true);
 }
 
+uint32_t AnsiToUtf8(const char* ansi, uint32_t length, char* out, uint32_t size) {
+    if (length == 0 || size == 0) return 0;
+    WCHAR* wide = (WCHAR*)AllocateBlock(length * sizeof(WCHAR));
+    if (!wide) return 0;
+    int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, (int)length, wide, (int)length);
+    int written = units > 0 ? WideCharToMultiByte(CP_UTF8, 0, wide, units, out, (int)size, NULL, NULL) : 0;
+    ReleaseBlock(wide);
+    return written > 0 ? (uint32_t)written : 0;
+}
+
 uint32_t Utf8ToAnsiForDisplay(const char* utf8, uint32_t length, char* out, uint32_t size) {
     return ConvertUtf8(utf8, length, out, size, false);
 }

@@ -1,0 +1,116 @@
+#include "archive/aes_member.h"
+
+#include <string.h>
+
+#include "decode/aes_ctr.h"
+#include "decode/member_io.h"
+#include "platform/platform.h"
+#include "startup/sfx_globals.h"
+#include "ui/frontend.h"
+#include "ui/texts.h"
+#include "util/archive_position.h"
+#include "util/utf8.h"
+
+static const uint16_t kAesField = 0x9901;
+static const uint32_t kIterations = 1000;
+enum : uint32_t {
+    kVerifierSize = 2,
+    kCodeSize = 10,  // the authentication code: the first 10 bytes of the HMAC-SHA1
+    kLongestKey = 32,
+    kLongestSalt = 16,
+    kPasswordAttempts = 3,
+};
+
+static uint32_t KeyLength(const AesMember& member) { return 8 + 8 * member.strength; }   // 16, 24, 32
+static uint32_t SaltLength(const AesMember& member) { return 4 + 4 * member.strength; }  // 8, 12, 16
+
+bool FindAesField(uint16_t method, const uint8_t* extra, uint32_t length, AesMember& member) {
+    if (method != kMethodAes) return false;
+    while (length >= 4) {
+        uint32_t id = extra[0] | extra[1] << 8, size = extra[2] | extra[3] << 8;
+        if (size > length - 4) return false;
+        if (id == kAesField) {
+            if (size < 7 || extra[6] != 'A' || extra[7] != 'E') return false;
+            member.version = (uint16_t)(extra[4] | extra[5] << 8);
+            member.strength = extra[8];
+            member.method = (uint16_t)(extra[9] | extra[10] << 8);
+            return (member.version == 1 || member.version == 2) && member.strength >= 1 && member.strength <= 3;
+        }
+        extra += 4 + size;
+        length -= 4 + size;
+    }
+    return false;
+}
+
+// The key material of one password: the AES key, the HMAC key, then the
+// verifier; true when the verifier matches the member's.
+static bool DeriveKeys(const char* password, uint32_t length, const uint8_t* saltAndVerifier,
+                       const AesMember& member, uint8_t* keys) {
+    uint32_t keyLength = KeyLength(member);
+    return length > 0 &&
+           DerivePbkdf2Sha1((const uint8_t*)password, length, saltAndVerifier, SaltLength(member), kIterations, keys,
+                            2 * keyLength + kVerifierSize) &&
+           memcmp(keys + 2 * keyLength, saltAndVerifier + SaltLength(member), kVerifierSize) == 0;
+}
+
+// The typed text's ANSI bytes first; other tools encode passwords in UTF-8,
+// so a non-ASCII one is tried in that form too.
+static bool PasswordOpens(const Text& password, const uint8_t* saltAndVerifier, const AesMember& member,
+                          uint8_t* keys) {
+    if (DeriveKeys(password.bytes, password.length, saltAndVerifier, member, keys)) return true;
+    if (!HasNonAscii(password.bytes, password.length)) return false;
+    char utf8[3 * kPasswordBufferSize];
+    uint32_t length = AnsiToUtf8(password.bytes, password.length, utf8, sizeof utf8);
+    return length > 0 && DeriveKeys(utf8, length, saltAndVerifier, member, keys);
+}
+
+static bool FindPassword(const uint8_t* saltAndVerifier, const AesMember& member, uint8_t* keys) {
+    bool ready = Sfx.Password.length > 0 && PasswordOpens(Sfx.Password, saltAndVerifier, member, keys);
+    for (uint32_t attempt = 0; !ready && attempt < kPasswordAttempts; ++attempt) {
+        AskPassword();
+        ReleaseText(Sfx.Password);
+        Sfx.Password = TextFromBuffer(Sfx.PasswordBuffer, (uint16_t)Sfx.PasswordLength);
+        ready = PasswordOpens(Sfx.Password, saltAndVerifier, member, keys);
+    }
+    return ready;
+}
+
+// Reads the encrypted data once for its HMAC-SHA1 and compares it with the
+// authentication code that follows the data, before anything is written.
+static bool IsAuthentic(const uint8_t* hmacKey, uint32_t keyLength, uint32_t dataLength) {
+    CryptoHandle hmac = StartHmacSha1(hmacKey, keyLength);
+    uint8_t* buffer = (uint8_t*)AllocateBlock(kChunkSize);
+    bool read = hmac && buffer;
+    for (uint32_t left = dataLength; read && left > 0;) {
+        uint32_t chunk = left < kChunkSize ? left : kChunkSize;
+        read = ReadFromFile(Sfx.ArchiveHandle, buffer, chunk) == chunk && UpdateHmacSha1(hmac, buffer, chunk);
+        left -= chunk;
+    }
+    uint8_t stored[kCodeSize], computed[20];
+    read = read && ReadFromFile(Sfx.ArchiveHandle, stored, kCodeSize) == kCodeSize;
+    bool finished = hmac && FinishHmacSha1(hmac, computed);
+    ReleaseBlock(buffer);
+    return read && finished && memcmp(stored, computed, kCodeSize) == 0;
+}
+
+AesStepOutcome PrepareAesMember(const AesMember& member, uint32_t dataPosition) {
+    if (!CryptoAvailable()) {
+        ShowError(TEXT_AES_UNAVAILABLE, TEXT_ERROR_CAPTION);
+        return kAesUnavailable;
+    }
+    uint32_t keyLength = KeyLength(member), head = SaltLength(member) + kVerifierSize;
+    if (Sfx.Header.compressedSize < head + kCodeSize) return kAesUnauthentic;
+    uint32_t dataLength = Sfx.Header.compressedSize - head - kCodeSize;
+    uint8_t saltAndVerifier[kLongestSalt + kVerifierSize] = {};
+    ReadFromFile(Sfx.ArchiveHandle, saltAndVerifier, head);
+    uint8_t keys[2 * kLongestKey + kVerifierSize];
+    if (!FindPassword(saltAndVerifier, member, keys)) return kAesNoPassword;
+
+    SeekArchive((int32_t)(dataPosition + head), kFromStart);
+    bool authentic = IsAuthentic(keys + keyLength, keyLength, dataLength);
+    SeekArchive((int32_t)(dataPosition + head), kFromStart);
+    bool started = authentic && StartAesStream(keys, keyLength);
+    memset(keys, 0, sizeof keys);
+    Sfx.CompressedLeft = (int32_t)dataLength;
+    return started ? kAesReady : kAesUnauthentic;
+}
