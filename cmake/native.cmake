@@ -27,6 +27,7 @@ find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 target_link_libraries(doromi-core PUBLIC OpenSSL::Crypto)
 
 add_executable(unit-tests
+    tests/unit/aes_test.cpp
     tests/unit/crc32_test.cpp
     tests/unit/damage_sweep_test.cpp
     tests/unit/decode_table_test.cpp

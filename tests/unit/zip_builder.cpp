@@ -1,5 +1,6 @@
 #include "zip_builder.h"
 
+#include "decode/aes_ctr.h"
 #include "decode/crc32.h"
 #include "decode/zip_cipher.h"
 #include "startup/sfx_globals.h"
@@ -39,10 +40,45 @@ static std::string Encrypt(const MemberSpec& member, uint32_t crc, const std::st
     return out;
 }
 
+// WinZip AES: salt and verifier, the data in counter mode, the first 10
+// bytes of the HMAC-SHA1 over the encrypted data; keys from PBKDF2.
+static std::string EncryptAes(const MemberSpec& member, const std::string& plain) {
+    uint32_t keyLength = 8 + 8 * member.aesStrength;
+    std::string keys(2 * keyLength + 2, '\0');
+    DerivePbkdf2Sha1((const uint8_t*)member.password.data(), (uint32_t)member.password.size(),
+                     (const uint8_t*)member.salt.data(), (uint32_t)member.salt.size(), 1000, (uint8_t*)&keys[0],
+                     (uint32_t)keys.size());
+    std::string cipher = plain;
+    StartAesStream((const uint8_t*)keys.data(), keyLength);
+    ApplyAesStream((uint8_t*)&cipher[0], (uint32_t)cipher.size());
+    EndAesStream();
+    uint8_t code[20];
+    CryptoHandle hmac = StartHmacSha1((const uint8_t*)keys.data() + keyLength, keyLength);
+    UpdateHmacSha1(hmac, (const uint8_t*)cipher.data(), (uint32_t)cipher.size());
+    FinishHmacSha1(hmac, code);
+    return member.salt + keys.substr(2 * keyLength) + cipher + std::string((const char*)code, 10);
+}
+
+static std::string AesField(const MemberSpec& member) {
+    std::string field;
+    Put16(field, 0x9901);
+    Put16(field, 7);
+    Put16(field, member.aesVersion);
+    field += "AE";
+    field += (char)member.aesStrength;
+    Put16(field, member.method);
+    return field;
+}
+
 std::string LocalMember(const MemberSpec& member) {
     uint32_t crc = Crc32Of(member.data) ^ (member.wrongCrc ? 1u : 0u);
     std::string body = member.method == 0 ? member.data : member.stored;
-    if (!member.password.empty()) body = Encrypt(member, crc, body);
+    bool aes = member.aesStrength != 0;
+    if (aes) body = EncryptAes(member, body);
+    else if (!member.password.empty()) body = Encrypt(member, crc, body);
+    if (aes && member.aesVersion == 2) crc = 0;
+    uint16_t method = aes ? 99 : member.method;
+    std::string extra = aes ? member.extra + AesField(member) : member.extra;
     uint16_t flags = (member.password.empty() ? 0 : 1) | (member.sizesAfterData || member.hideSizes ? 8 : 0) |
                      (member.utf8Name ? 0x800 : 0);
     bool hide = member.hideSizes;
@@ -51,7 +87,7 @@ std::string LocalMember(const MemberSpec& member) {
     Put32(out, member.signature);
     Put16(out, 20);
     Put16(out, flags);
-    Put16(out, member.method);
+    Put16(out, method);
     Put16(out, member.dosTime);
     Put16(out, member.dosDate);
     Put32(out, hide ? 0 : crc);
@@ -59,8 +95,8 @@ std::string LocalMember(const MemberSpec& member) {
     uint32_t size = member.declaredSize >= 0 ? (uint32_t)member.declaredSize : (uint32_t)member.data.size();
     Put32(out, hide ? 0 : size);
     Put16(out, (uint32_t)member.name.size());
-    Put16(out, (uint32_t)member.extra.size());
-    out += member.name + member.extra + body;
+    Put16(out, (uint32_t)extra.size());
+    out += member.name + extra + body;
     for (int i = 0; i < member.descriptors; ++i) {
         Put32(out, 0x08074B50);
         Put32(out, crc);

@@ -19,6 +19,12 @@ struct MemberSpec {
     bool hideSizes = false;      // bit 3 with zero sizes and CRC in the header
     bool wrongCrc = false;
     int64_t declaredSize = -1;   // the header's uncompressed size; -1: the data's real size
+    // AES encryption with `password` instead of the traditional one when
+    // aesStrength is 1, 2 or 3 (128, 192, 256-bit keys); the salt is
+    // 4 + 4 * strength bytes.
+    uint8_t aesStrength = 0;
+    uint16_t aesVersion = 2;     // AE-2 records no CRC
+    std::string salt;
     uint32_t signature = 0x04034B50;
     int descriptors = 0;         // data descriptors with signature after the data
     bool unsignedDescriptor = false;  // a 12-byte descriptor without signature
