@@ -38,10 +38,13 @@ const char kBuildHelp[] =
     "  --zip FILE             append an existing .zip as it is instead of PATHs\n"
     "  --level N              deflate level 1-9 (default 9)\n"
     "  --store                no compression\n"
-    "  --password TEXT        encrypt every member (traditional ZIP encryption)\n"
+    "  --password TEXT        encrypt every member\n"
     "  --password-file FILE   the password from the first line of FILE\n"
-    "  --random-headers       random encryption headers (otherwise derived from\n"
-    "                         the content, so that rebuilds are identical)\n"
+    "  --encryption KIND      aes256 (default), aes128 or zipcrypto (the\n"
+    "                         traditional ZIP cipher, which protects little)\n"
+    "  --random-headers       random encryption headers and AES salts (otherwise\n"
+    "                         derived from the content, so that rebuilds are\n"
+    "                         identical)\n"
     "  --allow-refused-names  with --zip: append an archive even when the stub\n"
     "                         will refuse some of its names (with a message)\n"
     "  --stub FILE            the stub image (default: doromi-sfx.exe next to doromi)\n"
@@ -84,6 +87,7 @@ struct BuildRequest {
     std::optional<std::string> password;
     std::optional<std::string> passwordFile;
     bool randomHeaders = false;
+    std::optional<Encryption> encryption;
     bool noSettings = false;
     std::vector<std::string> settingsOptions;  // which were given, to refuse them with --no-settings
     std::optional<std::string> title, defaultDir, runCommand;
@@ -142,6 +146,12 @@ bool ParseBuildArguments(const std::vector<std::string>& arguments, BuildRequest
             request.password = cursor.Value();
         } else if (name == "--password-file") {
             request.passwordFile = cursor.Value();
+        } else if (name == "--encryption") {
+            std::string kind = cursor.Value();
+            if (kind == "aes256") request.encryption = Encryption::Aes256;
+            else if (kind == "aes128") request.encryption = Encryption::Aes128;
+            else if (kind == "zipcrypto") request.encryption = Encryption::Traditional;
+            else throw UsageError("--encryption takes aes256, aes128 or zipcrypto, not \"" + kind + "\"");
         } else if (name == "--random-headers") {
             cursor.NoValue();
             request.randomHeaders = true;
@@ -201,13 +211,15 @@ void CheckCombinations(const BuildRequest& request) {
     if (request.zipPath.empty() && request.paths.empty()) throw UsageError("give the files and folders to pack, or --zip");
     if (!request.zipPath.empty()) {
         if (!request.paths.empty()) throw UsageError("--zip takes the archive as it is; give no other paths");
-        if (request.store || request.level || request.password || request.passwordFile || request.randomHeaders)
+        if (request.store || request.level || request.password || request.passwordFile || request.randomHeaders ||
+            request.encryption)
             throw UsageError("--zip appends the archive unchanged; compression and password options do not apply");
     }
     if (request.store && request.level) throw UsageError("--store and --level exclude each other");
     if (request.password && request.passwordFile) throw UsageError("--password and --password-file exclude each other");
-    if (request.randomHeaders && !request.password && !request.passwordFile)
-        throw UsageError("--random-headers only applies with a password");
+    if ((request.randomHeaders || request.encryption) && !request.password && !request.passwordFile)
+        throw UsageError(std::string(request.randomHeaders ? "--random-headers" : "--encryption") +
+                         " only applies with a password");
     CheckSigningRequest(request.signing);
     if (request.noSettings && !request.settingsOptions.empty())
         throw UsageError("--no-settings leaves out the settings block, so " + request.settingsOptions.front() +
@@ -241,8 +253,14 @@ SettingsBlock SettingsFromRequest(const BuildRequest& request) {
     return settings;
 }
 
-std::string PasswordFromRequest(const BuildRequest& request) {
-    if (!request.password && !request.passwordFile) return "";
+// The password in code page 949, as the stub's box gives it (checked
+// against what the box takes), and in UTF-8.
+struct Password {
+    std::string cp949, utf8;
+};
+
+Password PasswordFromRequest(const BuildRequest& request) {
+    if (!request.password && !request.passwordFile) return {};
     std::string utf8 = request.password ? *request.password
                                         : ReadFirstLine(*request.passwordFile, kLongestPasswordLine, "the password file");
     std::string password = Cp949Text(utf8, "the password");
@@ -251,7 +269,7 @@ std::string PasswordFromRequest(const BuildRequest& request) {
         throw UsageError("the password is " + std::to_string(password.size()) + " bytes in code page 949, " +
                          std::to_string(password.size() - kLongestPassword) + " more than the " +
                          std::to_string(kLongestPassword) + " the stub's password box takes");
-    return password;
+    return {password, utf8};
 }
 
 std::string DefaultStubPath() {
@@ -311,7 +329,7 @@ int BuildCommand(const std::vector<std::string>& arguments) {
     CheckCombinations(request);
     std::optional<SettingsBlock> settings;
     if (!request.noSettings) settings = SettingsFromRequest(request);
-    std::string password = PasswordFromRequest(request);
+    Password password = PasswordFromRequest(request);
     std::string stubPath = request.stubPath.empty() ? DefaultStubPath() : request.stubPath;
     std::string stub = ReadStub(stubPath);
     std::vector<FileIdentity> existing = ExistingOutput(request.output, stubPath);
@@ -343,7 +361,11 @@ int BuildCommand(const std::vector<std::string>& arguments) {
         ZipWriteOptions options;
         options.store = request.store;
         options.level = request.level.value_or(9);
-        options.password = password;
+        options.encryption = request.encryption.value_or(Encryption::Aes256);
+        // AES keys come from the UTF-8 form, as other archivers make them
+        // (the stub tries that form too); the traditional cipher takes the
+        // code page 949 bytes that the stub's box gives.
+        options.password = options.encryption == Encryption::Traditional ? password.cp949 : password.utf8;
         options.randomHeaders = request.randomHeaders;
         options.offsetBase = archiveBase;
         uint64_t bytes = 0;

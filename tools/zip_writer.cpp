@@ -1,5 +1,6 @@
 #include "tools/zip_writer.h"
 
+#include <openssl/evp.h>
 #include <zlib.h>
 
 #include <fcntl.h>
@@ -7,11 +8,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <random>
 #include <stdexcept>
 #include <vector>
 
+#include "decode/aes_ctr.h"
 #include "decode/crc32.h"
 #include "decode/zip_cipher.h"
 #include "startup/sfx_globals.h"
@@ -23,6 +26,9 @@ namespace {
 
 const uint16_t kVersionStored = 10;   // 1.0: stored, no encryption
 const uint16_t kVersionDeflated = 20; // 2.0: deflate, encryption, directories
+const uint16_t kVersionAes = 51;      // 5.1: AES encryption
+const uint16_t kMethodAes = 99;
+const uint16_t kExtraAes = 0x9901;
 const uint16_t kVersionMadeBy = 20;   // host 0 (MS-DOS and Windows), 2.0
 const uint32_t kDosAttributeDirectory = 0x10;
 const uint32_t kDosAttributeArchive = 0x20;
@@ -71,13 +77,27 @@ private:
     uint64_t done_ = 0;
 };
 
-// The CRC-32 of a member's file, read once.
-uint32_t CrcOfFile(const ZipMemberSource& source) {
+// What one read of a member's file gives before its data is written: the
+// CRC-32, and the SHA-256 that an AES salt is derived from.
+struct FileDigest {
+    uint32_t crc;
+    std::string sha256;
+};
+
+FileDigest DigestOfFile(const ZipMemberSource& source) {
     std::vector<char> buffer(kChunk);
     MemberInput input(source);
-    uint32_t crc = 0xFFFFFFFF;
-    while (size_t got = input.Next(buffer.data())) UpdateCrcBuffer((const uint8_t*)buffer.data(), (int32_t)got, crc);
-    return ~crc;
+    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> sha(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    if (!sha || EVP_DigestInit_ex(sha.get(), EVP_sha256(), nullptr) != 1)
+        throw std::runtime_error("OpenSSL cannot compute SHA-256");
+    FileDigest digest{0xFFFFFFFF, std::string(32, '\0')};
+    while (size_t got = input.Next(buffer.data())) {
+        UpdateCrcBuffer((const uint8_t*)buffer.data(), (int32_t)got, digest.crc);
+        EVP_DigestUpdate(sha.get(), buffer.data(), got);
+    }
+    digest.crc = ~digest.crc;
+    EVP_DigestFinal_ex(sha.get(), (unsigned char*)&digest.sha256[0], nullptr);
+    return digest;
 }
 
 // 64-bit FNV-1a, to seed encryption headers from a member's content.
@@ -107,21 +127,29 @@ std::string HeaderFillBytes(const ZipMemberSource& member, uint32_t crc, size_t 
     return bytes;
 }
 
-// The traditional cipher over a stream of plain bytes. Its 12-byte header
-// ends with the CRC's high byte, which extractors check the password
-// against.
-class Encryptor {
+// How a member's data is encrypted as it streams: a header before it, the
+// bytes themselves, a trailer after it.
+class MemberCipher {
 public:
-    Encryptor(const std::string& password, const std::string& fill, uint32_t crc) {
+    virtual ~MemberCipher() = default;
+    virtual std::string Header() = 0;
+    virtual void Apply(std::string& bytes) = 0;
+    virtual std::string Trailer() { return ""; }
+};
+
+// The traditional cipher. Its 12-byte header ends with the CRC's high
+// byte, which extractors check the password against.
+class TraditionalCipher : public MemberCipher {
+public:
+    TraditionalCipher(const std::string& password, const std::string& fill, uint32_t crc) {
         Text key = MakeText(password.data(), (uint32_t)password.size());
         InitKeys(key);
         ReleaseText(key);
         header_ = fill + (char)(crc >> 24);
         Apply(header_);
     }
-    const std::string& Header() const { return header_; }
-
-    void Apply(std::string& bytes) {
+    std::string Header() override { return header_; }
+    void Apply(std::string& bytes) override {
         for (char& c : bytes) {
             uint8_t p = (uint8_t)c;
             c = (char)(p ^ DecryptByte());
@@ -132,6 +160,80 @@ public:
 private:
     std::string header_;
 };
+
+// WinZip AES through the core's own seam, as the stub decrypts it: keys
+// from PBKDF2-HMAC-SHA1 (1,000 iterations), counter mode, and the first
+// 10 bytes of an HMAC-SHA1 over the encrypted data after it.
+class AesCipher : public MemberCipher {
+public:
+    AesCipher(const std::string& password, const std::string& salt, uint32_t keyLength) : salt_(salt) {
+        std::string keys(2 * keyLength + 2, '\0');
+        bool ready = DerivePbkdf2Sha1((const uint8_t*)password.data(), (uint32_t)password.size(),
+                                      (const uint8_t*)salt.data(), (uint32_t)salt.size(), 1000, (uint8_t*)&keys[0],
+                                      (uint32_t)keys.size()) &&
+                     StartAesStream((const uint8_t*)keys.data(), keyLength) &&
+                     (hmac_ = StartHmacSha1((const uint8_t*)keys.data() + keyLength, keyLength)) != nullptr;
+        verifier_ = keys.substr(2 * keyLength);
+        if (!ready) throw std::runtime_error("OpenSSL cannot set up AES encryption");
+    }
+    ~AesCipher() override {
+        uint8_t code[20];
+        if (hmac_) FinishHmacSha1(hmac_, code);
+        EndAesStream();
+    }
+    std::string Header() override { return salt_ + verifier_; }
+    void Apply(std::string& bytes) override {
+        if (!ApplyAesStream((uint8_t*)&bytes[0], (uint32_t)bytes.size()) ||
+            !UpdateHmacSha1(hmac_, (const uint8_t*)bytes.data(), (uint32_t)bytes.size()))
+            throw std::runtime_error("OpenSSL failed while encrypting");
+    }
+    std::string Trailer() override {
+        uint8_t code[20];
+        bool done = FinishHmacSha1(hmac_, code);
+        hmac_ = nullptr;
+        if (!done) throw std::runtime_error("OpenSSL failed while encrypting");
+        return std::string((const char*)code, 10);
+    }
+
+private:
+    std::string salt_, verifier_;
+    CryptoHandle hmac_ = nullptr;
+};
+
+uint32_t AesKeyLength(Encryption encryption) { return encryption == Encryption::Aes128 ? 16 : 32; }
+
+// An AES member's salt: random, or derived from the password, the member's
+// name and its content with HMAC-SHA-256 keyed with the password, so that
+// rebuilds are identical, different contents never share a key, and nobody
+// without the password can test a guess of the content against the salt.
+std::string AesSalt(const ZipWriteOptions& options, const ZipMemberSource& source, const FileDigest& digest) {
+    size_t length = AesKeyLength(options.encryption) / 2;  // 8 or 16 bytes: 128 or 256-bit keys
+    std::string salt(32, '\0');
+    if (options.randomHeaders) {
+        std::random_device device;
+        for (char& c : salt) c = (char)device();
+    } else {
+        std::string message = source.cp949Name + '\0' + digest.sha256;
+        size_t produced = 0;
+        if (!EVP_Q_mac(nullptr, "HMAC", nullptr, "SHA256", nullptr, options.password.data(), options.password.size(),
+                       (const unsigned char*)message.data(), message.size(), (unsigned char*)&salt[0], salt.size(),
+                       &produced))
+            throw std::runtime_error("OpenSSL cannot compute HMAC-SHA-256");
+    }
+    return salt.substr(0, length);
+}
+
+// The AES extra field (0x9901): AE-2, the key strength, the real method.
+std::string AesField(Encryption encryption, uint16_t method) {
+    std::string field;
+    PutLe16(field, kExtraAes);
+    PutLe16(field, 7);
+    PutLe16(field, 2);
+    field += "AE";
+    field += (char)(encryption == Encryption::Aes128 ? 1 : 3);
+    PutLe16(field, method);
+    return field;
+}
 
 // Info-ZIP Unicode Path extra field: version 1, the CRC of the name as
 // stored in the header, the UTF-8 name.
@@ -249,7 +351,7 @@ struct Done {
     uint64_t bytes = 0;
 };
 
-StreamedData StreamMember(ArchiveOutput& output, const ZipMemberSource& source, int level, Encryptor* encryptor,
+StreamedData StreamMember(ArchiveOutput& output, const ZipMemberSource& source, int level, MemberCipher* cipher,
                           ProgressLine* progress, const Done& done) {
     std::vector<char> buffer(kChunk);
     MemberInput input(source);
@@ -258,7 +360,7 @@ StreamedData StreamMember(ArchiveOutput& output, const ZipMemberSource& source, 
     StreamedData streamed{0xFFFFFFFF, 0};
     uint64_t read = 0;
     auto put = [&](std::string bytes) {
-        if (encryptor) encryptor->Apply(bytes);
+        if (cipher) cipher->Apply(bytes);
         output.Write(bytes);
         streamed.written += bytes.size();
     };
@@ -283,47 +385,60 @@ CentralEntry WriteMember(ArchiveOutput& output, const ZipMemberSource& source, c
     entry.dosTime = source.dosTime;
     entry.dosDate = source.dosDate;
     entry.headerOffset = output.Position();
-    entry.extra = UnicodePathField(source);
     entry.member.method = kMethodStored;
     entry.attributes = source.isDirectory ? kDosAttributeDirectory : kDosAttributeArchive;
     entry.version = source.isDirectory ? kVersionDeflated : kVersionStored;
-    bool encrypted = !source.isDirectory && !options.password.empty();
-    std::optional<uint32_t> knownCrc;  // from an earlier read, which every later one must match
-    if (encrypted) {
-        // The encryption header needs the CRC before the data: one read for it.
-        knownCrc = entry.member.crc = CrcOfFile(source);
-        entry.member.flags |= kFlagEncrypted;
-        entry.version = kVersionDeflated;
-    }
     entry.member.size = (uint32_t)source.size;
+    bool encrypted = !source.isDirectory && !options.password.empty();
+    bool aes = encrypted && options.encryption != Encryption::Traditional;
+    std::optional<FileDigest> digest;  // from a read before the data, which every later one must match
+    if (encrypted) {
+        // The traditional header needs the CRC, an AES salt the content's
+        // hash, before the data: one read for them.
+        digest = DigestOfFile(source);
+        entry.member.flags |= kFlagEncrypted;
+        entry.version = aes ? kVersionAes : kVersionDeflated;
+    }
+    auto extra = [&](uint16_t method) { return UnicodePathField(source) + (aes ? AesField(options.encryption, method) : ""); };
+    entry.extra = extra(kMethodStored);
 
     std::string header;
     PutLe32(header, kLocalHeaderSignature);
-    header += CommonHeaderFields(entry);  // sizes and method are patched once known
+    header += CommonHeaderFields(entry);  // sizes and methods are patched once known
     output.Write(header + source.cp949Name + entry.extra);
     if (source.isDirectory) return entry;
 
     uint32_t dataStart = output.Position();
     bool compress = !options.store && source.size > 0;
+    uint16_t method = kMethodStored;
     for (int attempt = 0; attempt < 2; ++attempt, compress = false) {
         if (attempt > 0) output.Truncate(dataStart);
-        std::optional<Encryptor> encryptor;
-        if (encrypted) {
-            std::string fill = HeaderFillBytes(source, entry.member.crc, entry.member.size, options.randomHeaders);
-            encryptor.emplace(options.password, fill, entry.member.crc);
-            output.Write(encryptor->Header());
-        }
-        StreamedData streamed = StreamMember(output, source, compress ? options.level : 0,
-                                             encryptor ? &*encryptor : nullptr, options.progress, done);
-        if (knownCrc && streamed.crc != *knownCrc)
+        std::unique_ptr<MemberCipher> cipher;
+        if (aes)
+            cipher.reset(new AesCipher(options.password, AesSalt(options, source, *digest),
+                                       AesKeyLength(options.encryption)));
+        else if (encrypted)
+            cipher.reset(new TraditionalCipher(
+                options.password, HeaderFillBytes(source, digest->crc, entry.member.size, options.randomHeaders),
+                digest->crc));
+        if (cipher) output.Write(cipher->Header());
+        StreamedData streamed =
+            StreamMember(output, source, compress ? options.level : 0, cipher.get(), options.progress, done);
+        if (digest && streamed.crc != digest->crc)
             throw std::runtime_error("cannot read " + source.path + ": it changed while it was read");
-        knownCrc = entry.member.crc = streamed.crc;
-        entry.member.method = compress ? kMethodDeflated : kMethodStored;
+        if (!digest) digest = FileDigest{streamed.crc, ""};
+        if (cipher) output.Write(cipher->Trailer());
+        method = compress ? kMethodDeflated : kMethodStored;
         if (!compress || streamed.written < source.size) break;  // members that do not shrink stay stored
     }
+    // AE-2 records no CRC: the authentication code stands for it, and a
+    // small file's CRC would give its content away.
+    entry.member.crc = aes ? 0 : digest->crc;
+    entry.member.method = aes ? kMethodAes : method;
+    entry.extra = extra(method);
     entry.member.compressedSize = output.Position() - dataStart;
-    if (entry.member.method == kMethodDeflated) entry.version = kVersionDeflated;
-    output.Patch(entry.headerOffset + 4, CommonHeaderFields(entry));
+    if (method == kMethodDeflated && !aes) entry.version = kVersionDeflated;
+    output.Patch(entry.headerOffset + 4, CommonHeaderFields(entry) + source.cp949Name + entry.extra);
     return entry;
 }
 

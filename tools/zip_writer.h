@@ -10,6 +10,10 @@
 
 class ProgressLine;
 
+// How members are encrypted: WinZip's AES (AE-2: the authentication code
+// stands for the CRC) or the traditional ZIP cipher.
+enum class Encryption { Aes256, Aes128, Traditional };
+
 struct ZipMemberSource {
     std::string utf8Name;   // "/" separators; a directory's name ends in "/"
     std::string cp949Name;  // the same name as the stub reads it
@@ -24,7 +28,8 @@ struct ZipWriteOptions {
     bool store = false;         // no compression at all
     int level = 9;              // zlib level 1..9 otherwise
     std::string password;       // code page 949 bytes; empty: no encryption
-    bool randomHeaders = false; // encryption headers from the system's random source
+    Encryption encryption = Encryption::Aes256;  // how, when there is a password
+    bool randomHeaders = false; // encryption headers (or AES salts) from the system's random source
     // Offset of the archive's first byte in the finished file, so that the
     // central directory's offsets are right for tools that read it.
     uint32_t offsetBase = 0;

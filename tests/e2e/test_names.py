@@ -176,7 +176,8 @@ class NamesTest(DialogTestCase):
             f.write(b"secret\r\n" * 100)
         exe = os.path.join(self.case, "locked.exe")
         # The failed pass leaves its file behind; the second replaces it.
-        doromi_build("-o", exe, "--password", "RIGHT", "--default-dir", windows_path(self.target),
+        doromi_build("-o", exe, "--password", "RIGHT", "--encryption", "zipcrypto",
+                     "--default-dir", windows_path(self.target),
                      "--overwrite", "overwrite", source + "/", capture_output=True)
         with open(exe, "rb") as f:
             wrong, = wrong_passwords(f.read(), 1, pass_the_check=True)

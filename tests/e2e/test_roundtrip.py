@@ -8,7 +8,7 @@ import subprocess
 import zipfile
 import zlib
 
-from harness import StubTestCase, doromi_build, wait_exit, windows_path
+from harness import StubTestCase, doromi_build, message_box_text, wait_exit, windows_path
 
 PASSWORD_TITLE = "암호를 입력하세요"
 PASSWORD = "도로미 비밀"
@@ -73,10 +73,14 @@ class RoundTripTest(StubTestCase):
                 self.assertTrue(f.read() == data, f"{name} differs")
             self.assertEqual(os.stat(path).st_mtime, os.stat(os.path.join(self.source, name)).st_mtime, name)
 
+    # An AES member's key comes from the password's UTF-8 form, which the
+    # stub tries after the code page 949 bytes its box gives.
     def test_doromi_build_stored_deflated_and_encrypted(self):
         files = mixed_files(korean_names=True)
         write_tree(self.source, files)
-        for options, password in ((["--store"], None), ([], None), (["--password", PASSWORD], PASSWORD)):
+        for options, password in ((["--store"], None), ([], None),
+                                  (["--password", PASSWORD, "--encryption", "zipcrypto"], PASSWORD),
+                                  (["--password", PASSWORD], PASSWORD)):
             with self.subTest(options=options):
                 self.build(*options, self.source + "/")
                 self.run_stub(password)
@@ -84,13 +88,13 @@ class RoundTripTest(StubTestCase):
                 subprocess.run(["rm", "-rf", self.target], check=True)
                 os.makedirs(self.target)
 
-    def external_round_trip(self, make_archive):
+    def external_round_trip(self, make_archive, password=None):
         files = mixed_files(korean_names=False)
         write_tree(self.source, files)
         archive = os.path.join(os.path.dirname(self.source), "external.zip")
         make_archive(archive)
         self.build("--zip", archive)
-        self.run_stub()
+        self.run_stub(password)
         self.assert_same_tree(files, self.target)
 
     def test_info_zip_level_9(self):
@@ -101,6 +105,42 @@ class RoundTripTest(StubTestCase):
         self.external_round_trip(lambda archive: subprocess.run(
             ["7z", "a", "-tzip", "-mx=9", archive, "."], cwd=self.source, check=True,
             capture_output=True))
+
+    # A flipped bit in an AES member's data fails its authentication code,
+    # which is checked before the existing file is touched.
+    def test_aes_member_with_a_flipped_bit_leaves_the_existing_file(self):
+        os.makedirs(self.source)
+        with open(os.path.join(self.source, "secret.txt"), "wb") as f:
+            f.write(b"new secret content\r\n" * 50)
+        with open(os.path.join(self.target, "secret.txt"), "wb") as f:
+            f.write(b"precious")
+        self.build("--password", PASSWORD, "--store", "--overwrite", "overwrite", self.source + "/")
+        with open(self.exe, "rb") as f:
+            data = bytearray(f.read())
+        data[data.index(b"PK\x01\x02") - 100] ^= 1  # inside the only member's encrypted data
+        with open(self.exe, "wb") as f:
+            f.write(data)
+        process = self.session.start(self.exe, cwd=self.work)
+        prompt = self.session.wait_for_window(PASSWORD_TITLE)
+        self.session.set_text(prompt["hwnd"], 101, PASSWORD)
+        self.session.press(prompt["hwnd"], 1)
+        box = self.session.wait_for_window("오류")
+        self.assertEqual(message_box_text(box), "선택된 파일은 압축을 풀 수 없습니다.")
+        self.session.press(box["hwnd"], 1)
+        self.assertEqual(wait_exit(process), 0)
+        with open(os.path.join(self.target, "secret.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"precious")
+
+    def test_7z_aes_stored_and_deflated(self):
+        for method in ("-mem=AES256", "-mem=AES128"):
+            for level in ("-mx=0", "-mx=5"):
+                with self.subTest(method=method, level=level):
+                    self.external_round_trip(lambda archive: subprocess.run(
+                        ["7z", "a", "-tzip", method, level, "-paes pass", archive, "."], cwd=self.source,
+                        check=True, capture_output=True), password="aes pass")
+                    subprocess.run(["rm", "-rf", self.target, os.path.dirname(self.source) + "/external.zip"],
+                                   check=True)
+                    os.makedirs(self.target)
 
     def test_python_zipfile(self):
         def make(archive):

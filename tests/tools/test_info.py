@@ -31,7 +31,7 @@ class InfoTest(ToolTestCase):
                          ("설치 마법사", "><", True, "><setup.exe|/s"))
 
     def test_json_lists_members_in_archive_order(self):
-        self.build(self.tree(FILES), "--password", "pw")
+        self.build(self.tree(FILES), "--password", "pw", "--encryption", "zipcrypto")
         report = self.info_json(self.path("out.exe"))
         self.assertEqual(report["size_check"], {"enabled": True, "matches": True})
         self.assertEqual(report["archive_offset"], 40704)
@@ -43,6 +43,11 @@ class InfoTest(ToolTestCase):
         self.assertEqual((text["method_name"], text["size"], text["crc32"], text["encrypted"]),
                          ("deflated", len(FILES["문서/안내.txt"]), "%08x" % zlib.crc32(FILES["문서/안내.txt"]), True))
         self.assertLess(text["compressed_size"], text["size"])
+        self.assertEqual(text["encryption"], "traditional")
+        self.build(self.tree(FILES), "--password", "pw", out="aes.exe")
+        aes = self.info_json(self.path("aes.exe"))["members"][3]
+        self.assertEqual((aes["method"], aes["method_name"], aes["crc32"], aes["encryption"]),
+                         (99, "deflated", "00000000", "AES-256 (AE-2)"))
         self.assertEqual(members[1]["method_name"], "stored")
         self.assertEqual(members[1]["compressed_size"], 900 + 12)
         self.assertFalse(members[0]["encrypted"])
