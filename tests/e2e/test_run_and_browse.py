@@ -180,7 +180,8 @@ class FolderBrowserTest(CaseFolder, StubTestCase):
         return self.session.wait_for_window(BROWSER_CAPTION)
 
     def browse_to(self, browser, path):
-        code, out = self.session.driver("browse-to", browser["hwnd"], path)
+        # The driver asks for up to 30 s itself; the run may take a little longer.
+        code, out = self.session.driver("browse-to", browser["hwnd"], path, timeout=60)
         print(f"browse-to {path}: {out.strip()}", flush=True)
         self.assertEqual(code, 0)
         return self.session.dump(browser["hwnd"])
