@@ -42,14 +42,41 @@ bool FindAesField(uint16_t method, const uint8_t* extra, uint32_t length, AesMem
     return false;
 }
 
+// The last key derivation: archivers that give every member of an archive
+// the same salt (7-Zip does) then cost one derivation, not one per member.
+static struct {
+    char password[3 * kPasswordBufferSize];
+    uint32_t passwordLength;
+    uint8_t salt[kLongestSalt];
+    uint8_t strength;
+    uint8_t keys[2 * kLongestKey + kVerifierSize];
+} lastDerivation;
+
+static bool DeriveOrRecall(const char* password, uint32_t length, const uint8_t* salt, const AesMember& member,
+                           uint8_t* keys) {
+    uint32_t saltLength = SaltLength(member), keysLength = 2 * KeyLength(member) + kVerifierSize;
+    if (length > sizeof lastDerivation.password) return false;
+    if (lastDerivation.strength == member.strength && lastDerivation.passwordLength == length &&
+        memcmp(lastDerivation.password, password, length) == 0 && memcmp(lastDerivation.salt, salt, saltLength) == 0) {
+        memcpy(keys, lastDerivation.keys, keysLength);
+        return true;
+    }
+    if (!DerivePbkdf2Sha1((const uint8_t*)password, length, salt, saltLength, kIterations, keys, keysLength))
+        return false;
+    memcpy(lastDerivation.password, password, length);
+    lastDerivation.passwordLength = length;
+    memcpy(lastDerivation.salt, salt, saltLength);
+    lastDerivation.strength = member.strength;
+    memcpy(lastDerivation.keys, keys, keysLength);
+    return true;
+}
+
 // The key material of one password: the AES key, the HMAC key, then the
 // verifier; true when the verifier matches the member's.
 static bool DeriveKeys(const char* password, uint32_t length, const uint8_t* saltAndVerifier,
                        const AesMember& member, uint8_t* keys) {
     uint32_t keyLength = KeyLength(member);
-    return length > 0 &&
-           DerivePbkdf2Sha1((const uint8_t*)password, length, saltAndVerifier, SaltLength(member), kIterations, keys,
-                            2 * keyLength + kVerifierSize) &&
+    return length > 0 && DeriveOrRecall(password, length, saltAndVerifier, member, keys) &&
            memcmp(keys + 2 * keyLength, saltAndVerifier + SaltLength(member), kVerifierSize) == 0;
 }
 
