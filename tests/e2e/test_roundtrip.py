@@ -131,6 +131,27 @@ class RoundTripTest(StubTestCase):
         with open(os.path.join(self.target, "secret.txt"), "rb") as f:
             self.assertEqual(f.read(), b"precious")
 
+    # Where Windows has no CNG (here: Wine told not to load bcrypt.dll), an
+    # AES member gets a box and stays selected; the others are extracted.
+    def test_aes_member_without_the_systems_cryptography_gets_a_box(self):
+        os.makedirs(self.source)
+        for name in ("locked.txt", "plain.txt"):
+            with open(os.path.join(self.source, name), "wb") as f:
+                f.write(name.encode() * 10)
+        archive = os.path.join(self.work, "mixed-encryption.zip")
+        subprocess.run(["7z", "a", "-tzip", "-mem=AES256", "-pkey", archive, "locked.txt"], cwd=self.source,
+                       check=True, capture_output=True)
+        subprocess.run(["7z", "a", "-tzip", archive, "plain.txt"], cwd=self.source, check=True, capture_output=True)
+        self.build("--zip", archive)
+        process = self.session.start(self.exe, cwd=self.work, env={"WINEDLLOVERRIDES": "mscoree,mshtml,bcrypt="})
+        for text in ("AES 암호를 풀 수 없는 시스템입니다.", "선택된 파일은 압축을 풀 수 없습니다."):
+            box = self.session.wait_for_window("오류")
+            self.assertEqual(message_box_text(box), text)
+            self.session.press(box["hwnd"], 1)
+            self.session.wait_gone(box["hwnd"])
+        self.assertEqual(wait_exit(process), 0)
+        self.assertEqual(sorted(os.listdir(self.target)), ["plain.txt"])
+
     def test_7z_aes_stored_and_deflated(self):
         for method in ("-mem=AES256", "-mem=AES128"):
             for level in ("-mx=0", "-mx=5"):
