@@ -64,15 +64,25 @@ static bool ConvertBytes(iconv_t converter, const char* in, size_t length, char*
     return iconv(converter, &input, &length, &out, &outLeft) != (size_t)-1;
 }
 
-// iconv's code page 949 knows no best fit: a character it lacks fails.
-uint32_t Utf8ToAnsi(const char* utf8, uint32_t length, char* out, uint32_t size) {
-    iconv_t converter = iconv_open("CP949", "UTF-8");
+// Converts a counted text whole into `out`; its length, 0 on any failure.
+static uint32_t ConvertCounted(const char* to, const char* from, const char* in, uint32_t length, char* out,
+                               uint32_t size) {
+    iconv_t converter = iconv_open(to, from);
     if (converter == (iconv_t)-1) return 0;
     char* end = out;
     size_t left = size;
-    bool converted = length > 0 && ConvertBytes(converter, utf8, length, end, left);
+    bool converted = length > 0 && ConvertBytes(converter, in, length, end, left);
     iconv_close(converter);
     return converted ? (uint32_t)(end - out) : 0;
+}
+
+// iconv's code page 949 knows no best fit: a character it lacks fails.
+uint32_t Utf8ToAnsi(const char* utf8, uint32_t length, char* out, uint32_t size) {
+    return ConvertCounted("CP949", "UTF-8", utf8, length, out, size);
+}
+
+uint32_t AnsiToUtf8(const char* ansi, uint32_t length, char* out, uint32_t size) {
+    return ConvertCounted("UTF-8", "CP949", ansi, length, out, size);
 }
 
 // One character at a time, so that each one that fails becomes one "?".
@@ -97,16 +107,6 @@ uint32_t Utf8ToAnsiForDisplay(const char* utf8, uint32_t length, char* out, uint
     }
     iconv_close(converter);
     return fits ? (uint32_t)(end - out) : 0;
-}
-
-uint32_t AnsiToUtf8(const char* ansi, uint32_t length, char* out, uint32_t size) {
-    iconv_t converter = iconv_open("UTF-8", "CP949");
-    if (converter == (iconv_t)-1) return 0;
-    char* end = out;
-    size_t left = size;
-    bool converted = length > 0 && ConvertBytes(converter, ansi, length, end, left);
-    iconv_close(converter);
-    return converted ? (uint32_t)(end - out) : 0;
 }
 
 char* CoreName(const char* nativeName) {
