@@ -52,9 +52,11 @@ static bool PasswordStep() {
     return ready;
 }
 
-// About 1 in 256 wrong passwords pass the header's check byte; the member
-// then fails its CRC check. Such a password is forgotten, so that the next
-// encrypted member, or the next pass, asks again instead of using it.
+// About 1 in 256 wrong passwords pass the traditional header's check byte
+// (1 in 65,536 an AES member's verifier); the member then fails its CRC
+// check or its authentication code. Such a password is forgotten, so that
+// the next encrypted member, or the next pass, asks again instead of
+// using it.
 static void ForgetPassword() {
     ReleaseText(Sfx.Password);
     memset(Sfx.PasswordBuffer, 0, sizeof Sfx.PasswordBuffer);
