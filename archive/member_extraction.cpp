@@ -180,6 +180,10 @@ static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
     return kNextMember;
 }
 
+// A member's data size as a read budget. No archive the walk reaches holds
+// more than 2 GB, so a larger size only means reads that run dry sooner.
+static int32_t DataBudget(uint32_t size) { return size > (uint32_t)INT32_MAX ? INT32_MAX : (int32_t)size; }
+
 // The password step of an encrypted member, and what its data is: true
 // when the member is to be written; otherwise `outcome` says how the walk
 // goes on. An AES member whose authentication code does not match fails
@@ -187,7 +191,6 @@ static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
 static bool PrepareMemberData(PassState& pass, MemberOutcome& outcome) {
     pass.method = Sfx.Header.method;
     pass.crcChecked = true;
-    pass.dataLength = (int32_t)Sfx.Header.compressedSize;
     AesMember aes;
     if (FindAesField(Sfx.Header.method, pass.extra, pass.extraLength, aes)) {
         AesStepOutcome step = PrepareAesMember(aes, MemberDataPosition(pass));
@@ -200,7 +203,9 @@ static bool PrepareMemberData(PassState& pass, MemberOutcome& outcome) {
         return step == kAesReady;
     }
     pass.ready = PasswordStep();
-    if (Sfx.Header.flags & kFlagEncrypted) pass.dataLength -= kEncryptionHeaderSize;
+    uint32_t size = Sfx.Header.compressedSize;
+    if (Sfx.Header.flags & kFlagEncrypted) size = size > kEncryptionHeaderSize ? size - kEncryptionHeaderSize : 0;
+    pass.dataLength = DataBudget(size);
     outcome = pass.ready ? kNextMember : kEndWalk;
     return pass.ready;
 }
