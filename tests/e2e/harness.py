@@ -214,9 +214,15 @@ class WineSession:
         return json.loads(out) if code == 0 else None
 
     def press(self, hwnd, control_id):
-        code, _ = self.driver("press", hwnd, control_id)
-        if code != 0:
-            raise RuntimeError(f"could not press {control_id} in window {hwnd}")
+        # A driver start can fail on a loaded machine; pressing again is
+        # harmless as long as the window is still there to take it.
+        for _ in range(3):
+            code, _ = self.driver("press", hwnd, control_id)
+            if code == 0:
+                return
+            if all(w["hwnd"] != hwnd for w in self.windows()):
+                break
+        raise RuntimeError(f"could not press {control_id} in window {hwnd}")
 
     def set_text(self, hwnd, control_id, text):
         code, _ = self.driver("settext", hwnd, control_id, text)
