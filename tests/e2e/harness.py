@@ -214,13 +214,14 @@ class WineSession:
         return json.loads(out) if code == 0 else None
 
     def press(self, hwnd, control_id):
-        # A driver start can fail on a loaded machine; pressing again is
-        # harmless as long as the window is still there to take it.
+        # A driver start can fail on a loaded machine. A driver that ran and
+        # failed posted nothing, so pressing again is harmless as long as
+        # the window is still there; one that timed out (-1) may have posted.
         for _ in range(3):
             code, _ = self.driver("press", hwnd, control_id)
             if code == 0:
                 return
-            if all(w["hwnd"] != hwnd for w in self.windows()):
+            if code < 0 or all(w["hwnd"] != hwnd for w in self.windows()):
                 break
         raise RuntimeError(f"could not press {control_id} in window {hwnd}")
 
