@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "archive/extra_fields.h"
 #include "decode/aes_ctr.h"
 #include "decode/member_io.h"
 #include "platform/platform.h"
@@ -11,7 +12,6 @@
 #include "util/archive_position.h"
 #include "util/utf8.h"
 
-static const uint16_t kAesField = 0x9901;
 static const uint32_t kIterations = 1000;
 enum : uint32_t {
     kVerifierSize = 2,
@@ -24,22 +24,16 @@ enum : uint32_t {
 static uint32_t KeyLength(const AesMember& member) { return 8 + 8 * member.strength; }   // 16, 24, 32
 static uint32_t SaltLength(const AesMember& member) { return 4 + 4 * member.strength; }  // 8, 12, 16
 
+// The field's data: the vendor version, "AE", the strength, the real method.
 bool FindAesField(uint16_t method, const uint8_t* extra, uint32_t length, AesMember& member) {
-    if (method != kMethodAes) return false;
-    while (length >= 4) {
-        uint32_t id = extra[0] | extra[1] << 8, size = extra[2] | extra[3] << 8;
-        if (size > length - 4) return false;
-        if (id == kAesField) {
-            if (size < 7 || extra[6] != 'A' || extra[7] != 'E') return false;
-            member.version = (uint16_t)(extra[4] | extra[5] << 8);
-            member.strength = extra[8];
-            member.method = (uint16_t)(extra[9] | extra[10] << 8);
-            return (member.version == 1 || member.version == 2) && member.strength >= 1 && member.strength <= 3;
-        }
-        extra += 4 + size;
-        length -= 4 + size;
-    }
-    return false;
+    const uint8_t* field;
+    uint32_t size;
+    if (method != kMethodAes || !FindExtraField(extra, length, kAesExtraField, &field, &size)) return false;
+    if (size < 7 || field[2] != 'A' || field[3] != 'E') return false;
+    member.version = (uint16_t)ReadLittleEndian(field, 2);
+    member.strength = field[4];
+    member.method = (uint16_t)ReadLittleEndian(field + 5, 2);
+    return (member.version == 1 || member.version == 2) && member.strength >= 1 && member.strength <= 3;
 }
 
 // The last key derivation: archivers that give every member of an archive

@@ -52,7 +52,6 @@ static void ReadMemberName(PassState& pass) {
     uint32_t wanted = whole ? raw.declaredLength + Sfx.Header.extraLength : kLongestRawMemberName;
     uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, pass.nameWork, wanted);
     raw.length = arrived < raw.declaredLength ? arrived : raw.declaredLength;
-    if (raw.length > kLongestRawMemberName) raw.length = kLongestRawMemberName;
     raw.extra = (const uint8_t*)pass.nameWork + raw.length;
     raw.extraLength = whole ? arrived - raw.length : 0;
     pass.extra = raw.extra;

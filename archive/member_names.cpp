@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "archive/extra_fields.h"
 #include "decode/crc32.h"
 #include "platform/platform.h"
 #include "startup/sfx_globals.h"
@@ -13,40 +14,21 @@ static const uint16_t kUnicodePathField = 0x7075;
 static const uint8_t kUnicodePathVersion = 1;
 enum : uint32_t { kUnicodePathHeader = 5 };  // version, then the CRC-32 of the header's name
 
-static uint32_t LittleEndian(const uint8_t* at, uint32_t bytes) {
-    uint32_t value = 0;
-    while (bytes-- > 0) value = value << 8 | at[bytes];
-    return value;
-}
-
-static uint32_t Crc32Of(const char* bytes, uint32_t length) {
-    uint32_t crc = 0xFFFFFFFF;
-    UpdateCrcBuffer((const uint8_t*)bytes, (int32_t)length, crc);
-    return crc ^ 0xFFFFFFFF;
-}
-
 // The UTF-8 name of a Unicode Path field whose CRC matches the header's
 // name. A field whose CRC does not match was written for another name (a
 // tool renamed the member and left the field) and is not used. The CRC
 // covers every name byte, so a name that did not arrive whole has none.
 static bool FindUnicodePath(const RawMemberName& raw, const char** utf8, uint32_t* length) {
-    if (raw.length != raw.declaredLength) return false;
-    const uint8_t* at = raw.extra;
-    uint32_t left = raw.extraLength;
-    while (left >= 4) {
-        uint32_t id = LittleEndian(at, 2), size = LittleEndian(at + 2, 2);
-        if (size > left - 4) return false;
-        if (id == kUnicodePathField) {
-            if (size < kUnicodePathHeader || at[4] != kUnicodePathVersion) return false;
-            if (LittleEndian(at + 5, 4) != Crc32Of(raw.bytes, raw.length)) return false;
-            *utf8 = (const char*)at + 4 + kUnicodePathHeader;
-            *length = size - kUnicodePathHeader;
-            return true;
-        }
-        at += 4 + size;
-        left -= 4 + size;
-    }
-    return false;
+    const uint8_t* field;
+    uint32_t size;
+    if (raw.length != raw.declaredLength ||
+        !FindExtraField(raw.extra, raw.extraLength, kUnicodePathField, &field, &size))
+        return false;
+    if (size < kUnicodePathHeader || field[0] != kUnicodePathVersion) return false;
+    if (ReadLittleEndian(field + 1, 4) != CrcOfBytes((const uint8_t*)raw.bytes, raw.length)) return false;
+    *utf8 = (const char*)field + kUnicodePathHeader;
+    *length = size - kUnicodePathHeader;
+    return true;
 }
 
 // The ANSI form of a UTF-8 name in `work`, its length; 0 when the name is
@@ -81,6 +63,12 @@ static Text DisplayForm(const char* utf8, uint32_t length, char* work) {
 static bool TakeAsAnsi(const RawMemberName& raw, uint32_t length, Text& name) {
     name = MakeText(raw.bytes, length < kLongestMemberName ? length : kLongestMemberName);
     return raw.declaredLength <= kLongestMemberName;
+}
+
+RawMemberName WholeRawName(const char* bytes, uint32_t length, uint16_t flags, const uint8_t* extra,
+                           uint32_t extraLength) {
+    uint32_t arrived = length < kLongestRawMemberName ? length : kLongestRawMemberName;
+    return RawMemberName{bytes, arrived, length, flags, extra, extraLength};
 }
 
 bool DecodeMemberName(const RawMemberName& raw, char* work, Text& name) {

@@ -22,6 +22,12 @@ struct RawMemberName {
     uint32_t extraLength;
 };
 
+// The raw name of a header whose name and extra field are at hand whole,
+// as the tool and the tests have them: `length` name bytes as declared,
+// read no further than kLongestRawMemberName.
+RawMemberName WholeRawName(const char* bytes, uint32_t length, uint16_t flags, const uint8_t* extra,
+                           uint32_t extraLength);
+
 // Makes the member's name in the ANSI code page, cut at its first NUL.
 // The name is UTF-8 when flag bit 11 says so; or, with the bit clear, when
 // an Info-ZIP Unicode Path field (0x7075, version 1) holds a CRC-32 equal

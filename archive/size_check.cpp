@@ -1,5 +1,6 @@
 #include "archive/size_check.h"
 
+#include "archive/extra_fields.h"
 #include "startup/sfx_globals.h"
 #include "ui/frontend.h"
 #include "ui/texts.h"
@@ -32,12 +33,6 @@ static const uint32_t kPeHeadersRead = 4 + kFileHeaderSize + kDirectories64 + (k
 // The signing tools pad the file to a multiple of 8 bytes before the table.
 static const uint32_t kLongestAlignment = 7;
 
-static uint32_t Little(const uint8_t* at, uint32_t bytes) {
-    uint32_t value = 0;
-    while (bytes-- > 0) value = value << 8 | at[bytes];
-    return value;
-}
-
 // Reads `count` bytes at `offset`; false unless all of them arrived.
 static bool ReadAt(FileHandle file, uint32_t offset, uint8_t* buffer, uint32_t count) {
     return SetFilePosition(file, (int32_t)offset, kFromStart) == offset &&
@@ -47,7 +42,7 @@ static bool ReadAt(FileHandle file, uint32_t offset, uint8_t* buffer, uint32_t c
 SignatureLayout FindCertificateTable(FileHandle file, uint32_t fileSize, uint32_t* start, uint32_t* size) {
     uint8_t field[4];
     if (fileSize < kNewHeaderOffsetField + 4 || !ReadAt(file, kNewHeaderOffsetField, field, 4)) return kNotSigned;
-    uint32_t peOffset = Little(field, 4);
+    uint32_t peOffset = ReadLittleEndian(field, 4);
     uint8_t pe[kPeHeadersRead] = {};
     uint32_t available = (uint64_t)peOffset + kPeHeadersRead <= fileSize ? kPeHeadersRead
                          : peOffset < fileSize                          ? fileSize - peOffset
@@ -55,14 +50,14 @@ SignatureLayout FindCertificateTable(FileHandle file, uint32_t fileSize, uint32_
     if (available < 4 + kFileHeaderSize + 2 || !ReadAt(file, peOffset, pe, available)) return kNotSigned;
     if (pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) return kNotSigned;
     const uint8_t* optional = pe + 4 + kFileHeaderSize;
-    uint32_t optionalSize = Little(pe + 4 + kOptionalSizeField, 2);
-    uint32_t magic = Little(optional, 2);
+    uint32_t optionalSize = ReadLittleEndian(pe + 4 + kOptionalSizeField, 2);
+    uint32_t magic = ReadLittleEndian(optional, 2);
     uint32_t directories = magic == kMagic32 ? kDirectories32 : magic == kMagic64 ? kDirectories64 : 0;
     uint32_t entryEnd = directories + (kSecurityEntry + 1) * 8;
     if (directories == 0 || optionalSize < entryEnd || 4 + kFileHeaderSize + entryEnd > available) return kNotSigned;
-    if (Little(optional + directories - 4, 4) <= kSecurityEntry) return kNotSigned;  // NumberOfRvaAndSizes
-    *start = Little(optional + directories + kSecurityEntry * 8, 4);
-    *size = Little(optional + directories + kSecurityEntry * 8 + 4, 4);
+    if (ReadLittleEndian(optional + directories - 4, 4) <= kSecurityEntry) return kNotSigned;  // NumberOfRvaAndSizes
+    *start = ReadLittleEndian(optional + directories + kSecurityEntry * 8, 4);
+    *size = ReadLittleEndian(optional + directories + kSecurityEntry * 8 + 4, 4);
     if (*start == 0 && *size == 0) return kNotSigned;
     return (uint64_t)*start + *size <= fileSize ? kSigned : kUnusableSecurity;
 }

@@ -61,3 +61,12 @@ void UpdateCrcBuffer(const uint8_t* bytes, int32_t count, uint32_t& crc) {
     for (; left > 0; --left) value = table[(value ^ *bytes++) & 0xFF] ^ (value >> 8);
     crc = value;
 }
+
+uint32_t CrcOfBytes(const uint8_t* bytes, uint32_t length) {
+    uint32_t crc = 0xFFFFFFFF;
+    for (uint32_t chunk; length > 0; bytes += chunk, length -= chunk) {
+        chunk = length < 0x40000000 ? length : 0x40000000;
+        UpdateCrcBuffer(bytes, (int32_t)chunk, crc);
+    }
+    return crc ^ 0xFFFFFFFF;
+}

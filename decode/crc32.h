@@ -18,3 +18,6 @@ uint32_t UpdateCrc(uint8_t byte, uint32_t crc);
 // Folds `count` bytes, first to last, into `crc`; a count of zero or less
 // changes nothing.
 void UpdateCrcBuffer(const uint8_t* bytes, int32_t count, uint32_t& crc);
+
+// The finished CRC-32 of `length` bytes (register started and inverted).
+uint32_t CrcOfBytes(const uint8_t* bytes, uint32_t length);

@@ -5,7 +5,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "archive/aes_member.h"
 #include "archive/size_check.h"
 #include "startup/sfx_globals.h"
 #include "tools/arguments.h"
@@ -131,12 +130,8 @@ bool IsValidCombinedFile(const FileReport& report) {
 }
 
 
-// The member's real compression method, also under AES.
 const char* MethodName(const WalkedMember& member) {
-    AesMember aes;
-    uint16_t method = member.method;
-    if (FindAesField(member.method, (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size(), aes))
-        method = aes.method;
+    uint16_t method = RealMethod(member);
     return method == kMethodStored ? "stored" : method == kMethodDeflated ? "deflated" : "unsupported";
 }
 

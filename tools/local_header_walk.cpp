@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "archive/aes_member.h"
+#include "archive/extra_fields.h"
 #include "archive/member_names.h"
 #include "tools/core_state.h"
 #include "tools/zip_format.h"
@@ -25,12 +26,9 @@ uint32_t SignatureAt(std::FILE* file, uint64_t offset) {
 }
 
 bool HasZip64Field(const std::string& extra) {
-    for (size_t i = 0; i + 4 <= extra.size();) {
-        const unsigned char* field = (const unsigned char*)extra.data() + i;
-        if (GetLe16(field) == kExtraZip64) return true;
-        i += 4 + GetLe16(field + 2);
-    }
-    return false;
+    const uint8_t* data;
+    uint32_t size;
+    return FindExtraField((const uint8_t*)extra.data(), (uint32_t)extra.size(), kExtraZip64, &data, &size);
 }
 
 }  // namespace
@@ -83,13 +81,8 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
 
 StubName StubNameOf(const WalkedMember& member) {
     EnsureCrcTable();
-    RawMemberName raw = {};
-    raw.bytes = member.rawName.data();
-    raw.declaredLength = (uint32_t)member.rawName.size();
-    raw.length = std::min<uint32_t>(raw.declaredLength, kLongestRawMemberName);
-    raw.flags = member.flags;
-    raw.extra = (const uint8_t*)member.extra.data();
-    raw.extraLength = (uint32_t)member.extra.size();
+    RawMemberName raw = WholeRawName(member.rawName.data(), (uint32_t)member.rawName.size(), member.flags,
+                                     (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size());
     char work[kLongestRawMemberName];
     Text decoded = {};
     bool usable = DecodeMemberName(raw, work, decoded);
@@ -98,9 +91,18 @@ StubName StubNameOf(const WalkedMember& member) {
     return name;
 }
 
+static bool AesFieldOf(const WalkedMember& member, AesMember& aes) {
+    return FindAesField(member.method, (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size(), aes);
+}
+
+uint16_t RealMethod(const WalkedMember& member) {
+    AesMember aes;
+    return AesFieldOf(member, aes) ? aes.method : member.method;
+}
+
 std::string EncryptionName(const WalkedMember& member) {
     AesMember aes;
-    if (FindAesField(member.method, (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size(), aes))
+    if (AesFieldOf(member, aes))
         return "AES-" + std::to_string(64 + 64 * aes.strength) + " (AE-" + std::to_string(aes.version) + ")";
     return (member.flags & kFlagEncrypted) ? "traditional" : "none";
 }
@@ -128,14 +130,11 @@ std::string WhyStubCannotHandle(const WalkedMember& member) {
     if ((member.flags & kFlagSizesAfterData) && member.compressedSize == 0 && member.crc == 0 && member.size == 0)
         return "its sizes and CRC follow its data (flag bit 3) and are zero in its local header, so the stub "
                "cannot find the next member";
-    AesMember aes;
-    uint16_t method = member.method;
-    if (FindAesField(member.method, (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size(), aes))
-        method = aes.method;
+    uint16_t method = RealMethod(member);
     if (method != kMethodStored && method != kMethodDeflated)
         return "it uses compression method " + std::to_string(method) +
                "; the stub extracts only stored (0) and deflated (8) members";
     if (member.flags & kFlagStrongEncryption)
-        return "it uses strong encryption; the stub knows only the traditional ZIP encryption";
+        return "it uses strong encryption; the stub knows only the traditional ZIP encryption and WinZip's AES";
     return "";
 }

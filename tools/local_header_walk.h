@@ -47,6 +47,10 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start);
 // over-long name.
 std::string WhyStubCannotHandle(const WalkedMember& member);
 
+// The member's compression method; for an AES member, the one under the
+// encryption.
+uint16_t RealMethod(const WalkedMember& member);
+
 // The member's encryption as people name it: "none", "traditional",
 // "AES-256 (AE-2)", ...
 std::string EncryptionName(const WalkedMember& member);

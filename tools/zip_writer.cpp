@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "archive/aes_member.h"
 #include "decode/aes_ctr.h"
 #include "decode/crc32.h"
 #include "decode/zip_cipher.h"
@@ -27,17 +28,9 @@ namespace {
 const uint16_t kVersionStored = 10;   // 1.0: stored, no encryption
 const uint16_t kVersionDeflated = 20; // 2.0: deflate, encryption, directories
 const uint16_t kVersionAes = 51;      // 5.1: AES encryption
-const uint16_t kMethodAes = 99;
-const uint16_t kExtraAes = 0x9901;
 const uint16_t kVersionMadeBy = 20;   // host 0 (MS-DOS and Windows), 2.0
 const uint32_t kDosAttributeDirectory = 0x10;
 const uint32_t kDosAttributeArchive = 0x20;
-
-uint32_t ZipCrc(const std::string& data) {
-    uint32_t crc = 0xFFFFFFFF;
-    UpdateCrcBuffer((const uint8_t*)data.data(), (int32_t)data.size(), crc);
-    return ~crc;
-}
 
 const size_t kChunk = 1 << 16;
 
@@ -226,7 +219,7 @@ std::string AesSalt(const ZipWriteOptions& options, const ZipMemberSource& sourc
 // The AES extra field (0x9901): AE-2, the key strength, the real method.
 std::string AesField(Encryption encryption, uint16_t method) {
     std::string field;
-    PutLe16(field, kExtraAes);
+    PutLe16(field, kAesExtraField);
     PutLe16(field, 7);
     PutLe16(field, 2);
     field += "AE";
@@ -240,7 +233,7 @@ std::string AesField(Encryption encryption, uint16_t method) {
 std::string UnicodePathField(const ZipMemberSource& member) {
     std::string body;
     body += (char)1;
-    PutLe32(body, ZipCrc(member.cp949Name));
+    PutLe32(body, CrcOfBytes((const uint8_t*)member.cp949Name.data(), (uint32_t)member.cp949Name.size()));
     body += member.utf8Name;
     std::string field;
     PutLe16(field, kExtraUnicodePath);
@@ -434,7 +427,7 @@ CentralEntry WriteMember(ArchiveOutput& output, const ZipMemberSource& source, c
     // AE-2 records no CRC: the authentication code stands for it, and a
     // small file's CRC would give its content away.
     entry.member.crc = aes ? 0 : digest->crc;
-    entry.member.method = aes ? kMethodAes : method;
+    entry.member.method = aes ? (uint16_t)kMethodAes : method;
     entry.extra = extra(method);
     entry.member.compressedSize = output.Position() - dataStart;
     if (method == kMethodDeflated && !aes) entry.version = kVersionDeflated;

@@ -77,38 +77,31 @@ void EndProcess() { ExitProcess(0); }
 
 uint32_t AnsiCodePage() { return GetACP(); }
 
-// UTF-8 to UTF-16 to the ANSI code page. A UTF-8 text never needs more
-// UTF-16 units than it has bytes. Strictly, an invalid sequence fails the
-// first step and a character the code page lacks sets `usedDefault`;
-// for display both become "?" instead.
-static uint32_t ConvertUtf8(const char* utf8, uint32_t length, char* out, uint32_t size, bool strict) {
+// Text from one code page to another through UTF-16, which never needs
+// more units than the text has bytes. `strict`: an invalid sequence, or a
+// character the target lacks (the "used default" answer, which code pages
+// such as UTF-8 cannot give), fails instead of becoming "?".
+static uint32_t Recode(UINT from, UINT to, DWORD toFlags, bool strict, const char* in, uint32_t length, char* out,
+                       uint32_t size) {
     if (length == 0 || size == 0) return 0;
     WCHAR* wide = (WCHAR*)AllocateBlock(length * sizeof(WCHAR));
     if (!wide) return 0;
-    int units = MultiByteToWideChar(CP_UTF8, strict ? MB_ERR_INVALID_CHARS : 0, utf8, (int)length, wide,
-                                    (int)length);
+    int units = MultiByteToWideChar(from, strict ? MB_ERR_INVALID_CHARS : 0, in, (int)length, wide, (int)length);
     BOOL usedDefault = FALSE;
-    int written = units > 0 ? WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, out, (int)size,
-                                                  NULL, strict ? &usedDefault : NULL)
-                            : 0;
+    BOOL* defaultAnswer = strict && to != CP_UTF8 ? &usedDefault : NULL;
+    int written = units > 0 ? WideCharToMultiByte(to, toFlags, wide, units, out, (int)size, NULL, defaultAnswer) : 0;
     ReleaseBlock(wide);
     return written > 0 && !usedDefault ? (uint32_t)written : 0;
 }
 
 uint32_t Utf8ToAnsi(const char* utf8, uint32_t length, char* out, uint32_t size) {
-    return ConvertUtf8(utf8, length, out, size, true);
-}
-
-uint32_t AnsiToUtf8(const char* ansi, uint32_t length, char* out, uint32_t size) {
-    if (length == 0 || size == 0) return 0;
-    WCHAR* wide = (WCHAR*)AllocateBlock(length * sizeof(WCHAR));
-    if (!wide) return 0;
-    int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, (int)length, wide, (int)length);
-    int written = units > 0 ? WideCharToMultiByte(CP_UTF8, 0, wide, units, out, (int)size, NULL, NULL) : 0;
-    ReleaseBlock(wide);
-    return written > 0 ? (uint32_t)written : 0;
+    return Recode(CP_UTF8, CP_ACP, WC_NO_BEST_FIT_CHARS, true, utf8, length, out, size);
 }
 
 uint32_t Utf8ToAnsiForDisplay(const char* utf8, uint32_t length, char* out, uint32_t size) {
-    return ConvertUtf8(utf8, length, out, size, false);
+    return Recode(CP_UTF8, CP_ACP, WC_NO_BEST_FIT_CHARS, false, utf8, length, out, size);
+}
+
+uint32_t AnsiToUtf8(const char* ansi, uint32_t length, char* out, uint32_t size) {
+    return Recode(CP_ACP, CP_UTF8, 0, true, ansi, length, out, size);
 }

@@ -59,8 +59,8 @@ struct Decoded {
 };
 
 Decoded Decode(const std::string& bytes, uint16_t flags = 0, const std::string& extra = "") {
-    RawMemberName raw = {bytes.data(), (uint32_t)std::min<size_t>(bytes.size(), kLongestRawMemberName),
-                         (uint32_t)bytes.size(), flags, (const uint8_t*)extra.data(), (uint32_t)extra.size()};
+    RawMemberName raw = WholeRawName(bytes.data(), (uint32_t)bytes.size(), flags, (const uint8_t*)extra.data(),
+                                     (uint32_t)extra.size());
     char work[kLongestRawMemberName];
     Text name = {};
     bool usable = DecodeMemberName(raw, work, name);

@@ -16,11 +16,7 @@ static void Put32(std::string& out, uint32_t value) {
     Put16(out, value >> 16);
 }
 
-uint32_t Crc32Of(const std::string& data) {
-    uint32_t crc = 0xFFFFFFFF;
-    UpdateCrcBuffer((const uint8_t*)data.data(), (int32_t)data.size(), crc);
-    return crc ^ 0xFFFFFFFF;
-}
+uint32_t Crc32Of(const std::string& data) { return CrcOfBytes((const uint8_t*)data.data(), (uint32_t)data.size()); }
 
 // Traditional encryption: a 12-byte header whose last byte is the check
 // byte, then the data, each byte XORed with the key stream while the keys
