@@ -91,6 +91,13 @@ include(cmake/e2e.cmake)
 # of CP949 is public, so the tool's sources restate UTF-8 after it (source
 # options come last on the compiler's command line, and the last one wins).
 find_package(ZLIB REQUIRED)
+# libdeflate: the builder's whole-buffer compressor and the decoding
+# benchmark's fastest reference.
+find_library(LIBDEFLATE_LIBRARY deflate REQUIRED)
+find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h REQUIRED)
+add_library(libdeflate INTERFACE)
+target_link_libraries(libdeflate INTERFACE ${LIBDEFLATE_LIBRARY})
+target_include_directories(libdeflate INTERFACE ${LIBDEFLATE_INCLUDE_DIR})
 set(DOROMI_TOOL_SOURCES
     tools/appended_archive.cpp
     tools/build_command.cpp
@@ -134,7 +141,7 @@ set_tests_properties(tool.hostile PROPERTIES RESOURCE_LOCK wine)
 # The in-memory decoding benchmark that bench/bench.py runs (not a test).
 add_executable(inflate-bench bench/inflate_bench.cpp)
 target_compile_options(inflate-bench PRIVATE ${DOROMI_WARNINGS})
-target_link_libraries(inflate-bench PRIVATE doromi-core ZLIB::ZLIB)
+target_link_libraries(inflate-bench PRIVATE doromi-core ZLIB::ZLIB libdeflate)
 set_target_properties(inflate-bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})
 
 option(DOROMI_FUZZ "Build the libFuzzer targets (clang only)" OFF)
