@@ -8,6 +8,9 @@ archives Info-ZIP `zip` makes of them.
 - `small/`: 20,000 small files (at most 4 KB each) in their directories.
 - `members-N/`: N tiny files for the scaling runs, zipped in an order that
   differs from the sorted order of the member list.
+- `source/`: a real source tree, the machine's C and C++ headers (without
+  Node's), with the Linux header tree and its names that differ only in
+  letter case.
 """
 import os
 import random
@@ -105,6 +108,28 @@ def make_small(root):
     fix_times(root)
 
 
+SOURCE_ROOT = "/usr/include"
+SOURCE_SKIPPED = {"node"}
+
+
+def make_source(root):
+    """The header tree as it is, case twins included; links are left out."""
+    for directory, folders, files in os.walk(SOURCE_ROOT):
+        folders[:] = sorted(f for f in folders if f not in SOURCE_SKIPPED
+                            and not os.path.islink(os.path.join(directory, f)))
+        for name in sorted(files):
+            source = os.path.join(directory, name)
+            if os.path.islink(source) or not os.path.isfile(source):
+                continue
+            target = os.path.join(root, "include", os.path.relpath(source, SOURCE_ROOT))
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            try:
+                shutil.copyfile(source, target)
+            except OSError:
+                continue
+    fix_times(root)
+
+
 def make_members(root, count):
     """`count` tiny files, 50 to a folder."""
     rng = random.Random(count)
@@ -167,6 +192,13 @@ def ensure(work, password, log):
         os.makedirs(small)
         make_small(small)
         open(small + ".complete", "w").close()
+    source = os.path.join(corpus, "source")
+    if not os.path.isfile(source + ".complete"):
+        log("making the source tree")
+        shutil.rmtree(source, ignore_errors=True)
+        os.makedirs(source)
+        make_source(source)
+        open(source + ".complete", "w").close()
     for count in (1000, 5000, 20000):
         folder = os.path.join(corpus, f"members-{count}")
         if not os.path.isfile(folder + ".complete"):
@@ -180,6 +212,9 @@ def ensure(work, password, log):
         "stored": (mixed, ["-0"], False),
         "encrypted": (mixed, ["-9", "-P", password], False),
         "small-files": (small, ["-9"], True),
+        "small-stored": (small, ["-0"], True),
+        "source-deflated": (source, ["-9"], False),
+        "source-stored": (source, ["-0"], False),
         "members-1000": (os.path.join(corpus, "members-1000"), ["-9"], True),
         "members-5000": (os.path.join(corpus, "members-5000"), ["-9"], True),
         "members-20000": (os.path.join(corpus, "members-20000"), ["-9"], True),

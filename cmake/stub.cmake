@@ -82,3 +82,17 @@ target_compile_options(e2e-planted-dll PRIVATE -Os -Wall)
 target_link_options(e2e-planted-dll PRIVATE -static -s)
 set_target_properties(e2e-planted-dll PROPERTIES PREFIX "" OUTPUT_NAME e2e-planted
     RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})
+
+# The benchmark's floor: a bare program that writes the same files as the
+# stub, decoding deflated members with the core's own decoder built with the
+# stub's optimisation flags (bench/floor/bare_writer.cpp).
+add_executable(bare-writer bench/floor/bare_writer.cpp
+    decode/aes_ctr.cpp decode/crc32.cpp decode/decode_codes.cpp decode/decode_table.cpp
+    decode/deflate_tables.cpp decode/inflate.cpp decode/member_io.cpp decode/zip_cipher.cpp
+    platform/win32/crypto_win32.cpp platform/win32/platform_win32.cpp
+    startup/sfx_globals.cpp util/text.cpp)
+target_include_directories(bare-writer PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(bare-writer PRIVATE -Os -Wall -Wextra)
+target_link_options(bare-writer PRIVATE -static -s)
+target_link_libraries(bare-writer PRIVATE shell32)
+set_target_properties(bare-writer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})
