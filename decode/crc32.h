@@ -4,8 +4,9 @@
 // it at 0xFFFFFFFF and invert it at the end.
 //
 // Sfx.CrcTable, the 256-entry byte-wise table, defines the CRC. Buffers are
-// folded eight bytes at a time through seven more tables derived from it
-// when it is built ("slicing by 8"); the result is the byte-wise one.
+// folded through more tables derived from it when it is built: long ones
+// in braids of five machine words with a register each, the rest eight
+// bytes at a time ("slicing by 8"); the result is the byte-wise one.
 #include <stdint.h>
 
 // Fills the 256 entries of Sfx.CrcTable, which must already be allocated,

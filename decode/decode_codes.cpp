@@ -103,7 +103,7 @@ static InflateStatus DecodeSymbolByBytes(const CodeTables& codes, uint32_t& bits
     if (!TakeCode(codes.literal, codes.literalBits, bits, count, entry)) return kDataError;
     if (ConsumedPastEnd(count)) return kDataError;  // the member ended inside this code
     if (entry & kEntryLiteral) {
-        PutByte(position, (uint8_t)EntryValue(entry));
+        PutByte(position, (uint8_t)(entry >> 16));
         return kKeepGoing;
     }
     if (entry & kEntryEndOfBlock) return kInflateOk;
@@ -146,7 +146,7 @@ static inline void Consume(BitWord& bits, unsigned& count, DecodeEntry entry) {
 // The extra bits of a length or distance entry, from the bits held before
 // it was consumed.
 static inline unsigned ExtraBits(BitWord before, DecodeEntry entry) {
-    return (unsigned)((before & Mask(EntryConsumedBits(entry))) >> EntryCodeBits(entry));
+    return (unsigned)((before & Mask(EntryConsumedBits(entry))) >> (uint8_t)(entry >> 8));
 }
 
 // The root entry of the next code, with a refill: the look-up goes first

@@ -40,7 +40,8 @@ enum : uint32_t {
 
 inline unsigned EntryConsumedBits(DecodeEntry entry) { return entry & 0xFF; }
 inline unsigned EntryCodeBits(DecodeEntry entry) { return (entry >> 8) & 0xF; }
-inline unsigned EntryValue(DecodeEntry entry) { return (entry >> 16) & 0x7FFF; }
+// The value of any entry but a literal's (whose value is its low byte).
+inline unsigned EntryValue(DecodeEntry entry) { return entry >> 16; }
 inline bool EntryIsInvalid(DecodeEntry entry) {
     return (entry & (kEntryExceptional | kEntryLink | kEntryEndOfBlock)) == kEntryExceptional;
 }

@@ -34,9 +34,10 @@ static uint32_t ByteWise(const uint8_t* bytes, size_t count, uint32_t crc) {
     return crc;
 }
 
-// Buffers are folded eight bytes at a time with tables derived from the
-// byte-wise one; every length, start alignment and register value must
-// give the byte-wise result, including the bytes left after the last eight.
+// Buffers are folded in braids of words and eight bytes at a time with
+// tables derived from the byte-wise one; every length, start alignment and
+// register value must give the byte-wise result, including the bytes left
+// after the last block and the last eight.
 TEST_F(Crc32, BufferFoldMatchesByteWiseForEveryLengthAndAlignment) {
     std::mt19937 random(2024);
     std::vector<uint8_t> data(4096 + 8);
