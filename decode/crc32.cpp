@@ -4,6 +4,13 @@
 
 #include "startup/sfx_globals.h"
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <emmintrin.h>
+#include <wmmintrin.h>
+#define DOROMI_CRC_CARRYLESS 1
+#endif
+
 static const uint32_t kReversedPolynomial = 0xEDB88320;
 
 // CrcSlices[k - 1][n] is the register change of byte n followed by k zero
@@ -36,6 +43,57 @@ static uint32_t ShiftThroughZeros(const uint32_t* table, uint32_t x, uint32_t ze
     return x;
 }
 
+#ifdef DOROMI_CRC_CARRYLESS
+// On x86-64 processors with carry-less multiplication (PCLMULQDQ), long
+// buffers are folded 64 bytes at a time: four 128-bit lanes, each multiplied
+// by x^k mod P for the distance it moves and added to the data there, then
+// folded into one, reduced to 64 and to 32 bits, the last step by Barrett
+// reduction. The constants are x^k mod P for the k named, bit-reflected
+// and shifted left by one as the reflected domain wants; `barrett` holds
+// x^64 / P and the polynomial itself, both reflected.
+static bool CrcCarryless;  // whether the processor has it; set by BuildCrcTable
+
+static inline __m128i Load128(const uint8_t* at) { return _mm_loadu_si128((const __m128i*)at); }
+
+// A lane moved by the distance `by` stands for, added to the data there.
+__attribute__((target("pclmul"))) static inline __m128i Fold(__m128i lane, __m128i by, __m128i data) {
+    return _mm_xor_si128(
+        _mm_xor_si128(_mm_clmulepi64_si128(lane, by, 0x00), _mm_clmulepi64_si128(lane, by, 0x11)), data);
+}
+
+// `count` is 64 or more and a multiple of 16.
+__attribute__((target("pclmul"))) static uint32_t FoldCarryless(const uint8_t* bytes, uint32_t count,
+                                                                 uint32_t crc) {
+    const __m128i fold4 = _mm_set_epi64x(0x1c6e41596, 0x154442bd4);  // x^(512-32), x^(512+32)
+    const __m128i fold1 = _mm_set_epi64x(0x0ccaa009e, 0x1751997d0);  // x^(128-32), x^(128+32)
+    const __m128i fold64 = _mm_set_epi64x(0, 0x163cd6124);           // x^64
+    const __m128i barrett = _mm_set_epi64x(0x1f7011641, 0x1db710641);
+    const __m128i low32 = _mm_set_epi32(0, ~0, 0, ~0);
+    __m128i a = _mm_xor_si128(Load128(bytes), _mm_cvtsi32_si128((int)crc));
+    __m128i b = Load128(bytes + 16), c = Load128(bytes + 32), d = Load128(bytes + 48);
+    for (bytes += 64, count -= 64; count >= 64; bytes += 64, count -= 64) {
+        a = Fold(a, fold4, Load128(bytes));
+        b = Fold(b, fold4, Load128(bytes + 16));
+        c = Fold(c, fold4, Load128(bytes + 32));
+        d = Fold(d, fold4, Load128(bytes + 48));
+    }
+    a = Fold(Fold(Fold(a, fold1, b), fold1, c), fold1, d);
+    for (; count >= 16; bytes += 16, count -= 16) a = Fold(a, fold1, Load128(bytes));
+
+    // 128 bits to 64, with 32 zero bits appended, then to 32 bits.
+    a = _mm_xor_si128(_mm_srli_si128(a, 8), _mm_clmulepi64_si128(a, fold1, 0x10));
+    a = _mm_xor_si128(_mm_srli_si128(a, 4), _mm_clmulepi64_si128(_mm_and_si128(a, low32), fold64, 0x00));
+    __m128i quotient = _mm_and_si128(_mm_clmulepi64_si128(_mm_and_si128(a, low32), barrett, 0x10), low32);
+    a = _mm_xor_si128(a, _mm_clmulepi64_si128(quotient, barrett, 0x00));
+    return (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(a, 4));
+}
+
+static bool HasCarryless() {
+    unsigned eax, ebx, ecx, edx;
+    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_PCLMUL);
+}
+#endif
+
 void BuildCrcTable() {
     uint32_t* table = Sfx.CrcTable;
     for (uint32_t entry = 0; entry < 256; ++entry) {
@@ -48,6 +106,16 @@ void BuildCrcTable() {
         for (uint32_t k = 0; k < kCrcWordBytes; ++k)
             CrcBraid[k][entry] = ShiftThroughZeros(table, table[entry], kCrcBlockBytes - 1 - k);
     }
+    UseCarrylessCrc(true);
+}
+
+bool UseCarrylessCrc(bool wanted) {
+#ifdef DOROMI_CRC_CARRYLESS
+    CrcCarryless = wanted && HasCarryless();
+    return CrcCarryless;
+#else
+    return wanted && false;
+#endif
 }
 
 uint32_t UpdateCrc(uint8_t byte, uint32_t crc) {
@@ -97,6 +165,14 @@ void UpdateCrcBuffer(const uint8_t* bytes, int32_t count, uint32_t& crc) {
     if (count <= 0) return;
     uint32_t left = (uint32_t)count;
     uint32_t value = crc;
+#ifdef DOROMI_CRC_CARRYLESS
+    if (CrcCarryless && left >= 64) {
+        uint32_t folded = left & ~15u;
+        value = FoldCarryless(bytes, folded, value);
+        bytes += folded;
+        left -= folded;
+    }
+#endif
     if (left >= 2 * kCrcBlockBytes) {
         // All blocks but the last in braids; the register starts in lane 0.
         CrcWord lane[kCrcLanes] = {value};
