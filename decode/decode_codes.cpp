@@ -2,10 +2,10 @@
 // into the window. Two readers share one bit state:
 //  - the fast path, taken while the input buffer holds a safe margin of
 //    bytes: it reads the buffer directly, a machine word at a time, takes
-//    each code with its extra bits in one step, decodes up to three
-//    literals per refill on 64-bit targets, copies matches a word at a time
-//    past their end, and runs to the end of the ring's half and a little
-//    past it without checking the room left;
+//    each code with its extra bits in one step, looks the next code up
+//    while it refills, copies matches a word at a time past their end, and
+//    runs to the end of the ring's half and a little past it without
+//    checking the room left;
 //  - the byte reader, for everything near the end of the input buffer or
 //    of the member: one symbol at a time through NextCompressedByte.
 #include <string.h>
@@ -32,8 +32,8 @@ static const InflateStatus kKeepGoing = (InflateStatus)0xFF;
 
 // Bytes the fast path wants buffered before an iteration. An iteration
 // consumes at most 48 bits (a length code and its extra bits, a distance
-// code and its extra bits) and refills at most four times; the input then
-// advances by no more than 14 bytes and a refill loads a word past that.
+// code and its extra bits), so its refills advance the input by 7 bytes
+// at most, and the last one loads a word from there.
 enum : uint32_t { kFastInputMargin = 32 };
 
 struct CodeTables {
@@ -124,15 +124,15 @@ static inline BitWord LoadWord(const uint8_t* at) {
     return word;
 }
 
-// Tops the bit buffer up to at least kWordBits - 8 bits without a branch:
-// a whole word is loaded, and the input advances by the bytes that fitted.
-// Bits above the count then hold the next stream bits, which a later
-// refill ORs in again unchanged.
+// Tops the bit buffer up to kWordBits - 8 bits or a few more without a
+// branch: a whole word is loaded, and the input advances by the bytes that
+// fitted, as many as the count lacks of kWordBits - 8 in whole bytes, so
+// that the count keeps its low three bits. Bits above the count then hold
+// the next stream bits, which a later refill ORs in again unchanged.
 static inline void Refill(BitWord& bits, unsigned& count, const uint8_t*& in) {
     bits |= LoadWord(in) << count;
-    unsigned bytes = (kWordBits - 1 - count) >> 3;
-    in += bytes;
-    count += bytes << 3;
+    in += sizeof(BitWord) - 1 - (count >> 3);
+    count |= kWordBits - 8;
 }
 
 static inline BitWord Mask(unsigned n) { return ((BitWord)1 << n) - 1; }
@@ -150,7 +150,7 @@ static inline unsigned ExtraBits(BitWord before, DecodeEntry entry) {
 }
 
 // The root entry of the next code, with a refill: the look-up goes first
-// where enough bits are held for it (64 bits: at least 14 at each use
+// where enough bits are held for it (64 bits: at least 28 at each use
 // below), so that it need not wait for the refill.
 static inline DecodeEntry LookUpAndRefill(const DecodeEntry* table, BitWord mask, BitWord& bits,
                                           unsigned& count, const uint8_t*& in) {
@@ -227,13 +227,14 @@ static InflateStatus DecodeFast(const CodeTables& codes, uint32_t& bitState, uns
     const BitWord literalMask = Mask(codes.literalBits);
     const BitWord distanceMask = Mask(codes.distanceBits);
     BitWord bits = bitState;
-    unsigned count = countState;  // at most 23 on entry
+    unsigned count = countState;  // at most 31 on entry
     InflateStatus status = kKeepGoing;
 
     // Each iteration starts with a full buffer (at least 56 or 24 bits) and
-    // the root entry of the next literal/length code looked up. A root
-    // entry takes at most 16 bits (11 of code, 5 extra), a sub-table's at
-    // most 9 more (4 + 5); a distance code and its extra bits at most 28.
+    // the root entry of the next literal/length code looked up; it decodes
+    // a literal, or a match with a refill before its distance. A root entry
+    // takes at most 16 bits (11 of code, 5 extra), a sub-table's at most 9
+    // more (4 + 5); a distance code and its extra bits at most 28.
     Refill(bits, count, in);
     DecodeEntry entry = literal[bits & literalMask];
     do {
@@ -241,32 +242,9 @@ static InflateStatus DecodeFast(const CodeTables& codes, uint32_t& bitState, uns
         Consume(bits, count, entry);
         if (entry & kEntryLiteral) {
             uint8_t byte = (uint8_t)(entry >> 16);
-            if (kWideBits) {
-                // Two more codes fit before the next refill: 56 bits hold
-                // two literals of the root and then a length with a
-                // sub-table (33 bits) and still the distance's root bits.
-                entry = literal[bits & literalMask];
-                before = bits;
-                Consume(bits, count, entry);
-                *out++ = byte;
-                if (entry & kEntryLiteral) {
-                    byte = (uint8_t)(entry >> 16);
-                    entry = literal[bits & literalMask];
-                    before = bits;
-                    Consume(bits, count, entry);
-                    *out++ = byte;
-                    if (entry & kEntryLiteral) {
-                        byte = (uint8_t)(entry >> 16);
-                        entry = LookUpAndRefill(literal, literalMask, bits, count, in);
-                        *out++ = byte;
-                        continue;
-                    }
-                }
-            } else {
-                entry = LookUpAndRefill(literal, literalMask, bits, count, in);
-                *out++ = byte;
-                continue;
-            }
+            entry = LookUpAndRefill(literal, literalMask, bits, count, in);
+            *out++ = byte;
+            continue;
         }
         // Not a literal: a length, end of block, a link or invalid, consumed.
         if (entry & kEntryExceptional) {
@@ -335,7 +313,7 @@ static InflateStatus DecodeFast(const CodeTables& codes, uint32_t& bitState, uns
     // Give back whole bytes loaded but not consumed, as far as this call
     // loaded them, so that the byte reader's 32-bit buffer can take the
     // rest: either fewer than 8 bits stay, or no more than were held on
-    // entry (at most 23).
+    // entry (at most 31).
     unsigned loaded = (unsigned)(in - start);
     unsigned giveBack = count >> 3;
     if (giveBack > loaded) giveBack = loaded;

@@ -17,8 +17,8 @@ enum : unsigned {
     kMaxLengthCount = 288 + 32,  // literal/length plus distance code lengths
 };
 
-void NeedBits(uint32_t& bits, unsigned& count, unsigned n) {
-    while (count < n) {
+void FillBits(uint32_t& bits, unsigned& count) {
+    while (count < 24) {
         int32_t next = NextCompressedByte();
         if (next < 0) ++Inflater.PaddingBytes;
         bits |= (uint32_t)next << count;

@@ -56,12 +56,17 @@ struct InflateState {
 };
 extern InflateState Inflater;
 
-// Appends whole input bytes until at least `n` bits (n <= 16) are held;
-// at most 23 bits are then held, so the 32-bit buffer never overflows.
-// Once the member's bytes are exhausted each byte is -1: ones fill the
-// buffer from the held bits upward. Out of line: only the byte reader and
-// block headers use it, and the stub is small.
-void NeedBits(uint32_t& bits, unsigned& count, unsigned n);
+// Appends whole input bytes while no more than 23 bits are held: 24 to 31
+// bits are then held, so the 32-bit buffer never overflows. Once the
+// member's bytes are exhausted each byte is -1: ones fill the buffer from
+// the held bits upward. Out of line: only the byte reader and block
+// headers use it, and the stub is small.
+void FillBits(uint32_t& bits, unsigned& count);
+
+// Makes sure that at least `n` bits (n <= 16) are held.
+inline void NeedBits(uint32_t& bits, unsigned& count, unsigned n) {
+    if (count < n) FillBits(bits, count);
+}
 
 inline void DumpBits(uint32_t& bits, unsigned& count, unsigned n) {
     bits >>= n;
