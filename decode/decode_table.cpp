@@ -9,7 +9,7 @@ enum : unsigned {
 };
 
 // The entry of `symbol` whose code has `codeBits` bits at its level.
-static DecodeEntry EntryFor(const SymbolMeaning& meaning, unsigned symbol, unsigned codeBits) {
+static inline DecodeEntry EntryFor(const SymbolMeaning& meaning, unsigned symbol, unsigned codeBits) {
     DecodeEntry bits = codeBits << 8 | codeBits;
     if (symbol < meaning.simpleCount) {
         if (symbol < 256) return kEntryLiteral | symbol << 16 | bits;
@@ -40,8 +40,16 @@ static void FillInvalid(DecodeEntry* from, DecodeEntry* to) {
 InflateStatus BuildDecodeTable(const uint16_t* lengths, unsigned count, const SymbolMeaning& meaning,
                                DecodeEntry* table, unsigned capacity, unsigned& rootBits) {
     if (count > kMaxSymbols) return kDataError;
-    uint32_t codesOfLength[kMaxCodeBits + 1] = {};
-    for (unsigned i = 0; i < count; ++i) ++codesOfLength[lengths[i]];
+    // Counted in two halves: neighbours often have the same length, and
+    // each count would otherwise wait for the one before.
+    uint32_t codesOfLength[kMaxCodeBits + 1] = {}, odd[kMaxCodeBits + 1] = {};
+    unsigned i = 0;
+    for (; i + 1 < count; i += 2) {
+        ++codesOfLength[lengths[i]];
+        ++odd[lengths[i + 1]];
+    }
+    if (i < count) ++codesOfLength[lengths[i]];
+    for (unsigned k = 0; k <= kMaxCodeBits; ++k) codesOfLength[k] += odd[k];
     unsigned shortest = 1, longest = kMaxCodeBits;
     while (longest > 0 && codesOfLength[longest] == 0) --longest;
     if (longest == 0) {  // no codes at all: every look-up fails
@@ -64,7 +72,7 @@ InflateStatus BuildDecodeTable(const uint16_t* lengths, unsigned count, const Sy
     uint16_t offset[kMaxCodeBits + 2];
     offset[1] = 0;
     for (unsigned k = 1; k <= kMaxCodeBits; ++k) offset[k + 1] = (uint16_t)(offset[k] + codesOfLength[k]);
-    for (unsigned i = 0; i < count; ++i)
+    for (i = 0; i < count; ++i)
         if (lengths[i] != 0) sorted[offset[lengths[i]]++] = (uint16_t)i;
 
     unsigned root = rootBits < longest ? rootBits : longest;
