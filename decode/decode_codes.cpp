@@ -202,6 +202,10 @@ static inline void CopyWithOverrun(uint8_t* to, const uint8_t* from, size_t gap,
     }
 }
 
+// The last symbol before a half's end starts below it and is a match of
+// at most kMaxMatchLength bytes, whose copy runs on by up to 39 more.
+static_assert(kRingSlack >= kMaxMatchLength + 39, "the slack takes the fast path's run past a half");
+
 // A match whose source crosses the ring's end: rare, byte by byte.
 static void CopyAcrossRingEnd(uint8_t* window, uint8_t* to, unsigned from, unsigned length) {
     for (unsigned i = 0; i < length; ++i) {
