@@ -1,10 +1,13 @@
 // The inner loop of the inflate decoder: literal/length and distance codes
 // into the window. Two readers share one bit state:
 //  - the fast path, taken while the input buffer holds a safe margin of
-//    bytes and the window has room for the longest match: it reads the
-//    buffer directly, a machine word at a time, and never flushes;
-//  - the byte reader, for everything near the end of the input buffer, the
-//    member or the window: one symbol at a time through NextCompressedByte.
+//    bytes: it reads the buffer directly, a machine word at a time, takes
+//    each code with its extra bits in one step, looks the next code up
+//    while it refills, copies matches a word at a time past their end, and
+//    runs to the end of the ring's half and a little past it without
+//    checking the room left;
+//  - the byte reader, for everything near the end of the input buffer or
+//    of the member: one symbol at a time through NextCompressedByte.
 #include <string.h>
 
 #include "decode/deflate_tables.h"
@@ -22,18 +25,16 @@ typedef uint32_t BitWord;
 typedef uintptr_t BitWord;
 #endif
 enum : unsigned { kWordBits = sizeof(BitWord) * 8 };
+static const bool kWideBits = kWordBits >= 64;
 
 // Internal to this file: neither success nor failure yet.
 static const InflateStatus kKeepGoing = (InflateStatus)0xFF;
 
-// Bytes the fast path wants buffered before an iteration. With 64 bits,
-// one refill per iteration consumes at most 7 bytes and loads 8; with 32
-// bits, up to three refills consume 3 bytes each and the last loads 4, so
-// an iteration reads at most 10 bytes ahead.
-enum : uint32_t { kFastInputMargin = 16 };
-
-// A distance code without any codes: every look-up is invalid.
-static const DecodeEntry kNoDistanceCode[1] = {{kOpInvalid, 0, 0, nullptr}};
+// Bytes the fast path wants buffered before an iteration. An iteration
+// consumes at most 48 bits (a length code and its extra bits, a distance
+// code and its extra bits), so its refills advance the input by 7 bytes
+// at most, and the last one loads a word from there.
+enum : uint32_t { kFastInputMargin = 32 };
 
 struct CodeTables {
     const DecodeEntry* literal;
@@ -42,80 +43,55 @@ struct CodeTables {
     unsigned distanceBits;
 };
 
-// Copies a match whose source lies `distance` bytes behind `position`
-// inside the window and which ends at or before the window's end.
-static inline void CopyBackwards(uint8_t* window, unsigned position, unsigned distance,
-                                 unsigned length) {
-    uint8_t* to = window + position;
-    const uint8_t* from = to - distance;
-    if (distance >= length) {  // no overlap: one block move
-        memcpy(to, from, length);
-    } else if (distance == 1) {  // one byte repeated
-        memset(to, *from, length);
-    } else {
-        // An overlapping copy repeats the last `distance` bytes. Eight
-        // bytes at a time are safe when the distance is at least eight,
-        // since each word's source is then fully written already.
-        unsigned i = 0;
-        if (distance >= 8)
-            for (; i + 8 <= length; i += 8) memcpy(to + i, from + i, 8);
-        for (; i < length; ++i) to[i] = from[i];
-    }
-}
-
 // ---- The byte reader ----------------------------------------------------
 
 static inline unsigned LowBits(uint32_t bits, unsigned n) { return bits & BitMask[n]; }
 
-// Follows link entries to the entry of the code, taking more bits for each
-// sub-table. False on an invalid entry.
-static bool FollowLinks(const DecodeEntry*& entry, uint32_t& bits, unsigned& count) {
-    unsigned op = entry->Op;
-    while (op > kOpLiteral) {
-        if (op == kOpInvalid) return false;
-        DumpBits(bits, count, entry->Bits);
-        op -= kOpLiteral;
-        NeedBits(bits, count, op);
-        entry = &entry->Next[LowBits(bits, op)];
-        op = entry->Op;
+// Looks the next code up, through a link when it is longer than the root,
+// and consumes its bits, not the extra bits after it. False on an invalid
+// code.
+static bool TakeCode(const DecodeEntry* table, unsigned rootBits, uint32_t& bits, unsigned& count,
+                     DecodeEntry& found) {
+    NeedBits(bits, count, rootBits);
+    DecodeEntry entry = table[LowBits(bits, rootBits)];
+    if (entry & kEntryLink) {
+        DumpBits(bits, count, EntryConsumedBits(entry));
+        unsigned subBits = EntryCodeBits(entry);
+        NeedBits(bits, count, subBits);
+        entry = table[EntryValue(entry) + LowBits(bits, subBits)];
     }
+    if (EntryIsInvalid(entry)) return false;
+    DumpBits(bits, count, EntryCodeBits(entry));
+    found = entry;
     return true;
 }
 
 // A base value plus its extra bits.
-static unsigned TakeExtra(const DecodeEntry* entry, uint32_t& bits, unsigned& count) {
-    unsigned extra = entry->Op;
+static unsigned TakeExtra(DecodeEntry entry, uint32_t& bits, unsigned& count) {
+    unsigned extra = EntryConsumedBits(entry) - EntryCodeBits(entry);
     NeedBits(bits, count, extra);
-    unsigned value = entry->Value + LowBits(bits, extra);
+    unsigned value = EntryValue(entry) + LowBits(bits, extra);
     DumpBits(bits, count, extra);
     return value;
 }
 
-// Copies a match in pieces that stop at the window's end for source and
-// destination alike; each full window is flushed and the copy goes on from
-// position 0. A source before the member's first byte is refused: that
-// part of the window was never written.
+// Copies a match in pieces that stop at the ring's end for the source and
+// at a half's end for the destination, writing out each full half. A
+// source before the member's first byte is refused: that part of the ring
+// was never written.
 static InflateStatus CopyMatch(unsigned& position, unsigned distance, unsigned length) {
     if (distance > position && !Inflater.WindowWrapped) return kDataError;
     uint8_t* window = Inflater.Window;
-    unsigned from = (position - distance) & (kWindowSize - 1);
+    unsigned from = (position - distance) & (kRingSize - 1);
     while (length > 0) {
-        unsigned further = from > position ? from : position;
-        unsigned run = kWindowSize - further;
+        unsigned run = kWindowSize - (position & (kWindowSize - 1));
+        if (run > kRingSize - from) run = kRingSize - from;
         if (run > length) run = length;
         length -= run;
-        if ((int)(position - from) >= (int)run) {  // source wholly behind: a block move
-            memcpy(window + position, window + from, run);
-            position += run;
-            from += run;
-        } else {  // overlapping, or source ahead of the destination: forward, byte by byte
-            for (unsigned i = 0; i < run; ++i) window[position++] = window[from++];
-        }
-        if (position == kWindowSize) {
-            FlushFullWindow();
-            position = 0;
-        }
-        from &= kWindowSize - 1;
+        // Forward, byte by byte: an overlapping source repeats its bytes.
+        for (unsigned i = 0; i < run; ++i) window[position + i] = window[from + i];
+        position = CompleteHalf(position + run);
+        from = (from + run) & (kRingSize - 1);
     }
     return kInflateOk;
 }
@@ -123,28 +99,17 @@ static InflateStatus CopyMatch(unsigned& position, unsigned distance, unsigned l
 // Decodes one literal, match or end of block.
 static InflateStatus DecodeSymbolByBytes(const CodeTables& codes, uint32_t& bits, unsigned& count,
                                          unsigned& position) {
-    NeedBits(bits, count, codes.literalBits);
-    const DecodeEntry* entry = &codes.literal[LowBits(bits, codes.literalBits)];
-    if (!FollowLinks(entry, bits, count)) return kDataError;
-    DumpBits(bits, count, entry->Bits);
+    DecodeEntry entry;
+    if (!TakeCode(codes.literal, codes.literalBits, bits, count, entry)) return kDataError;
     if (ConsumedPastEnd(count)) return kDataError;  // the member ended inside this code
-
-    if (entry->Op == kOpLiteral) {
-        uint8_t* window = Inflater.Window;
-        window[position++] = (uint8_t)entry->Value;
-        if (position == kWindowSize) {
-            FlushFullWindow();
-            position = 0;
-        }
+    if (entry & kEntryLiteral) {
+        PutByte(position, (uint8_t)(entry >> 16));
         return kKeepGoing;
     }
-    if (entry->Op == kOpEndOfBlock) return kInflateOk;
+    if (entry & kEntryEndOfBlock) return kInflateOk;
 
     unsigned length = TakeExtra(entry, bits, count);
-    NeedBits(bits, count, codes.distanceBits);
-    entry = &codes.distance[LowBits(bits, codes.distanceBits)];
-    if (!FollowLinks(entry, bits, count)) return kDataError;
-    DumpBits(bits, count, entry->Bits);
+    if (!TakeCode(codes.distance, codes.distanceBits, bits, count, entry)) return kDataError;
     unsigned distance = TakeExtra(entry, bits, count);
     if (ConsumedPastEnd(count)) return kDataError;
     InflateStatus status = CopyMatch(position, distance, length);
@@ -159,157 +124,238 @@ static inline BitWord LoadWord(const uint8_t* at) {
     return word;
 }
 
-// Tops the bit buffer up to at least kWordBits - 8 bits without a branch:
-// a whole word is loaded, and the input advances by the bytes that fitted.
-// Bits above the count then hold the next stream bits, which a later
-// refill ORs in again unchanged.
+// Tops the bit buffer up to kWordBits - 8 bits or a few more without a
+// branch: a whole word is loaded, and the input advances by the bytes that
+// fitted, as many as the count lacks of kWordBits - 8 in whole bytes, so
+// that the count keeps its low three bits. Bits above the count then hold
+// the next stream bits, which a later refill ORs in again unchanged.
 static inline void Refill(BitWord& bits, unsigned& count, const uint8_t*& in) {
     bits |= LoadWord(in) << count;
-    unsigned bytes = (kWordBits - 1 - count) >> 3;
-    in += bytes;
-    count += bytes << 3;
+    in += sizeof(BitWord) - 1 - (count >> 3);
+    count |= kWordBits - 8;
 }
 
-static inline BitWord LowWordBits(BitWord bits, unsigned n) {
-    return bits & (((BitWord)1 << n) - 1);
+static inline BitWord Mask(unsigned n) { return ((BitWord)1 << n) - 1; }
+
+// Consumes the bits of an entry: its code's and any extra bits.
+static inline void Consume(BitWord& bits, unsigned& count, DecodeEntry entry) {
+    bits >>= EntryConsumedBits(entry);
+    count -= EntryConsumedBits(entry);
 }
 
-static inline void Drop(BitWord& bits, unsigned& count, unsigned n) {
-    bits >>= n;
-    count -= n;
+// The extra bits of a length or distance entry, from the bits held before
+// it was consumed.
+static inline unsigned ExtraBits(BitWord before, DecodeEntry entry) {
+    return (unsigned)((before & Mask(EntryConsumedBits(entry))) >> (uint8_t)(entry >> 8));
 }
 
-// Looks a code up and follows its links; null for an invalid code. The
-// bits are held: a code has at most 15 bits over all its levels.
-static inline const DecodeEntry* LookUp(const DecodeEntry* table, unsigned tableBits,
-                                        BitWord& bits, unsigned& count) {
-    const DecodeEntry* entry = &table[LowWordBits(bits, tableBits)];
-    unsigned op = entry->Op;
-    while (op > kOpLiteral) {
-        if (op == kOpInvalid) return nullptr;
-        Drop(bits, count, entry->Bits);
-        op -= kOpLiteral;
-        entry = &entry->Next[LowWordBits(bits, op)];
-        op = entry->Op;
-    }
-    Drop(bits, count, entry->Bits);
+// The root entry of the next code, with a refill: the look-up goes first
+// where enough bits are held for it (64 bits: at least 28 at each use
+// below), so that it need not wait for the refill.
+static inline DecodeEntry LookUpAndRefill(const DecodeEntry* table, BitWord mask, BitWord& bits,
+                                          unsigned& count, const uint8_t*& in) {
+    if (!kWideBits) Refill(bits, count, in);
+    DecodeEntry entry = table[bits & mask];
+    if (kWideBits) Refill(bits, count, in);
     return entry;
 }
 
-// Copies a match while the window has room for it (`position` plus
-// `length` stays within the window). The source may lie in the window's
-// older part, at its end, when the window has wrapped.
-static inline bool CopyMatchWithRoom(uint8_t* window, unsigned& position, unsigned distance,
-                                     unsigned length) {
-    if (distance > position) {
-        if (!Inflater.WindowWrapped) return false;  // before the member's first byte
-        // The source starts `distance` back, past the wrap, and runs to the
-        // window's end at most; it lies at or ahead of the destination, so
-        // a forward move copies it right.
-        unsigned from = position + kWindowSize - distance;
-        unsigned run = kWindowSize - from;
-        if (run > length) run = length;
-        memmove(window + position, window + from, run);
-        position += run;
-        length -= run;
-        if (length == 0) return true;
-        // Whatever is left starts at the window's position 0.
+static inline void CopyWord(uint8_t* to, const uint8_t* from) { memcpy(to, from, 8); }
+
+// Copies a match of `length` bytes to `to` from `from`, which lies `gap`
+// bytes before it (as an unsigned difference: a source ahead of the
+// destination, from the ring's other half, gives a huge gap, and is far
+// enough). Writes up to 39 bytes past the match's end, in the ring's slack
+// or over bytes beyond the reach of matches.
+static inline void CopyWithOverrun(uint8_t* to, const uint8_t* from, size_t gap, unsigned length) {
+    uint8_t* end = to + length;
+    if (gap >= 8) {  // each word's source is written already
+        CopyWord(to, from);
+        CopyWord(to + 8, from + 8);
+        CopyWord(to + 16, from + 16);
+        CopyWord(to + 24, from + 24);
+        CopyWord(to + 32, from + 32);
+        to += 40;
+        from += 40;
+        while (to < end) {
+            CopyWord(to, from);
+            CopyWord(to + 8, from + 8);
+            CopyWord(to + 16, from + 16);
+            CopyWord(to + 24, from + 24);
+            CopyWord(to + 32, from + 32);
+            to += 40;
+            from += 40;
+        }
+    } else if (gap == 1) {  // one byte repeated
+        uint64_t byte = 0x0101010101010101ull * *from;
+        do {
+            memcpy(to, &byte, 8);
+            memcpy(to + 8, &byte, 8);
+            to += 16;
+        } while (to < end);
+    } else {  // 2 to 7: each word repeats the pattern, and its first `gap` bytes are right
+        do {
+            CopyWord(to, from);
+            to += gap;
+            from += gap;
+        } while (to < end);
     }
-    CopyBackwards(window, position, distance, length);
-    position += length;
-    return true;
+}
+
+// The last symbol before a half's end starts below it and is a match of
+// at most kMaxMatchLength bytes, whose copy runs on by up to 39 more.
+static_assert(kRingSlack >= kMaxMatchLength + 39, "the slack takes the fast path's run past a half");
+
+// A match whose source crosses the ring's end: rare, byte by byte.
+static void CopyAcrossRingEnd(uint8_t* window, uint8_t* to, unsigned from, unsigned length) {
+    for (unsigned i = 0; i < length; ++i) {
+        to[i] = window[from];
+        from = (from + 1) & (kRingSize - 1);
+    }
 }
 
 // Decodes symbols while the input buffer holds more than kFastInputMargin
-// bytes and the window has room for a longest match. Returns kKeepGoing
-// when either runs short.
+// bytes and the current half of the ring is not full; the last symbol may
+// run past the half's end into the slack. Writes out the full half.
+// Returns kKeepGoing when the input runs short or a half was written out.
 static InflateStatus DecodeFast(const CodeTables& codes, uint32_t& bitState, unsigned& countState,
                                 unsigned& position) {
     const uint8_t* start = BufferedInput();
     const uint8_t* in = start;
     const uint8_t* inLimit = start + BufferedInputCount() - kFastInputMargin;
-    uint8_t* window = Inflater.Window;
-    unsigned w = position;
+    uint8_t* const window = Inflater.Window;
+    uint8_t* out = window + position;
+    uint8_t* const halfEnd = window + (position & kWindowSize) + kWindowSize;
+    const DecodeEntry* const literal = codes.literal;
+    const DecodeEntry* const distances = codes.distance;
+    const BitWord literalMask = Mask(codes.literalBits);
+    const BitWord distanceMask = Mask(codes.distanceBits);
     BitWord bits = bitState;
-    unsigned count = countState;  // at most 23 on entry
+    unsigned count = countState;  // at most 31 on entry
     InflateStatus status = kKeepGoing;
 
+    // Each iteration starts with a full buffer (at least 56 or 24 bits) and
+    // the root entry of the next literal/length code looked up; it decodes
+    // a literal, or a match with a refill before its distance. A root entry
+    // takes at most 16 bits (11 of code, 5 extra), a sub-table's at most 9
+    // more (4 + 5); a distance code and its extra bits at most 28.
+    Refill(bits, count, in);
+    DecodeEntry entry = literal[bits & literalMask];
     do {
-        // After a refill at least 24 (32-bit) or 56 (64-bit) bits are held:
-        // enough for a literal/length code and its extra bits (15 + 5); the
-        // 64-bit buffer also holds the distance code and its extra bits
-        // (15 + 13), the 32-bit one refills for them.
-        Refill(bits, count, in);
-        const DecodeEntry* entry = LookUp(codes.literal, codes.literalBits, bits, count);
-        if (!entry) {
-            status = kDataError;
-            break;
-        }
-        if (entry->Op == kOpLiteral) {
-            window[w++] = (uint8_t)entry->Value;
+        BitWord before = bits;
+        Consume(bits, count, entry);
+        if (entry & kEntryLiteral) {
+            uint8_t byte = (uint8_t)(entry >> 16);
+            entry = LookUpAndRefill(literal, literalMask, bits, count, in);
+            *out++ = byte;
             continue;
         }
-        if (entry->Op == kOpEndOfBlock) {
-            status = kInflateOk;
-            break;
+        // Not a literal: a length, end of block, a link or invalid, consumed.
+        if (entry & kEntryExceptional) {
+            if (entry & kEntryEndOfBlock) {
+                status = kInflateOk;
+                break;
+            }
+            if (!(entry & kEntryLink)) {
+                status = kDataError;
+                break;
+            }
+            entry = literal[EntryValue(entry) + (bits & Mask(EntryCodeBits(entry)))];
+            before = bits;
+            Consume(bits, count, entry);
+            if (entry & kEntryLiteral) {
+                uint8_t byte = (uint8_t)(entry >> 16);
+                entry = LookUpAndRefill(literal, literalMask, bits, count, in);
+                *out++ = byte;
+                continue;
+            }
+            if (entry & kEntryExceptional) {  // a sub-table holds no links
+                status = entry & kEntryEndOfBlock ? kInflateOk : kDataError;
+                break;
+            }
         }
-        unsigned length = entry->Value + (unsigned)LowWordBits(bits, entry->Op);
-        Drop(bits, count, entry->Op);
+        unsigned length = EntryValue(entry) + ExtraBits(before, entry);
 
-        if (kWordBits < 64) Refill(bits, count, in);
-        entry = LookUp(codes.distance, codes.distanceBits, bits, count);
-        if (!entry) {
-            status = kDataError;
-            break;
+        entry = LookUpAndRefill(distances, distanceMask, bits, count, in);
+        if (entry & kEntryExceptional) {
+            if (!(entry & kEntryLink)) {
+                status = kDataError;
+                break;
+            }
+            Consume(bits, count, entry);
+            entry = distances[EntryValue(entry) + (bits & Mask(EntryCodeBits(entry)))];
+            if (entry & kEntryExceptional) {
+                status = kDataError;
+                break;
+            }
+            if (!kWideBits) Refill(bits, count, in);
         }
-        if (kWordBits < 64 && count < entry->Op) Refill(bits, count, in);
-        unsigned distance = entry->Value + (unsigned)LowWordBits(bits, entry->Op);
-        Drop(bits, count, entry->Op);
-        if (!CopyMatchWithRoom(window, w, distance, length)) {
-            status = kDataError;
-            break;
+        before = bits;
+        Consume(bits, count, entry);
+        unsigned distance = EntryValue(entry) + ExtraBits(before, entry);
+        entry = LookUpAndRefill(literal, literalMask, bits, count, in);
+
+        size_t written = (size_t)(out - window);
+        uint8_t* to = out;
+        if (distance > written) {
+            // Before the ring's start: the source lies in its second half,
+            // from the lap before, unless nothing was written there yet.
+            if (!Inflater.WindowWrapped) {
+                status = kDataError;
+                break;
+            }
+            unsigned from = (unsigned)(written + kRingSize - distance);
+            out += length;
+            if (from + length > kRingSize) CopyAcrossRingEnd(window, to, from, length);
+            else CopyWithOverrun(to, window + from, (size_t)(to - (window + from)), length);
+            continue;
         }
-    } while (in < inLimit && w <= kWindowSize - kMaxMatchLength);
+        out += length;
+        CopyWithOverrun(to, to - distance, distance, length);
+    } while (in < inLimit && out < halfEnd);
 
     // Give back whole bytes loaded but not consumed, as far as this call
     // loaded them, so that the byte reader's 32-bit buffer can take the
     // rest: either fewer than 8 bits stay, or no more than were held on
-    // entry (at most 23).
+    // entry (at most 31).
     unsigned loaded = (unsigned)(in - start);
     unsigned giveBack = count >> 3;
     if (giveBack > loaded) giveBack = loaded;
     count -= giveBack << 3;
     ConsumeBufferedInput(loaded - giveBack);
-    bitState = (uint32_t)LowWordBits(bits, count);
+    bitState = (uint32_t)(bits & Mask(count));
     countState = count;
-    // A match may end exactly at the window's end; everyone after this
-    // expects a position below it.
-    if (w == kWindowSize) {
-        FlushFullWindow();
-        w = 0;
+
+    unsigned w = (unsigned)(out - window);
+    if (out >= halfEnd) {
+        // The half is full: write it out. What ran past the ring's end
+        // belongs at its start, over bytes a whole ring back.
+        unsigned end = (unsigned)(halfEnd - window);
+        FlushWindow(halfEnd - kWindowSize, kWindowSize);
+        Inflater.WindowWrapped = true;
+        if (end == kRingSize) {
+            w -= kRingSize;
+            memcpy(window, window + kRingSize, w);
+        }
     }
     position = w;
     return status;
 }
 
-static bool FastPathFits(unsigned position) {
-    return BufferedInputCount() > kFastInputMargin && position <= kWindowSize - kMaxMatchLength;
-}
-
-InflateStatus DecodeCodes(const DecodeEntry* literalTable, const DecodeEntry* distanceTable,
-                          unsigned literalBits, unsigned distanceBits) {
-    if (!literalTable) return kDataError;  // an empty code: any look-up fails
-    CodeTables codes = {literalTable, distanceTable, literalBits, distanceBits};
-    if (!distanceTable) {
-        codes.distance = kNoDistanceCode;
-        codes.distanceBits = 0;
-    }
+InflateStatus DecodeCodes() {
+    InflateBuffers* buffers = Inflater.Buffers;
+    CodeTables codes = {buffers->LiteralTable, buffers->DistanceTable, Inflater.LiteralBits,
+                        Inflater.DistanceBits};
     uint32_t bits = Inflater.BitBuffer;
     unsigned count = Inflater.BitCount;
     unsigned position = Inflater.WindowPos;
-    InflateStatus status = kKeepGoing;
+    InflateStatus status;
     do {
-        if (FastPathFits(position)) status = DecodeFast(codes, bits, count, position);
+        status = kKeepGoing;
+        if (BufferedInputCount() > kFastInputMargin) {
+            status = DecodeFast(codes, bits, count, position);
+            if (status == kKeepGoing && BufferedInputCount() > kFastInputMargin) continue;
+        }
         if (status == kKeepGoing) status = DecodeSymbolByBytes(codes, bits, count, position);
     } while (status == kKeepGoing);
     Inflater.BitBuffer = bits;

@@ -14,16 +14,11 @@ InflateState Inflater;
 enum : unsigned {
     kFixedLiteralCount = 288,
     kFixedDistanceCount = 30,
-    kFixedLiteralBits = 7,
-    kFixedDistanceBits = 5,
-    kCodeLengthBits = 7,
-    kDynamicLiteralBits = 9,
-    kDynamicDistanceBits = 6,
     kMaxLengthCount = 288 + 32,  // literal/length plus distance code lengths
 };
 
-void NeedBits(uint32_t& bits, unsigned& count, unsigned n) {
-    while (count < n) {
+void FillBits(uint32_t& bits, unsigned& count) {
+    while (count < 24) {
         int32_t next = NextCompressedByte();
         if (next < 0) ++Inflater.PaddingBytes;
         bits |= (uint32_t)next << count;
@@ -31,24 +26,10 @@ void NeedBits(uint32_t& bits, unsigned& count, unsigned n) {
     }
 }
 
-// What the symbols of a code stand for, beyond the simple ones.
-struct SymbolMeaning {
-    uint16_t simpleCount;
-    const uint16_t* base;
-    const uint8_t* extra;
-    uint16_t count;
-};
+// What the symbols of each code stand for.
 static const SymbolMeaning kLiteralLengthSymbols = {257, LengthBase, LengthExtra, kLengthSymbolCount};
 static const SymbolMeaning kDistanceSymbols = {0, DistanceBase, DistanceExtra, kDistanceSymbolCount};
 static const SymbolMeaning kCodeLengthSymbols = {kCodeLengthSymbolCount, nullptr, nullptr, 0};
-
-// Builds a code's tables on a fresh chain; `bits` is requested and returned.
-static InflateStatus BuildCode(const uint16_t* lengths, unsigned count, const SymbolMeaning& meaning,
-                               DecodeEntry*& table, DecodeEntry*& chain, uint8_t& bits) {
-    chain = nullptr;
-    return BuildDecodeTable(lengths, (uint16_t)count, meaning.simpleCount, meaning.base,
-                            meaning.count, meaning.extra, meaning.count, table, chain, bits);
-}
 
 // The value of the next `n` bits, which are then consumed.
 static unsigned TakeBits(uint32_t& bits, unsigned& count, unsigned n) {
@@ -58,18 +39,11 @@ static unsigned TakeBits(uint32_t& bits, unsigned& count, unsigned n) {
     return value;
 }
 
-void FlushFullWindow() {
-    FlushWindow(Inflater.Window, kWindowSize);
+unsigned CompleteHalf(unsigned position) {
+    if (position == 0 || (position & (kWindowSize - 1)) != 0) return position;
+    FlushWindow(Inflater.Window + position - kWindowSize, kWindowSize);
     Inflater.WindowWrapped = true;
-}
-
-// Stores one byte at the window position, flushing a full window.
-static void PutByte(unsigned& position, uint8_t byte) {
-    Inflater.Window[position++] = byte;
-    if (position == kWindowSize) {
-        FlushFullWindow();
-        position = 0;
-    }
+    return position & (kRingSize - 1);
 }
 
 static void SaveBits(uint32_t bits, unsigned count) {
@@ -79,7 +53,7 @@ static void SaveBits(uint32_t bits, unsigned count) {
 
 // Copies `length` stored bytes that follow in the input into the window.
 // Bytes still in the bit buffer go first; the rest are taken from the
-// input buffer in runs, each cut at the end of the window.
+// input buffer in runs, each cut at the end of a half of the ring.
 static InflateStatus CopyStoredBytes(uint32_t& bits, unsigned& count, unsigned& position,
                                      unsigned length) {
     for (; length > 0 && count > 0; --length) {  // count is a multiple of 8 here
@@ -97,15 +71,12 @@ static InflateStatus CopyStoredBytes(uint32_t& bits, unsigned& count, unsigned& 
             continue;
         }
         if (run > length) run = length;
-        if (run > kWindowSize - position) run = kWindowSize - position;
+        unsigned room = kWindowSize - (position & (kWindowSize - 1));
+        if (run > room) run = room;
         memcpy(Inflater.Window + position, BufferedInput(), run);
         ConsumeBufferedInput(run);
-        position += run;
+        position = CompleteHalf(position + run);
         length -= run;
-        if (position == kWindowSize) {
-            FlushFullWindow();
-            position = 0;
-        }
     }
     return kInflateOk;
 }
@@ -126,44 +97,32 @@ static InflateStatus InflateStoredBlock() {
     return status;
 }
 
-// Builds the fixed tables once per member; a later fixed block reuses them.
-static InflateStatus BuildFixedTables() {
+// Builds the tables of the fixed codes. They stay until a dynamic block
+// builds its own, so that a run of fixed blocks builds them once.
+static void LoadFixedTables() {
     uint16_t lengths[kFixedLiteralCount];
     unsigned symbol = 0;
     for (; symbol < 144; ++symbol) lengths[symbol] = 8;
     for (; symbol < 256; ++symbol) lengths[symbol] = 9;
     for (; symbol < 280; ++symbol) lengths[symbol] = 7;
     for (; symbol < kFixedLiteralCount; ++symbol) lengths[symbol] = 8;
-    Inflater.FixedLiteralBits = kFixedLiteralBits;
-    InflateStatus status = BuildCode(lengths, kFixedLiteralCount, kLiteralLengthSymbols,
-                                     Inflater.FixedLiteralTable, Inflater.FixedLiteralChain,
-                                     Inflater.FixedLiteralBits);
-    if (status != kInflateOk) {
-        ReleaseDecodeTables(Inflater.FixedLiteralChain);
-        Inflater.FixedLiteralChain = nullptr;
-        Inflater.FixedLiteralTable = nullptr;
-        return status;
-    }
-
+    InflateBuffers* buffers = Inflater.Buffers;
+    unsigned bits = kFixedLiteralRootBits;
+    BuildDecodeTable(lengths, kFixedLiteralCount, kLiteralLengthSymbols, buffers->LiteralTable,
+                     kLiteralTableSize, bits);  // complete: always kInflateOk
+    Inflater.LiteralBits = (uint8_t)bits;
     // 30 of the 32 five-bit codes are used: always incomplete, never a fault.
     for (symbol = 0; symbol < kFixedDistanceCount; ++symbol) lengths[symbol] = 5;
-    Inflater.FixedDistanceBits = kFixedDistanceBits;
-    status = BuildCode(lengths, kFixedDistanceCount, kDistanceSymbols, Inflater.FixedDistanceTable,
-                       Inflater.FixedDistanceChain, Inflater.FixedDistanceBits);
-    if (status == kInflateOk || status == kDataError) return kInflateOk;
-    ReleaseDecodeTables(Inflater.FixedLiteralChain);
-    Inflater.FixedLiteralChain = nullptr;
-    Inflater.FixedLiteralTable = nullptr;
-    return status;
+    bits = kFixedDistanceRootBits;
+    BuildDecodeTable(lengths, kFixedDistanceCount, kDistanceSymbols, buffers->DistanceTable,
+                     kDistanceTableSize, bits);
+    Inflater.DistanceBits = (uint8_t)bits;
+    Inflater.FixedTablesLoaded = true;
 }
 
 static InflateStatus InflateFixedBlock() {
-    if (!Inflater.FixedLiteralTable) {
-        InflateStatus status = BuildFixedTables();
-        if (status != kInflateOk) return status;
-    }
-    return DecodeCodes(Inflater.FixedLiteralTable, Inflater.FixedDistanceTable,
-                       Inflater.FixedLiteralBits, Inflater.FixedDistanceBits);
+    if (!Inflater.FixedTablesLoaded) LoadFixedTables();
+    return DecodeCodes();
 }
 
 // Reads the code lengths of a dynamic block's literal/length and distance
@@ -176,10 +135,10 @@ static InflateStatus ReadCodeLengths(uint16_t* lengths, unsigned total, const De
     for (unsigned stored = 0; stored < total;) {
         // Code-length codes have at most 7 bits, so the table has one level.
         NeedBits(bits, count, tableBits);
-        const DecodeEntry& entry = table[bits & BitMask[tableBits]];
-        if (entry.Op == kOpInvalid) return kDataError;
-        DumpBits(bits, count, entry.Bits);
-        unsigned symbol = entry.Value;
+        DecodeEntry entry = table[bits & BitMask[tableBits]];
+        if (EntryIsInvalid(entry)) return kDataError;
+        DumpBits(bits, count, EntryCodeBits(entry));
+        unsigned symbol = EntryValue(entry) & 0xFF;
         unsigned repeat, value;
         if (symbol < 16) {
             lengths[stored++] = (uint16_t)symbol;
@@ -214,14 +173,13 @@ static InflateStatus ReadDynamicHeader(uint16_t* lengths, unsigned& literalCount
     if (ConsumedPastEnd(count)) return kDataError;
     SaveBits(bits, count);
 
-    DecodeEntry *table, *chain;
-    uint8_t tableBits = kCodeLengthBits;
-    InflateStatus status =
-        BuildCode(lengths, kCodeLengthSymbolCount, kCodeLengthSymbols, table, chain, tableBits);
-    if (status == kInflateOk && !table) status = kDataError;  // no code-length codes at all
+    DecodeEntry table[kCodeLengthTableSize];
+    unsigned tableBits = kCodeLengthRootBits;
+    InflateStatus status = BuildDecodeTable(lengths, kCodeLengthSymbolCount, kCodeLengthSymbols, table,
+                                            kCodeLengthTableSize, tableBits);
+    if (status == kInflateOk && tableBits == 0) status = kDataError;  // no code-length codes at all
     if (status == kInflateOk)
         status = ReadCodeLengths(lengths, literalCount + distanceCount, table, tableBits);
-    ReleaseDecodeTables(chain);
     return status;
 }
 
@@ -231,26 +189,22 @@ static InflateStatus InflateDynamicBlock() {
     InflateStatus status = ReadDynamicHeader(lengths, literalCount, distanceCount);
     if (status != kInflateOk) return status;
 
-    DecodeEntry *literalTable, *literalChain;
-    uint8_t literalBits = kDynamicLiteralBits;
-    status = BuildCode(lengths, literalCount, kLiteralLengthSymbols, literalTable, literalChain,
-                       literalBits);
-    if (status != kInflateOk) {
-        ReleaseDecodeTables(literalChain);
-        return status;
-    }
+    InflateBuffers* buffers = Inflater.Buffers;
+    Inflater.FixedTablesLoaded = false;
+    unsigned literalBits = kLiteralRootBits;
+    status = BuildDecodeTable(lengths, literalCount, kLiteralLengthSymbols, buffers->LiteralTable,
+                              kLiteralTableSize, literalBits);
+    if (status != kInflateOk) return status;
 
     // An incomplete distance code is allowed: its missing codes are invalid
     // entries, a fault only if they occur.
-    DecodeEntry *distanceTable, *distanceChain;
-    uint8_t distanceBits = kDynamicDistanceBits;
-    status = BuildCode(lengths + literalCount, distanceCount, kDistanceSymbols, distanceTable,
-                       distanceChain, distanceBits);
-    if (status == kInflateOk || status == kDataError)
-        status = DecodeCodes(literalTable, distanceTable, literalBits, distanceBits);
-    ReleaseDecodeTables(distanceChain);
-    ReleaseDecodeTables(literalChain);
-    return status;
+    unsigned distanceBits = kDistanceRootBits;
+    status = BuildDecodeTable(lengths + literalCount, distanceCount, kDistanceSymbols,
+                              buffers->DistanceTable, kDistanceTableSize, distanceBits);
+    if (status != kInflateOk && status != kDataError) return status;
+    Inflater.LiteralBits = (uint8_t)literalBits;
+    Inflater.DistanceBits = (uint8_t)distanceBits;
+    return DecodeCodes();
 }
 
 // One block: its header (last-block flag, then type), then its body.
@@ -276,18 +230,12 @@ static void StartMember() {
     Inflater.WindowPos = 0;
     Inflater.WindowWrapped = false;
     Inflater.PaddingBytes = 0;
-    Inflater.FixedLiteralTable = nullptr;
-    Inflater.FixedDistanceTable = nullptr;
-    Inflater.FixedLiteralChain = nullptr;
-    Inflater.FixedDistanceChain = nullptr;
+    Inflater.FixedTablesLoaded = false;
 }
 
 static void EndMember() {
-    ReleaseDecodeTables(Inflater.FixedLiteralChain);
-    ReleaseDecodeTables(Inflater.FixedDistanceChain);
-    Inflater.FixedLiteralTable = Inflater.FixedDistanceTable = nullptr;
-    Inflater.FixedLiteralChain = Inflater.FixedDistanceChain = nullptr;
-    ReleaseBlock(Inflater.Window);
+    ReleaseBlock(Inflater.Buffers);
+    Inflater.Buffers = nullptr;
     Inflater.Window = nullptr;
     EndCompressedInput();
 }
@@ -295,15 +243,17 @@ static void EndMember() {
 InflateStatus DecodeMember() {
     StartMember();
     bool haveInput = StartCompressedInput();
-    Inflater.Window = (uint8_t*)AllocateBlock(kWindowBufferSize);
+    Inflater.Buffers = (InflateBuffers*)AllocateBlock(sizeof(InflateBuffers));
     InflateStatus status = kOutOfMemory;
-    if (haveInput && Inflater.Window) {
+    if (haveInput && Inflater.Buffers) {
+        Inflater.Window = Inflater.Buffers->Ring;
         bool lastBlock = false;
         do status = InflateBlock(lastBlock);
         while (status == kInflateOk && !lastBlock);
-        // What the window holds as of the last write-back leaves too, also
-        // after a failure: the file keeps what was decoded.
-        if (Inflater.WindowPos > 0) FlushWindow(Inflater.Window, Inflater.WindowPos);
+        // What the ring holds since its last write leaves too, also after a
+        // failure: the file keeps what was decoded.
+        unsigned start = Inflater.WindowPos & kWindowSize;
+        if (Inflater.WindowPos > start) FlushWindow(Inflater.Window + start, Inflater.WindowPos - start);
         Inflater.WindowPos = 0;
     }
     EndMember();

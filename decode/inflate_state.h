@@ -9,9 +9,26 @@
 #include "decode/member_io.h"
 
 enum : uint32_t {
+    // The farthest a match reaches back, and the size of each write.
     kWindowSize = 32768,
-    kWindowBufferSize = kWindowSize + 2,
+    // The window buffer is a ring of two such halves: each half is written
+    // out when it fills, and the other half then still holds the 32 KB
+    // before it. Bytes just ahead of the write position are at least
+    // kRingSize - kRingSlack back, beyond the reach of any match, so the
+    // fast path may write past a match's end.
+    kRingSize = 2 * kWindowSize,
+    // Room after the ring: the fast path lets its last symbols run past the
+    // end of a half, and its copies past their end (see decode_codes.cpp);
+    // what lands beyond the ring's end moves to its start after the write.
+    kRingSlack = 512,
     kMaxMatchLength = 258,
+};
+
+// What one member's decoding allocates: the ring and the code tables.
+struct InflateBuffers {
+    uint8_t Ring[kRingSize + kRingSlack];
+    DecodeEntry LiteralTable[kLiteralTableSize];
+    DecodeEntry DistanceTable[kDistanceTableSize];
 };
 
 struct InflateState {
@@ -20,11 +37,10 @@ struct InflateState {
     uint32_t BitBuffer;
     uint16_t BitCount;
 
-    // The sliding window, also the output buffer: it is written to the file
-    // each time it fills, and a match reaches up to 32,768 bytes back.
+    // The ring: the sliding window, also the output buffer.
     uint8_t* Window;
-    uint16_t WindowPos;
-    // Whether the window has been filled once: before that, bytes from
+    uint16_t WindowPos;  // below kRingSize; at kWindowSize the first half is written already
+    // Whether a half has been written once: before that, bytes from
     // WindowPos on were never written, and no distance may reach them.
     bool WindowWrapped;
 
@@ -32,22 +48,25 @@ struct InflateState {
     // compressed bytes ran out. They may be looked at but not consumed.
     uint32_t PaddingBytes;
 
-    // Tables of the fixed codes, built at the member's first fixed block.
-    DecodeEntry* FixedLiteralTable;
-    DecodeEntry* FixedDistanceTable;
-    DecodeEntry* FixedLiteralChain;
-    DecodeEntry* FixedDistanceChain;
-    uint8_t FixedLiteralBits;
-    uint8_t FixedDistanceBits;
+    InflateBuffers* Buffers;
+    // Whether the tables hold the fixed codes, from an earlier fixed block
+    // of the member with no dynamic block since.
+    bool FixedTablesLoaded;
+    uint8_t LiteralBits, DistanceBits;  // root bits of the tables as built
 };
 extern InflateState Inflater;
 
-// Appends whole input bytes until at least `n` bits (n <= 16) are held;
-// at most 23 bits are then held, so the 32-bit buffer never overflows.
-// Once the member's bytes are exhausted each byte is -1: ones fill the
-// buffer from the held bits upward. Out of line: only the byte reader and
-// block headers use it, and the stub is small.
-void NeedBits(uint32_t& bits, unsigned& count, unsigned n);
+// Appends whole input bytes while no more than 23 bits are held: 24 to 31
+// bits are then held, so the 32-bit buffer never overflows. Once the
+// member's bytes are exhausted each byte is -1: ones fill the buffer from
+// the held bits upward. Out of line: only the byte reader and block
+// headers use it, and the stub is small.
+void FillBits(uint32_t& bits, unsigned& count);
+
+// Makes sure that at least `n` bits (n <= 16) are held.
+inline void NeedBits(uint32_t& bits, unsigned& count, unsigned n) {
+    if (count < n) FillBits(bits, count);
+}
 
 inline void DumpBits(uint32_t& bits, unsigned& count, unsigned n) {
     bits >>= n;
@@ -59,11 +78,16 @@ inline void DumpBits(uint32_t& bits, unsigned& count, unsigned n) {
 // are all still held exactly while the count covers them.
 inline bool ConsumedPastEnd(unsigned count) { return Inflater.PaddingBytes * 8 > count; }
 
-// Writes the full window and starts it again from position 0.
-void FlushFullWindow();
+// After a write that ended at `position`: a full half is written out, and
+// the position at the ring's end goes back to its start.
+unsigned CompleteHalf(unsigned position);
 
-// Decodes literal/length and distance codes into the window until the end
-// of the block. A null literal table is an empty code, which fails at the
-// first symbol; a null distance table fails at the first length.
-InflateStatus DecodeCodes(const DecodeEntry* literalTable, const DecodeEntry* distanceTable,
-                          unsigned literalBits, unsigned distanceBits);
+// Stores one byte at the window position, writing out a full half.
+inline void PutByte(unsigned& position, uint8_t byte) {
+    Inflater.Window[position++] = byte;
+    if ((position & (kWindowSize - 1)) == 0) position = CompleteHalf(position);
+}
+
+// Decodes literal/length and distance codes with Inflater's tables into
+// the window until the end of the block.
+InflateStatus DecodeCodes();

@@ -95,6 +95,15 @@ std::vector<BrokenCase> Cases() {
             kDataError);
     add("distance before the first byte", FixedStream([](BitWriter& out) { out.FixedMatch(3, 3); }),
         FixedStream([](BitWriter& out) { out.FixedMatch(3, 4); }), kDataError);
+    // The same with input enough before and after for the fast path to decode it.
+    auto farMatch = [](unsigned distance) {
+        return FixedStream([distance](BitWriter& out) {
+            for (unsigned i = 0; i < 300; ++i) out.FixedLiteral(200 + i % 50);
+            out.FixedMatch(3, distance);
+            for (unsigned i = 0; i < 300; ++i) out.FixedLiteral(200 + i % 50);
+        });
+    };
+    add("distance before the first byte, in the fast path", farMatch(303), farMatch(304), kDataError);
 
     SmallCode good;
     std::string goodDynamic = DynamicStream(good);
