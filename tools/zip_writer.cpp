@@ -351,11 +351,12 @@ public:
     // `content`'s (libdeflate gives up once its output is full).
     std::optional<std::string> Deflate(const std::string& content) {
         if (content.empty()) return std::nullopt;
-        std::string out(content.size() - 1, '\0');
-        size_t size = libdeflate_deflate_compress(compressor_, content.data(), content.size(), &out[0], out.size());
+        // Left uninitialised: only the pages libdeflate writes take memory.
+        size_t room = content.size() - 1;
+        std::unique_ptr<char[]> out(new char[room]);
+        size_t size = libdeflate_deflate_compress(compressor_, content.data(), content.size(), out.get(), room);
         if (size == 0) return std::nullopt;
-        out.resize(size);
-        return out;
+        return std::string(out.get(), size);
     }
 
 private:
@@ -407,6 +408,11 @@ struct MemberContext {
     const ZipWriteOptions& options;
     WholeDeflater* deflater;  // null with --store
     Done done;
+
+    // Updates the progress line with `read` bytes of the member in hand.
+    void ShowProgress(uint64_t read) const {
+        if (options.progress) options.progress->Update(done.members, done.bytes + read);
+    }
 };
 
 // How a member's data was written: its method and the CRC of its content.
@@ -445,7 +451,7 @@ WrittenData WriteWholeMember(MemberContext& context, const ZipMemberSource& sour
     }
     context.output.Write(data);
     if (cipher) context.output.Write(cipher->Trailer());
-    if (context.options.progress) context.options.progress->Update(context.done.members, context.done.bytes + source.size);
+    context.ShowProgress(source.size);
     return {deflated ? kMethodDeflated : kMethodStored, digest.crc};
 }
 
@@ -473,7 +479,7 @@ StreamedData StreamMember(MemberContext& context, const ZipMemberSource& source,
         size_t got = input.Next(buffer.data());
         UpdateCrcBuffer((const uint8_t*)buffer.data(), (int32_t)got, streamed.crc);
         read += got;
-        if (context.options.progress) context.options.progress->Update(context.done.members, context.done.bytes + read);
+        context.ShowProgress(read);
         if (deflater) put(deflater->Take(buffer.data(), got, got == 0));
         else put(std::string(buffer.data(), got));
         if (got == 0) break;
@@ -500,7 +506,8 @@ WrittenData WriteStreamedMember(MemberContext& context, const ZipMemberSource& s
             throw std::runtime_error("cannot read " + source.path + ": it changed while it was read");
         if (!digest) digest = FileDigest{streamed.crc, ""};
         if (cipher) context.output.Write(cipher->Trailer());
-        if (!compress || streamed.written < source.size) return {compress ? kMethodDeflated : kMethodStored, digest->crc};
+        if (!compress || streamed.written < source.size)
+            return {compress ? kMethodDeflated : kMethodStored, digest->crc};
     }
 }
 
