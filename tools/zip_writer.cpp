@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -265,8 +266,12 @@ std::string AesField(Encryption encryption, uint16_t method) {
 }
 
 // Info-ZIP Unicode Path extra field: version 1, the CRC of the name as
-// stored in the header, the UTF-8 name.
+// stored in the header, the UTF-8 name. An ASCII name reads the same in
+// every code page, so it gets none (as Info-ZIP zip does), which saves
+// about 60 bytes a member.
 std::string UnicodePathField(const ZipMemberSource& member) {
+    bool ascii = std::all_of(member.utf8Name.begin(), member.utf8Name.end(), [](char c) { return (uint8_t)c < 0x80; });
+    if (ascii) return "";
     std::string body;
     body += (char)1;
     PutLe32(body, CrcOfBytes((const uint8_t*)member.cp949Name.data(), (uint32_t)member.cp949Name.size()));
