@@ -13,7 +13,7 @@ class ProgressLine;
 
 // The compression level when none is given: the lowest at which libdeflate
 // makes archives no larger than other archivers' best deflate.
-const int kDefaultLevel = 9;
+const int kDefaultLevel = 10;
 const int kHighestLevel = 12;
 
 // Members up to this size are read whole and compressed with libdeflate,
