@@ -120,7 +120,7 @@ set(DOROMI_TOOL_SOURCES
 add_executable(doromi ${DOROMI_TOOL_SOURCES})
 set_source_files_properties(${DOROMI_TOOL_SOURCES} PROPERTIES COMPILE_OPTIONS -fexec-charset=UTF-8)
 target_compile_options(doromi PRIVATE ${DOROMI_WARNINGS})
-target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB)
+target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB libdeflate)
 # The C++ runtime linked in: only the parts the tool uses are loaded, which
 # keeps its resident memory about 1 MB lower than with the shared library.
 target_link_options(doromi PRIVATE -static-libstdc++ -static-libgcc)

@@ -1,11 +1,13 @@
 #include "tools/zip_writer.h"
 
+#include <libdeflate.h>
 #include <openssl/evp.h>
 #include <zlib.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -34,6 +36,10 @@ const uint32_t kDosAttributeArchive = 0x20;
 
 const size_t kChunk = 1 << 16;
 
+// The highest level of zlib, which compresses the members too large to be
+// read whole.
+const int kHighestStreamingLevel = 9;
+
 // One read of a member's file from its start, in chunks, checking that it
 // is still the file that was collected: a read error or a size other than
 // the one collected ends the build with the file's name and the reason.
@@ -47,10 +53,11 @@ public:
     MemberInput(const MemberInput&) = delete;
     MemberInput& operator=(const MemberInput&) = delete;
 
-    // The next chunk into `buffer`; 0 at the end of the file.
-    size_t Next(char* buffer) {
+    // The next bytes into `buffer`, at most `capacity`; 0 at the end of
+    // the file.
+    size_t Next(char* buffer, size_t capacity = kChunk) {
         for (;;) {
-            ssize_t got = read(fd_, buffer, kChunk);
+            ssize_t got = read(fd_, buffer, capacity);
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) Fail(std::strerror(errno));
             done_ += (uint64_t)got;
@@ -77,20 +84,50 @@ struct FileDigest {
     std::string sha256;
 };
 
+// The CRC-32 and SHA-256 of bytes handed in pieces.
+class Digester {
+public:
+    Digester() : sha_(EVP_MD_CTX_new(), EVP_MD_CTX_free) {
+        if (!sha_ || EVP_DigestInit_ex(sha_.get(), EVP_sha256(), nullptr) != 1)
+            throw std::runtime_error("OpenSSL cannot compute SHA-256");
+    }
+    void Update(const char* bytes, size_t count) {
+        UpdateCrcBuffer((const uint8_t*)bytes, (int32_t)count, crc_);
+        EVP_DigestUpdate(sha_.get(), bytes, count);
+    }
+    FileDigest Finish() {
+        FileDigest digest{~crc_, std::string(32, '\0')};
+        EVP_DigestFinal_ex(sha_.get(), (unsigned char*)&digest.sha256[0], nullptr);
+        return digest;
+    }
+
+private:
+    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> sha_;
+    uint32_t crc_ = 0xFFFFFFFF;
+};
+
+FileDigest DigestOfBytes(const std::string& content) {
+    Digester digester;
+    digester.Update(content.data(), content.size());
+    return digester.Finish();
+}
+
 FileDigest DigestOfFile(const ZipMemberSource& source) {
     std::vector<char> buffer(kChunk);
     MemberInput input(source);
-    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> sha(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    if (!sha || EVP_DigestInit_ex(sha.get(), EVP_sha256(), nullptr) != 1)
-        throw std::runtime_error("OpenSSL cannot compute SHA-256");
-    FileDigest digest{0xFFFFFFFF, std::string(32, '\0')};
-    while (size_t got = input.Next(buffer.data())) {
-        UpdateCrcBuffer((const uint8_t*)buffer.data(), (int32_t)got, digest.crc);
-        EVP_DigestUpdate(sha.get(), buffer.data(), got);
-    }
-    digest.crc = ~digest.crc;
-    EVP_DigestFinal_ex(sha.get(), (unsigned char*)&digest.sha256[0], nullptr);
-    return digest;
+    Digester digester;
+    while (size_t got = input.Next(buffer.data())) digester.Update(buffer.data(), got);
+    return digester.Finish();
+}
+
+// A member's whole content, read once.
+std::string ReadWholeMember(const ZipMemberSource& source) {
+    std::string content(source.size + 1, '\0');  // the spare byte catches a file that grew
+    MemberInput input(source);
+    size_t filled = 0;
+    while (size_t got = input.Next(&content[filled], content.size() - filled)) filled += got;
+    content.resize(filled);
+    return content;
 }
 
 // 64-bit FNV-1a, to seed encryption headers from a member's content.
@@ -229,8 +266,12 @@ std::string AesField(Encryption encryption, uint16_t method) {
 }
 
 // Info-ZIP Unicode Path extra field: version 1, the CRC of the name as
-// stored in the header, the UTF-8 name.
+// stored in the header, the UTF-8 name. An ASCII name reads the same in
+// every code page, so it gets none (as Info-ZIP zip does), which saves
+// about 60 bytes a member.
 std::string UnicodePathField(const ZipMemberSource& member) {
+    bool ascii = std::all_of(member.utf8Name.begin(), member.utf8Name.end(), [](char c) { return (uint8_t)c < 0x80; });
+    if (ascii) return "";
     std::string body;
     body += (char)1;
     PutLe32(body, CrcOfBytes((const uint8_t*)member.cp949Name.data(), (uint32_t)member.cp949Name.size()));
@@ -299,7 +340,36 @@ private:
     uint64_t position_;
 };
 
-// Raw deflate (no zlib wrapper) of a stream, handed in pieces.
+// Raw deflate (no zlib wrapper) of whole members with libdeflate, which
+// compresses better than zlib at its higher levels but takes only whole
+// buffers. One compressor serves every member of an archive.
+class WholeDeflater {
+public:
+    explicit WholeDeflater(int level) : compressor_(libdeflate_alloc_compressor(level)) {
+        if (!compressor_) throw std::runtime_error("libdeflate cannot start compressing");
+    }
+    ~WholeDeflater() { libdeflate_free_compressor(compressor_); }
+    WholeDeflater(const WholeDeflater&) = delete;
+    WholeDeflater& operator=(const WholeDeflater&) = delete;
+
+    // The deflated bytes, or nothing when they would not be fewer than
+    // `content`'s (libdeflate gives up once its output is full).
+    std::optional<std::string> Deflate(const std::string& content) {
+        if (content.empty()) return std::nullopt;
+        // Left uninitialised: only the pages libdeflate writes take memory.
+        size_t room = content.size() - 1;
+        std::unique_ptr<char[]> out(new char[room]);
+        size_t size = libdeflate_deflate_compress(compressor_, content.data(), content.size(), out.get(), room);
+        if (size == 0) return std::nullopt;
+        return std::string(out.get(), size);
+    }
+
+private:
+    libdeflate_compressor* compressor_;
+};
+
+// Raw deflate (no zlib wrapper) of a stream, handed in pieces, with zlib:
+// for members too large to be read whole.
 class Deflater {
 public:
     explicit Deflater(int level) {
@@ -331,21 +401,74 @@ private:
     z_stream stream_{};
 };
 
-// Streams a member's file into the output, compressed when `level` > 0
-// and encrypted when `encryptor` is given; returns the CRC of what was
-// read and the bytes written.
-struct StreamedData {
-    uint32_t crc;
-    uint64_t written;
-};
 // Members done and input bytes read, for the progress line.
 struct Done {
     size_t members = 0;
     uint64_t bytes = 0;
 };
 
-StreamedData StreamMember(ArchiveOutput& output, const ZipMemberSource& source, int level, MemberCipher* cipher,
-                          ProgressLine* progress, const Done& done) {
+// What writing one member's data needs besides the member itself.
+struct MemberContext {
+    ArchiveOutput& output;
+    const ZipWriteOptions& options;
+    WholeDeflater* deflater;  // null with --store
+    Done done;
+
+    // Updates the progress line with `read` bytes of the member in hand.
+    void ShowProgress(uint64_t read) const {
+        if (options.progress) options.progress->Update(done.members, done.bytes + read);
+    }
+};
+
+// How a member's data was written: its method and the CRC of its content.
+struct WrittenData {
+    uint16_t method;
+    uint32_t crc;
+};
+
+// The cipher for a member's data when there is a password, given the
+// digest of its content; null otherwise.
+std::unique_ptr<MemberCipher> CipherFor(const ZipWriteOptions& options, const ZipMemberSource& source,
+                                        const FileDigest& digest) {
+    if (options.password.empty()) return nullptr;
+    if (options.encryption == Encryption::Traditional)
+        return std::make_unique<TraditionalCipher>(
+            options.password, HeaderFillBytes(source, digest.crc, source.size, options.randomHeaders), digest.crc);
+    return std::make_unique<AesCipher>(options.password, AesSalt(options, source, digest),
+                                       AesKeyLength(options.encryption));
+}
+
+// A member small enough to be read whole: deflated with libdeflate when
+// that makes it smaller, stored otherwise, encrypted when asked.
+WrittenData WriteWholeMember(MemberContext& context, const ZipMemberSource& source) {
+    std::string content = ReadWholeMember(source);
+    // Only encryption needs the SHA-256 (an AES salt is derived from it).
+    FileDigest digest = context.options.password.empty()
+                            ? FileDigest{CrcOfBytes((const uint8_t*)content.data(), (uint32_t)content.size()), ""}
+                            : DigestOfBytes(content);
+    std::optional<std::string> deflated;
+    if (context.deflater) deflated = context.deflater->Deflate(content);
+    std::string& data = deflated ? *deflated : content;
+    std::unique_ptr<MemberCipher> cipher = CipherFor(context.options, source, digest);
+    if (cipher) {
+        context.output.Write(cipher->Header());
+        cipher->Apply(data);
+    }
+    context.output.Write(data);
+    if (cipher) context.output.Write(cipher->Trailer());
+    context.ShowProgress(source.size);
+    return {deflated ? kMethodDeflated : kMethodStored, digest.crc};
+}
+
+// Streams a member's file into the output, compressed when `level` > 0
+// and encrypted when `cipher` is given; returns the CRC of what was read
+// and the bytes written.
+struct StreamedData {
+    uint32_t crc;
+    uint64_t written;
+};
+
+StreamedData StreamMember(MemberContext& context, const ZipMemberSource& source, int level, MemberCipher* cipher) {
     std::vector<char> buffer(kChunk);
     MemberInput input(source);
     std::optional<Deflater> deflater;
@@ -354,14 +477,14 @@ StreamedData StreamMember(ArchiveOutput& output, const ZipMemberSource& source, 
     uint64_t read = 0;
     auto put = [&](std::string bytes) {
         if (cipher) cipher->Apply(bytes);
-        output.Write(bytes);
+        context.output.Write(bytes);
         streamed.written += bytes.size();
     };
     for (;;) {
         size_t got = input.Next(buffer.data());
         UpdateCrcBuffer((const uint8_t*)buffer.data(), (int32_t)got, streamed.crc);
         read += got;
-        if (progress) progress->Update(done.members, done.bytes + read);
+        context.ShowProgress(read);
         if (deflater) put(deflater->Take(buffer.data(), got, got == 0));
         else put(std::string(buffer.data(), got));
         if (got == 0) break;
@@ -370,8 +493,32 @@ StreamedData StreamMember(ArchiveOutput& output, const ZipMemberSource& source, 
     return streamed;
 }
 
-CentralEntry WriteMember(ArchiveOutput& output, const ZipMemberSource& source, const ZipWriteOptions& options,
-                         const Done& done) {
+// A member too large to be read whole: streamed through zlib, and once
+// more stored when that did not make it smaller. An encrypted member's
+// file is read once before, for the digest its header needs.
+WrittenData WriteStreamedMember(MemberContext& context, const ZipMemberSource& source) {
+    std::optional<FileDigest> digest;  // from a read before the data, which every later one must match
+    if (!context.options.password.empty()) digest = DigestOfFile(source);
+    uint32_t dataStart = context.output.Position();
+    bool compress = context.deflater != nullptr;
+    int level = std::min(context.options.level, kHighestStreamingLevel);
+    for (int attempt = 0;; ++attempt, compress = false) {
+        if (attempt > 0) context.output.Truncate(dataStart);
+        std::unique_ptr<MemberCipher> cipher = digest ? CipherFor(context.options, source, *digest) : nullptr;
+        if (cipher) context.output.Write(cipher->Header());
+        StreamedData streamed = StreamMember(context, source, compress ? level : 0, cipher.get());
+        if (digest && streamed.crc != digest->crc)
+            throw std::runtime_error("cannot read " + source.path + ": it changed while it was read");
+        if (!digest) digest = FileDigest{streamed.crc, ""};
+        if (cipher) context.output.Write(cipher->Trailer());
+        if (!compress || streamed.written < source.size)
+            return {compress ? kMethodDeflated : kMethodStored, digest->crc};
+    }
+}
+
+CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) {
+    const ZipWriteOptions& options = context.options;
+    ArchiveOutput& output = context.output;
     CentralEntry entry{};
     entry.member.cp949Name = source.cp949Name;
     entry.member.shownName = source.cp949Name;
@@ -384,11 +531,7 @@ CentralEntry WriteMember(ArchiveOutput& output, const ZipMemberSource& source, c
     entry.member.size = (uint32_t)source.size;
     bool encrypted = !source.isDirectory && !options.password.empty();
     bool aes = encrypted && options.encryption != Encryption::Traditional;
-    std::optional<FileDigest> digest;  // from a read before the data, which every later one must match
     if (encrypted) {
-        // The traditional header needs the CRC, an AES salt the content's
-        // hash, before the data: one read for them.
-        digest = DigestOfFile(source);
         entry.member.flags |= kFlagEncrypted;
         entry.version = aes ? kVersionAes : kVersionDeflated;
     }
@@ -402,35 +545,15 @@ CentralEntry WriteMember(ArchiveOutput& output, const ZipMemberSource& source, c
     if (source.isDirectory) return entry;
 
     uint32_t dataStart = output.Position();
-    bool compress = !options.store && source.size > 0;
-    uint16_t method = kMethodStored;
-    for (int attempt = 0; attempt < 2; ++attempt, compress = false) {
-        if (attempt > 0) output.Truncate(dataStart);
-        std::unique_ptr<MemberCipher> cipher;
-        if (aes)
-            cipher.reset(new AesCipher(options.password, AesSalt(options, source, *digest),
-                                       AesKeyLength(options.encryption)));
-        else if (encrypted)
-            cipher.reset(new TraditionalCipher(
-                options.password, HeaderFillBytes(source, digest->crc, entry.member.size, options.randomHeaders),
-                digest->crc));
-        if (cipher) output.Write(cipher->Header());
-        StreamedData streamed =
-            StreamMember(output, source, compress ? options.level : 0, cipher.get(), options.progress, done);
-        if (digest && streamed.crc != digest->crc)
-            throw std::runtime_error("cannot read " + source.path + ": it changed while it was read");
-        if (!digest) digest = FileDigest{streamed.crc, ""};
-        if (cipher) output.Write(cipher->Trailer());
-        method = compress ? kMethodDeflated : kMethodStored;
-        if (!compress || streamed.written < source.size) break;  // members that do not shrink stay stored
-    }
+    WrittenData data = source.size <= kLargestWholeMember ? WriteWholeMember(context, source)
+                                                          : WriteStreamedMember(context, source);
     // AE-2 records no CRC: the authentication code stands for it, and a
     // small file's CRC would give its content away.
-    entry.member.crc = aes ? 0 : digest->crc;
-    entry.member.method = aes ? (uint16_t)kMethodAes : method;
-    entry.extra = extra(method);
+    entry.member.crc = aes ? 0 : data.crc;
+    entry.member.method = aes ? (uint16_t)kMethodAes : data.method;
+    entry.extra = extra(data.method);
     entry.member.compressedSize = output.Position() - dataStart;
-    if (method == kMethodDeflated && !aes) entry.version = kVersionDeflated;
+    if (data.method == kMethodDeflated && !aes) entry.version = kVersionDeflated;
     output.Patch(entry.headerOffset + 4, CommonHeaderFields(entry) + source.cp949Name + entry.extra);
     return entry;
 }
@@ -471,12 +594,14 @@ std::vector<ZipWrittenMember> WriteZipArchive(std::FILE* out, const std::vector<
         throw std::runtime_error("an archive without ZIP64 holds at most 65,535 members");
     PrepareCoreState();  // the core's CRC and cipher work on Sfx
     ArchiveOutput output(out, options.offsetBase);
+    std::optional<WholeDeflater> deflater;
+    if (!options.store) deflater.emplace(options.level);
+    MemberContext context{output, options, deflater ? &*deflater : nullptr, {}};
     std::vector<CentralEntry> entries;
-    Done done;
     for (const ZipMemberSource& member : members) {
-        entries.push_back(WriteMember(output, member, options, done));
-        ++done.members;
-        done.bytes += member.size;
+        entries.push_back(WriteMember(context, member));
+        ++context.done.members;
+        context.done.bytes += member.size;
     }
     WriteCentralDirectory(output, entries);
 

@@ -1,7 +1,8 @@
 #pragma once
 // Writes a ZIP archive that the stub can walk: every member's CRC and
 // sizes in its local header (no data descriptors), stored or raw-deflated
-// data, optional traditional encryption, names in code page 949 with the
+// data (libdeflate for members read whole, zlib streaming for larger ones),
+// optional AES or traditional encryption, names in code page 949 with the
 // UTF-8 name in an Info-ZIP Unicode Path extra field.
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,17 @@
 #include <vector>
 
 class ProgressLine;
+
+// The compression level when none is given: the lowest at which libdeflate
+// makes archives no larger than other archivers' best deflate.
+const int kDefaultLevel = 10;
+const int kHighestLevel = 12;
+
+// Members up to this size are read whole and compressed with libdeflate,
+// which takes whole buffers only; larger ones stream through zlib, so that
+// the memory a build takes stays below about twice this size (the content
+// and its compressed form) however large the files are.
+const uint64_t kLargestWholeMember = 64 << 20;
 
 // How members are encrypted: WinZip's AES (AE-2: the authentication code
 // stands for the CRC) or the traditional ZIP cipher.
@@ -26,7 +38,7 @@ struct ZipMemberSource {
 
 struct ZipWriteOptions {
     bool store = false;         // no compression at all
-    int level = 9;              // zlib level 1..9 otherwise
+    int level = kDefaultLevel;  // libdeflate level 1..12 otherwise (zlib's, at most 9, above kLargestWholeMember)
     std::string password;       // code page 949 bytes; empty: no encryption
     Encryption encryption = Encryption::Aes256;  // how, when there is a password
     bool randomHeaders = false; // encryption headers (or AES salts) from the system's random source

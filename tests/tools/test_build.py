@@ -1,14 +1,15 @@
 """`doromi build` from files and folders: layout, member headers, other
 archivers' verdicts, encryption and determinism."""
 import os
+import random
 import subprocess
 import sys
 import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import (BLOCK_SIZE, STUB, STUB_SIZE, ToolTestCase, extra_fields, local_headers,  # noqa: E402
-                          sample_files)
+from tool_helpers import (BLOCK_SIZE, DOROMI, STUB, STUB_SIZE, ToolTestCase, extra_fields,  # noqa: E402
+                          local_headers, sample_files)
 
 PASSWORD = "비밀번호"  # code page 949 bytes in the archive
 
@@ -209,6 +210,37 @@ class OtherArchiversTest(ToolTestCase):
             self.assertEqual(plain[11], m["crc"] >> 24)
             body = zlib.decompress(plain[12:], -15) if m["method"] == 8 else plain[12:]
             self.assertEqual(body, content)
+
+
+class CompressionLevelTest(ToolTestCase):
+    WHOLE_MEMBER_LIMIT = 64 << 20  # members above it stream through zlib
+
+    def build_with_peak_memory(self, *args):
+        """The peak resident memory of the build, in bytes."""
+        process = subprocess.Popen([DOROMI, "build", "-o", self.path("out.exe"), *args], stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.PIPE)
+        _, status, usage = os.wait4(process.pid, 0)
+        self.assertEqual(os.waitstatus_to_exitcode(status), 0, process.stderr.read().decode())
+        return usage.ru_maxrss * 1024
+
+    def test_levels_pass_unzip_and_a_member_over_the_limit_streams(self):
+        rng = random.Random(1)
+        words = ["".join(rng.choices("abcdefgh", k=rng.randint(2, 8))) for _ in range(500)]
+        text = " ".join(rng.choices(words, k=30000)).encode()
+        tree = self.tree({"words.txt": text, "big.bin": b""}, name="t")
+        os.truncate(os.path.join(tree, "big.bin"), self.WHOLE_MEMBER_LIMIT + 1)  # sparse: nothing is written
+        text_sizes = {}
+        for options in (["--level", "1"], ["--level", "12"], []):
+            with self.subTest(options=options):
+                peak = self.build_with_peak_memory(tree, *options)
+                result = unzip_test(self.path("out.exe"))
+                self.assertEqual(result.returncode, 0, result.stdout.decode(errors="replace"))
+                self.assertLess(peak, self.WHOLE_MEMBER_LIMIT, "the large member was read whole")
+                with open(self.path("out.exe"), "rb") as f:
+                    members, _ = local_headers(f.read(), STUB_SIZE + BLOCK_SIZE)
+                self.assertEqual([m["method"] for m in members], [0, 8, 8], "folder, big.bin, words.txt")
+                text_sizes[tuple(options)] = members[2]["csize"]
+        self.assertLess(text_sizes[("--level", "12")], text_sizes[("--level", "1")])
 
 
 class DeterminismTest(ToolTestCase):

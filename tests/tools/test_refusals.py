@@ -64,7 +64,8 @@ class InputAndOptionTest(ToolTestCase):
         cases = [
             ([tree, "--no-settings", "--auto-start"], "--no-settings", "--auto-start"),
             ([tree, "--store", "--level", "5"], "--store and --level"),
-            ([tree, "--level", "0"], "1 to 9"),
+            ([tree, "--level", "0"], "from 1 to 12, not \"0\""),
+            ([tree, "--level", "13"], "from 1 to 12, not \"13\""),
             ([tree, "--overwrite", "always"], "ask, overwrite or skip"),
             ([tree, "--temp-dir", "--default-dir", "x"], "twice"),
             ([tree, "--random-headers"], "only applies with a password"),
