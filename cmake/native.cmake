@@ -117,7 +117,20 @@ set(DOROMI_TOOL_SOURCES
     tools/text_encoding.cpp
     tools/zip_writer.cpp
 )
+# The help texts compiled into the tool and its manual page come from one
+# source, tools/help.txt, so that they cannot tell different stories.
+set(DOROMI_GENERATED_DIR ${CMAKE_CURRENT_BINARY_DIR}/generated)
+set(DOROMI_HELP_OUTPUTS ${DOROMI_GENERATED_DIR}/help_texts.h ${DOROMI_GENERATED_DIR}/doromi.1
+    ${DOROMI_GENERATED_DIR}/doromi.1.gz)
+add_custom_command(OUTPUT ${DOROMI_HELP_OUTPUTS}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/make_help.py
+            ${CMAKE_SOURCE_DIR}/tools/help.txt ${PROJECT_VERSION} ${DOROMI_GENERATED_DIR}
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/help.txt ${CMAKE_SOURCE_DIR}/cmake/make_help.py
+    VERBATIM)
+add_custom_target(doromi-help ALL DEPENDS ${DOROMI_HELP_OUTPUTS})
 add_executable(doromi ${DOROMI_TOOL_SOURCES})
+add_dependencies(doromi doromi-help)
+target_include_directories(doromi PRIVATE ${DOROMI_GENERATED_DIR})
 set_source_files_properties(${DOROMI_TOOL_SOURCES} PROPERTIES COMPILE_OPTIONS -fexec-charset=UTF-8)
 target_compile_options(doromi PRIVATE ${DOROMI_WARNINGS})
 target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB)
