@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -226,12 +227,20 @@ Password PasswordFromRequest(const BuildRequest& request) {
     return {password, utf8};
 }
 
+// The stub beside the tool (the build tree keeps them together), else
+// where an installation puts it, ../share/doromi/ from the tool's folder.
+// Both are taken from the tool's real path, so any prefix works and a
+// symbolic link to the tool leads to its own stub.
 std::string DefaultStubPath() {
-    char own[4096];
-    ssize_t length = readlink("/proc/self/exe", own, sizeof own - 1);
-    if (length <= 0) throw std::runtime_error("cannot find the stub next to doromi; give --stub");
-    std::string path(own, (size_t)length);
-    return path.substr(0, path.rfind('/') + 1) + "doromi-sfx.exe";
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    if (error) throw std::runtime_error("cannot tell where doromi is, to find the stub; give --stub");
+    std::filesystem::path beside = folder / "doromi-sfx.exe";
+    std::filesystem::path installed = (folder / "../share/doromi/doromi-sfx.exe").lexically_normal();
+    for (const std::filesystem::path& candidate : {beside, installed})
+        if (std::filesystem::exists(candidate, error)) return candidate;
+    throw std::runtime_error("cannot find the stub: neither " + beside.string() + " nor " + installed.string() +
+                             " exists; give --stub");
 }
 
 // The stub image, which must be exactly the size the stub expects its
