@@ -138,6 +138,7 @@ target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB)
 # keeps its resident memory about 1 MB lower than with the shared library.
 target_link_options(doromi PRIVATE -static-libstdc++ -static-libgcc)
 set_target_properties(doromi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})
+include(cmake/install.cmake)
 
 # Tests of the tool: builds checked by other archivers, refusals, info.
 foreach(check build zip_input refusals info extract faults signing hostile)
