@@ -4,8 +4,6 @@
 # destinations are fixed relative to the prefix.
 set(DOROMI_STUB ${DOROMI_OUT_DIR}/doromi-sfx.exe)
 
-install(TARGETS doromi RUNTIME DESTINATION bin)
-
 # The stub is the one the cross build made and checked; the native build
 # only copies it, so an install before scripts/build has made it fails here
 # with the reason rather than with a copy error.
@@ -19,6 +17,7 @@ string(CONFIGURE [[
   endif()
 ]] DOROMI_CHECK_STUB @ONLY)
 install(CODE "${DOROMI_CHECK_STUB}")
+install(TARGETS doromi RUNTIME DESTINATION bin)
 install(FILES ${DOROMI_STUB} DESTINATION share/doromi)
 
 # Compressed, as Debian keeps manual pages; man reads it either way.
