@@ -141,11 +141,13 @@ set_target_properties(doromi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DI
 include(cmake/install.cmake)
 
 # Tests of the tool: builds checked by other archivers, refusals, info.
-foreach(check build zip_input refusals info extract faults signing hostile)
+# The install test installs and packs this build.
+foreach(check build zip_input refusals info extract faults signing hostile install)
   add_test(NAME tool.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/tools/test_${check}.py
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
-  set_tests_properties(tool.${check} PROPERTIES ENVIRONMENT "DOROMI_OUT_DIR=${DOROMI_OUT_DIR}" TIMEOUT 300)
+  set_tests_properties(tool.${check} PROPERTIES TIMEOUT 300 ENVIRONMENT
+      "DOROMI_OUT_DIR=${DOROMI_OUT_DIR};DOROMI_BUILD_DIR=${CMAKE_BINARY_DIR}")
 endforeach()
 # The hostile-input tests walk 65,535 links and make slow, shimmed runs:
 # they share no time with the end-to-end tests, whose Wine dialogs answer
