@@ -117,7 +117,20 @@ set(DOROMI_TOOL_SOURCES
     tools/text_encoding.cpp
     tools/zip_writer.cpp
 )
+# The help texts compiled into the tool and its manual page come from one
+# source, tools/help.txt, so that they cannot tell different stories.
+set(DOROMI_GENERATED_DIR ${CMAKE_CURRENT_BINARY_DIR}/generated)
+set(DOROMI_HELP_OUTPUTS ${DOROMI_GENERATED_DIR}/help_texts.h ${DOROMI_GENERATED_DIR}/doromi.1
+    ${DOROMI_GENERATED_DIR}/doromi.1.gz)
+add_custom_command(OUTPUT ${DOROMI_HELP_OUTPUTS}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/make_help.py
+            ${CMAKE_SOURCE_DIR}/tools/help.txt ${PROJECT_VERSION} ${DOROMI_GENERATED_DIR}
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/help.txt ${CMAKE_SOURCE_DIR}/cmake/make_help.py
+    VERBATIM)
+add_custom_target(doromi-help ALL DEPENDS ${DOROMI_HELP_OUTPUTS})
 add_executable(doromi ${DOROMI_TOOL_SOURCES})
+add_dependencies(doromi doromi-help)
+target_include_directories(doromi PRIVATE ${DOROMI_GENERATED_DIR})
 set_source_files_properties(${DOROMI_TOOL_SOURCES} PROPERTIES COMPILE_OPTIONS -fexec-charset=UTF-8)
 target_compile_options(doromi PRIVATE ${DOROMI_WARNINGS})
 target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB libdeflate)
@@ -125,13 +138,16 @@ target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB libdeflate)
 # keeps its resident memory about 1 MB lower than with the shared library.
 target_link_options(doromi PRIVATE -static-libstdc++ -static-libgcc)
 set_target_properties(doromi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DOROMI_OUT_DIR})
+include(cmake/install.cmake)
 
 # Tests of the tool: builds checked by other archivers, refusals, info.
-foreach(check build zip_input refusals info extract faults signing hostile)
+# The install test installs and packs this build.
+foreach(check build zip_input refusals info extract faults signing hostile install)
   add_test(NAME tool.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/tools/test_${check}.py
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
-  set_tests_properties(tool.${check} PROPERTIES ENVIRONMENT "DOROMI_OUT_DIR=${DOROMI_OUT_DIR}" TIMEOUT 300)
+  set_tests_properties(tool.${check} PROPERTIES TIMEOUT 300 ENVIRONMENT
+      "DOROMI_OUT_DIR=${DOROMI_OUT_DIR};DOROMI_BUILD_DIR=${CMAKE_BINARY_DIR}")
 endforeach()
 # The hostile-input tests walk 65,535 links and make slow, shimmed runs:
 # they share no time with the end-to-end tests, whose Wine dialogs answer

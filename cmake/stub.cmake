@@ -5,8 +5,6 @@
 # with it has its settings block at the same offset.
 enable_language(RC)
 
-set(DOROMI_STUB_IMAGE_SIZE 40448)
-
 # The manifest names the processor of the image, and through it which
 # build of the common controls Windows loads into the process.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

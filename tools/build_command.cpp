@@ -3,11 +3,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
 
+#include "help_texts.h"
 #include "startup/sfx_globals.h"
 #include "tools/appended_archive.h"
 #include "tools/arguments.h"
@@ -24,55 +26,6 @@
 #include "tools/zip_writer.h"
 
 namespace {
-
-const char kBuildHelp[] =
-    "Usage: doromi build -o OUT.exe [options] PATH...\n"
-    "       doromi build -o OUT.exe [options] --zip ARCHIVE.zip\n"
-    "\n"
-    "Makes a self-extracting file: the stub, a settings block and a ZIP archive\n"
-    "of the given files and folders (folders with everything below them; a\n"
-    "folder written with a trailing \"/\" gives its contents without its name).\n"
-    "\n"
-    "Archive:\n"
-    "  -o, --output FILE      the file to make (written whole or not at all)\n"
-    "  --zip FILE             append an existing .zip as it is instead of PATHs\n"
-    "  --level N              compression level 1-12 (default 10): higher levels\n"
-    "                         make smaller files, slower; members over 64 MiB\n"
-    "                         are streamed through zlib at level N, 9 at most\n"
-    "  --store                no compression\n"
-    "  --password TEXT        encrypt every member\n"
-    "  --password-file FILE   the password from the first line of FILE\n"
-    "  --encryption KIND      aes256 (default), aes128 or zipcrypto (the\n"
-    "                         traditional ZIP cipher, which protects little)\n"
-    "  --random-headers       random encryption headers and AES salts (otherwise\n"
-    "                         derived from the content, so that rebuilds are\n"
-    "                         identical)\n"
-    "  --allow-refused-names  with --zip: append an archive even when the stub\n"
-    "                         will refuse some of its names (with a message)\n"
-    "  --stub FILE            the stub image (default: doromi-sfx.exe next to doromi)\n"
-    "  -q, --quiet            no progress line (shown on a terminal for long builds)\n"
-    "\n"
-    "Settings (texts in UTF-8, stored in code page 949, 249 bytes together):\n"
-    "  --title TEXT           the window title\n"
-    "  --default-dir DIR      the target directory the dialog starts with\n"
-    "  --temp-dir             start with the system's temporary directory\n"
-    "  --run COMMAND          open COMMAND after extraction: PROGRAM[|PARAMETERS],\n"
-    "                         \"><\" standing for the target directory\n"
-    "  --hide-run-choice      hide the check box that offers to run the command\n"
-    "  --no-member-choice     extract every member; the list cannot be changed\n"
-    "  --hide-overwrite-choice  hide the overwrite buttons\n"
-    "  --overwrite MODE       ask (default), overwrite or skip existing files\n"
-    "  --no-size-check        do not check at start that the file arrived whole\n"
-    "  --auto-start           extract at once, without waiting for a click\n"
-    "  --no-settings          no settings block at all (the stub's defaults)\n"
-    "\n"
-    "Signing (Authenticode, through osslsigncode; checked before the output is\n"
-    "written):\n"
-    "  --sign-cert FILE       the signer's certificate chain (PEM), with --sign-key\n"
-    "  --sign-key FILE        the private key (PEM)\n"
-    "  --sign-pkcs12 FILE     certificate and key in one PKCS#12 file instead\n"
-    "  --sign-password-file FILE  the key's password\n"
-    "  --timestamp URL        have an RFC 3161 time-stamp server countersign\n";
 
 const size_t kLongestPassword = kPasswordBufferSize - 1;  // what the stub's password box takes
 // The longest UTF-8 line that can become such a password: a character of
@@ -274,12 +227,20 @@ Password PasswordFromRequest(const BuildRequest& request) {
     return {password, utf8};
 }
 
+// The stub beside the tool (the build tree keeps them together), else
+// where an installation puts it, ../share/doromi/ from the tool's folder.
+// Both are taken from the tool's real path, so any prefix works and a
+// symbolic link to the tool leads to its own stub.
 std::string DefaultStubPath() {
-    char own[4096];
-    ssize_t length = readlink("/proc/self/exe", own, sizeof own - 1);
-    if (length <= 0) throw std::runtime_error("cannot find the stub next to doromi; give --stub");
-    std::string path(own, (size_t)length);
-    return path.substr(0, path.rfind('/') + 1) + "doromi-sfx.exe";
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    if (error) throw std::runtime_error("cannot tell where doromi is, to find the stub; give --stub");
+    std::filesystem::path beside = folder / "doromi-sfx.exe";
+    std::filesystem::path installed = (folder / "../share/doromi/doromi-sfx.exe").lexically_normal();
+    for (const std::filesystem::path& candidate : {beside, installed})
+        if (std::filesystem::exists(candidate, error)) return candidate;
+    throw std::runtime_error("cannot find the stub: neither " + beside.string() + " nor " + installed.string() +
+                             " exists; give --stub");
 }
 
 // The stub image, which must be exactly the size the stub expects its

@@ -6,23 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "help_texts.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
 #include "tools/text_encoding.h"
 
 namespace {
-
-const char kUsage[] =
-    "doromi (도로미): makes and inspects self-extracting ZIP files for Windows.\n"
-    "\n"
-    "Usage: doromi COMMAND [options] ...\n"
-    "\n"
-    "Commands:\n"
-    "  build   make a self-extracting file from files and folders or a .zip\n"
-    "  info    show a self-extracting file's settings, size check and members\n"
-    "  extract extract a self-extracting file's members here, as the stub would\n"
-    "\n"
-    "`doromi COMMAND --help` describes each command's options.\n";
 
 struct Command {
     const char* name;
@@ -39,12 +28,16 @@ const Command kCommands[] = {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fputs(kUsage, stderr);
+        std::fputs(kDoromiHelp, stderr);
         return 2;
     }
     std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        std::fputs(kUsage, stdout);
+        std::fputs(kDoromiHelp, stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("doromi %s\n", kDoromiVersion);
         return 0;
     }
     std::vector<std::string> arguments(argv + 2, argv + argc);

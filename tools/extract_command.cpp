@@ -19,6 +19,7 @@
 #include "archive/extraction_pass.h"
 #include "archive/settings.h"
 #include "archive/size_check.h"
+#include "help_texts.h"
 #include "platform/posix/native_dialog.h"
 #include "platform/posix/write_failures.h"
 #include "startup/sfx_globals.h"
@@ -34,25 +35,6 @@
 #include "ui/control_ids.h"
 
 namespace {
-
-const char kHelp[] =
-    "Usage: doromi extract FILE [options]\n"
-    "\n"
-    "Extracts a self-extracting file's members with the same code the stub\n"
-    "runs on Windows. Where the stub would show a dialog, the question is\n"
-    "asked here.\n"
-    "\n"
-    "Options:\n"
-    "  -d, --dir DIR            target directory, made when missing (default: the\n"
-    "                           current directory)\n"
-    "  --overwrite MODE         ask, overwrite or skip existing files\n"
-    "                           (default: what the file's settings say)\n"
-    "  --password TEXT          password of encrypted members\n"
-    "  --password-file FILE     read the password from the first line of FILE\n"
-    "  --only NAME              extract only this member (may be repeated)\n"
-    "  -q, --quiet              no line per extracted member and no progress line\n"
-    "                           (shown on a terminal when extraction takes long)\n"
-    "  -h, --help               show this help\n";
 
 struct ExtractOptions {
     std::string file;
@@ -85,7 +67,7 @@ ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
         }
         const std::string& name = cursor.Name();
         if (name == "-h" || name == "--help") {
-            std::fputs(kHelp, stdout);
+            std::fputs(kExtractHelp, stdout);
             std::exit(0);
         } else if (name == "-d" || name == "--dir") {
             options.directory = cursor.Value();

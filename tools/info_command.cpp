@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "archive/size_check.h"
+#include "help_texts.h"
 #include "startup/sfx_globals.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
@@ -18,21 +19,6 @@
 #include "tools/zip_format.h"
 
 namespace {
-
-const char kInfoHelp[] =
-    "Usage: doromi info FILE [--json]\n"
-    "\n"
-    "Shows a self-extracting file's settings block (each flag by name), whether\n"
-    "the stub's size check passes, whether the file is signed and by whom (read\n"
-    "with osslsigncode; not verified), and the archive's members in archive\n"
-    "order with method, sizes, CRC-32, time and encryption.\n"
-    "\n"
-    "  --json   the same as one JSON object, for scripts\n"
-    "\n"
-    "Exit status: 0 for a valid self-extracting file; 1 when it is not one, its\n"
-    "size check fails, or the stub would refuse or could not reach one of its\n"
-    "members; 2 for a mistake in the command line; 3 when the file cannot be\n"
-    "read (also when it is not a regular file).\n";
 
 // What the stub reads of a settings block: the block and, when its lengths
 // say so, texts running on past it.
