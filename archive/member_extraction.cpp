@@ -144,12 +144,16 @@ static bool WriteMemberData(const PassState& pass, const Text& path) {
     return whole && (!pass.crcChecked || (Sfx.RunningCrc ^ 0xFFFFFFFF) == Sfx.Header.crc32);
 }
 
-// Only a file in a file member's place is an existing file to keep or
-// replace. A directory there is not: the member's file then cannot be
-// created, and nothing in the directory is touched. A directory member
-// never asks; its directory is made or found below.
-static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
-    bool directoryMember = IsDirectoryMember(pass.name);
+static bool IsKnownMethod(uint16_t method) { return method == kMethodStored || method == kMethodDeflated; }
+
+// Opens the member's file in Sfx.OutputHandle when it is to be written,
+// after the existing-file policy and the directories it goes into;
+// otherwise leaves it kInvalidFile and says how the walk goes on. Only a
+// file in a file member's place is an existing file to keep or replace. A
+// directory there is not: the member's file then cannot be created, and
+// nothing in the directory is touched. A directory member never asks; its
+// directory is made or found here.
+static MemberOutcome OpenMemberFile(PassState& pass, Text& path, bool directoryMember) {
     if (!directoryMember && EntryAt(path.bytes) == kFileEntry) {
         if (!MayReplace(pass, path)) return kNextMember;
     } else if (!MakeParentDirectories(path)) {
@@ -157,7 +161,7 @@ static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
     }
     // Checked before the file is created, so that an existing file is not
     // replaced by an empty one.
-    if (pass.method != kMethodStored && pass.method != kMethodDeflated) {
+    if (!IsKnownMethod(pass.method)) {
         ShowError(TEXT_UNKNOWN_METHOD, TEXT_ERROR_CAPTION);
         return kEndPassAtOnce;
     }
@@ -167,7 +171,22 @@ static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
         // now exists: that member is done.
         if (directoryMember && EntryAt(path.bytes) == kDirectoryEntry) MarkMemberDone(pass.list);
         else ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
-        return kNextMember;
+    }
+    return kNextMember;
+}
+
+static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
+    bool directoryMember = IsDirectoryMember(pass.name);
+    // Most files are new, in a directory that exists: creating the file
+    // only when nothing is in its place settles in one call that no policy
+    // applies and no directory is missing (under Wine an existence test
+    // costs a scan of the directory). Anything in the way, or a missing
+    // directory, goes through OpenMemberFile as before.
+    bool mayBeNew = !directoryMember && IsKnownMethod(pass.method);
+    Sfx.OutputHandle = mayBeNew ? CreateNewFile(path.bytes) : kInvalidFile;
+    if (Sfx.OutputHandle == kInvalidFile) {
+        MemberOutcome outcome = OpenMemberFile(pass, path, directoryMember);
+        if (Sfx.OutputHandle == kInvalidFile) return outcome;
     }
     bool intact = WriteMemberData(pass, path);
     SetFileTimeFromDos(Sfx.OutputHandle, HeaderTimeAndDate());

@@ -80,6 +80,12 @@ uint32_t TemporaryDirectory(char* buffer, uint32_t size);
 // CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL); kInvalidFile on failure.
 FileHandle CreateFileForWriting(const char* path);
 
+// Creates a file for writing only when nothing is at `path` (CREATE_NEW,
+// otherwise as CreateFileForWriting); kInvalidFile when something is, or
+// the file cannot be made there. Its failure is no error to report: the
+// caller then looks at what is in the way.
+FileHandle CreateNewFile(const char* path);
+
 // Sets a file's last-write time from a DOS date (high half) and time (low
 // half) taken as local time; creation and access times stay. Failures are
 // silent: a time that cannot be converted is not set.

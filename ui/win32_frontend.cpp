@@ -2,9 +2,12 @@
 // by the main dialog, so that it stays enabled while they are up.
 #include <windows.h>
 
+#include <string.h>
+
 #include "ui/frontend.h"
 #include "ui/main_dialog.h"
 #include "ui/question_dialogs.h"
+#include "ui/texts.h"
 
 static HINSTANCE Module() { return GetModuleHandleA(NULL); }
 
@@ -26,7 +29,22 @@ void PumpOneMessage() {
 }
 
 // In the title bar: the dialog's layout has no room for a progress line.
-// The main dialog puts its title back after the pass.
-void ShowProgress(WindowHandle dialog, const char* text) { SetWindowTextA((HWND)dialog, text); }
+// The main dialog puts its title back after the pass. A new title costs a
+// repaint of the caption and, under Wine, a round trip to the X server:
+// more than writing a small file. So the member being written is shown at
+// most ten times a second (a member written in the meantime is not named);
+// any other text at once.
+void ShowProgress(WindowHandle dialog, const char* text) {
+    static const char memberPrefix[] = TEXT_EXTRACTING;
+    static const DWORD kMemberInterval = 100;  // milliseconds
+    static DWORD lastMemberShown;
+    static bool memberShown;
+    bool isMember = memcmp(text, memberPrefix, sizeof memberPrefix - 1) == 0;
+    DWORD now = GetTickCount();
+    if (isMember && memberShown && now - lastMemberShown < kMemberInterval) return;
+    memberShown = isMember;
+    lastMemberShown = now;
+    SetWindowTextA((HWND)dialog, text);
+}
 
 void RunMainDialog() { DialogBoxParamA(Module(), "MAINDIALOG", NULL, MainDialogProc, 0); }

@@ -209,6 +209,13 @@ FileHandle CreateFileForWriting(const char* path) {
     return fd < 0 ? kInvalidFile : HandleFromDescriptor(fd);
 }
 
+FileHandle CreateNewFile(const char* path) {
+    char* native = NativeNameToCreate(path);
+    int fd = native ? open(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666) : -1;
+    free(native);
+    return fd < 0 ? kInvalidFile : HandleFromDescriptor(fd);
+}
+
 // DOS date bits: 15-9 year since 1980, 8-5 month, 4-0 day; time bits:
 // 15-11 hours, 10-5 minutes, 4-0 seconds divided by two. Values that do not
 // form a date are refused, as DosDateTimeToFileTime refuses them.

@@ -58,6 +58,10 @@ FileHandle CreateFileForWriting(const char* path) {
     return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
+FileHandle CreateNewFile(const char* path) {
+    return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
 void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
     FILETIME local, universal;
     if (!DosDateTimeToFileTime(HIWORD(timeDate), LOWORD(timeDate), &local)) return;
