@@ -105,8 +105,7 @@ static bool MayReplace(PassState& pass, const Text& path) {
 // user, when they still do not exist.
 static bool MakeParentDirectories(const Text& path) {
     Text directory = DirectoryPart(path);
-    CreateDirectoryPath(directory);
-    bool exists = directory.length > 0 && PathExists(directory.bytes);
+    bool exists = directory.length > 0 && (CreateDirectoryPath(directory) || PathExists(directory.bytes));
     if (!exists) ShowError(directory.length ? directory.bytes : path.bytes, TEXT_DIRECTORY_ERROR);
     ReleaseText(directory);
     return exists;
@@ -165,13 +164,15 @@ static MemberOutcome OpenMemberFile(PassState& pass, Text& path, bool directoryM
         ShowError(TEXT_UNKNOWN_METHOD, TEXT_ERROR_CAPTION);
         return kEndPassAtOnce;
     }
-    Sfx.OutputHandle = CreateFileForWriting(path.bytes);
-    if (Sfx.OutputHandle == kInvalidFile) {
-        // A directory member cannot be opened as a file, but its directory
-        // now exists: that member is done.
-        if (directoryMember && EntryAt(path.bytes) == kDirectoryEntry) MarkMemberDone(pass.list);
+    // A directory member is done when a directory is in its place; no file
+    // is opened under a name that ends in a separator.
+    if (directoryMember) {
+        if (EntryAt(path.bytes) == kDirectoryEntry) MarkMemberDone(pass.list);
         else ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
+        return kNextMember;
     }
+    Sfx.OutputHandle = CreateFileForWriting(path.bytes);
+    if (Sfx.OutputHandle == kInvalidFile) ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
     return kNextMember;
 }
 

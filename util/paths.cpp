@@ -105,25 +105,29 @@ static uint32_t CutMissingLevels(char* copy, uint32_t end, ChainLevel* levels, u
 }
 
 // Creates the cut levels from the outermost inward, restoring each time the
-// byte that ended the level outside it.
-static void MakeMissingLevels(char* copy, const ChainLevel* levels, uint32_t cut, uint32_t missing) {
+// byte that ended the level outside it. True when the innermost was made.
+static bool MakeMissingLevels(char* copy, const ChainLevel* levels, uint32_t cut, uint32_t missing) {
+    bool made = false;
     for (uint32_t level = missing; level-- > 0;) {
         if (level + 1 < cut) copy[levels[level + 1].end] = levels[level + 1].replaced;
-        MakeDirectory(copy);
+        made = MakeDirectory(copy);
     }
+    return made;
 }
 
-void CreateDirectoryPath(const Text& path) {
+bool CreateDirectoryPath(const Text& path) {
     uint32_t length = 0;
     while (length < path.length && path.bytes[length]) ++length;
-    if (length < 3) return;
+    if (length < 3) return false;
     Text copy = MakeText(path.bytes, length);
     ChainLevel* levels = (ChainLevel*)AllocateBlock((length + 1) * sizeof(ChainLevel));
+    bool exists = false;
     if (copy.bytes && levels) {
         uint32_t missing;
         uint32_t cut = CutMissingLevels(copy.bytes, length, levels, &missing);
-        MakeMissingLevels(copy.bytes, levels, cut, missing);
+        exists = missing == 0 ? cut > 0 : MakeMissingLevels(copy.bytes, levels, cut, missing);
     }
     ReleaseBlock(levels);
     ReleaseText(copy);
+    return exists;
 }

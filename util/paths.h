@@ -33,6 +33,9 @@ PathKind KindOfPath(char* path);
 // Whether a file or directory exists at the path, taken as KindOfPath takes it.
 bool PathExists(char* path);
 
-// Creates every missing directory of a path, outermost first. Failures are
-// silent: callers test the outcome with PathExists.
-void CreateDirectoryPath(const Text& path);
+// Creates every missing directory of a path, outermost first. True when the
+// directory is known to exist afterwards: found at once, or its innermost
+// level made. False proves nothing (a level may have been made meanwhile,
+// or the path be one that cannot be taken apart): callers then test the
+// outcome with PathExists.
+bool CreateDirectoryPath(const Text& path);

@@ -291,15 +291,16 @@ TEST_F(Extraction, FileThatCannotBeCreatedIsNamedAndStaysSelected) {
     EXPECT_EQ(Selected().size(), 1u);
 }
 
-TEST_F(Extraction, FileWhereADirectoryShouldBeFailsThatMemberOnly) {
-    Archive({Stored("blocker/inner.txt", "x"), Stored("z.txt", "z")});
+TEST_F(Extraction, FileWhereADirectoryShouldBeFailsThoseMembersOnly) {
+    Archive({Stored("blocker/", ""), Stored("blocker/inner.txt", "x"), Stored("z.txt", "z")});
     WriteWholeFile(target + "/blocker", "a file where a directory should be");
     List();
     Extract();
     EXPECT_EQ(Out("blocker"), "a file where a directory should be");
     EXPECT_EQ(Out("z.txt"), "z");
-    EXPECT_EQ(Events(), (std::vector<Event>{Error(CoreForm(target) + "\\blocker\\inner.txt",
-                                                  TEXT_CANNOT_OPEN_FILE),
+    std::string blocker = CoreForm(target) + "\\blocker\\";
+    EXPECT_EQ(Events(), (std::vector<Event>{Error(blocker, TEXT_CANNOT_OPEN_FILE),
+                                            Error(blocker + "inner.txt", TEXT_CANNOT_OPEN_FILE),
                                             kSomeNotExtracted}));
 }
 
