@@ -15,7 +15,6 @@ disk; the archives are read from the page cache after the first run (warm
 cache).
 """
 import argparse
-import contextlib
 import json
 import os
 import shutil
@@ -99,7 +98,7 @@ def measure_tools(scratch, commands_of, runs):
 def extraction_table(work, scratch, archives, runs):
     lines = ["| archive | size | doromi extract | unzip -o -q | 7z x -y | unzip / doromi | 7z / doromi |",
              "|---|---|---|---|---|---|---|"]
-    for label in ("deflated", "stored", "encrypted", "small-files"):
+    for label in ("deflated", "stored", "encrypted", "small-files", "source-deflated", "source-stored"):
         archive = archives[label]
         exe = combined(work, archive, "--no-size-check")
         log(f"extracting {label}")
@@ -153,56 +152,6 @@ def scale_table(work, scratch, archives, runs, baseline):
     return lines
 
 
-def wine_table(work, scratch, archives, runs):
-    """The stub with automatic start under Wine, beside doromi extract."""
-    sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-    import harness
-    log(harness.describe_choice())
-    if not os.path.isdir(harness.PREFIX):
-        log("making a Wine prefix (once)")
-        harness.make_prefix()
-    with contextlib.redirect_stdout(sys.stderr):  # the session reports its screenshot folder
-        session = harness.WineSession("bench")
-    lines = ["| archive | stub under Wine | of which Wine start-up | doromi extract | stub / doromi |",
-             "|---|---|---|---|---|"]
-    try:
-        target = os.path.join(scratch, "wine-extracted")
-        tiny = os.path.join(work, "tiny.zip")
-        if not os.path.exists(tiny):
-            with open(os.path.join(work, "tiny.txt"), "w") as out:
-                out.write("tiny\n")
-            subprocess.run(["zip", "-q", "-j", tiny, os.path.join(work, "tiny.txt")], check=True)
-        auto = ["--auto-start", "--default-dir", harness.windows_path(target), "--overwrite", "overwrite"]
-        suffix = "-auto-" + harness.ARCH
-        startup_exe = combined(work, tiny, *auto, suffix=suffix, stub=harness.STUB)
-        startup = []
-        for label in ("deflated", "members-5000"):
-            exe = combined(work, archives[label], *auto, suffix=suffix, stub=harness.STUB)
-            plain = combined(work, archives[label], "--no-size-check")
-            log(f"stub under Wine: {label}")
-            stub_times, tool_times = [], []
-            for run in range(runs):
-                fresh_dir(target)
-                started = time.perf_counter()
-                subprocess.run([harness.LOADER, startup_exe], env=session.env, check=True, timeout=120,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                startup.append(time.perf_counter() - started)
-                fresh_dir(target)
-                started = time.perf_counter()
-                subprocess.run([harness.LOADER, exe], env=session.env, check=True, timeout=600,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                stub_times.append(time.perf_counter() - started)
-                tool_times.append(run_measured(
-                    extract_commands(label, archives[label], plain, fresh_dir(target))["doromi"])[0])
-            stub, tool = statistics.median(stub_times), statistics.median(tool_times)
-            lines.append(f"| {label} | {stub:.2f} s | {statistics.median(startup):.2f} s | {tool:.3f} s | "
-                         f"{stub / tool:.1f} |")
-        shutil.rmtree(target, ignore_errors=True)
-    finally:
-        session.close()
-    return lines
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--work", default=os.path.join(ROOT, "build", "bench"),
@@ -230,8 +179,9 @@ def main():
     print("## Scaling with the number of members (archive order differs from the sorted order)\n")
     print("\n".join(scale_table(args.work, scratch, archives, args.runs, args.baseline)) + "\n")
     if not args.no_wine:
-        print(f"## The stub under Wine, automatic start (medians of {args.wine_runs} runs)\n")
-        print("\n".join(wine_table(args.work, scratch, archives, args.wine_runs)) + "\n")
+        import wine_floor
+        print("## The stub under Wine against a bare writer of the same files\n")
+        print("\n".join(wine_floor.floor_table(args.work, scratch, archives, args.wine_runs)) + "\n")
     shutil.rmtree(scratch, ignore_errors=True)
 
 

@@ -8,7 +8,7 @@ set(DOROMI_FUZZ_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefin
 get_target_property(DOROMI_FUZZ_CORE_SOURCES doromi-core SOURCES)
 add_library(doromi-fuzz-core STATIC ${DOROMI_FUZZ_CORE_SOURCES})
 target_include_directories(doromi-fuzz-core PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(doromi-fuzz-core PUBLIC OpenSSL::Crypto ${NETTLE_LIBRARY})
+target_link_libraries(doromi-fuzz-core PUBLIC ${NETTLE_LIBRARY})
 target_compile_options(doromi-fuzz-core PUBLIC ${DOROMI_FUZZ_FLAGS}
                        PRIVATE -fsanitize=fuzzer-no-link)
 

@@ -22,11 +22,10 @@ add_library(doromi-core STATIC
 )
 target_include_directories(doromi-core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(doromi-core PUBLIC -fexec-charset=CP949 PRIVATE ${DOROMI_WARNINGS})
-# The cryptography of AES-encrypted members comes from OpenSSL and Nettle
+# The cryptography of AES-encrypted members comes from Nettle
 # natively.
-find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 find_library(NETTLE_LIBRARY nettle REQUIRED)
-target_link_libraries(doromi-core PUBLIC OpenSSL::Crypto ${NETTLE_LIBRARY})
+target_link_libraries(doromi-core PUBLIC ${NETTLE_LIBRARY})
 
 add_executable(unit-tests
     tests/unit/aes_test.cpp

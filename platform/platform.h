@@ -134,7 +134,7 @@ uint32_t AnsiToUtf8(const char* ansi, uint32_t length, char* out, uint32_t size)
 
 // ---- Cryptography of AES-encrypted members ----------------------------
 // Taken from the system: CNG (bcrypt.dll, loaded from the system directory
-// only) in the stub, Nettle and OpenSSL's libcrypto natively.
+// only) in the stub, Nettle natively.
 typedef void* CryptoHandle;
 
 // Whether the calls below can work here; false where CNG is missing.

@@ -1,7 +1,8 @@
 #include "tools/zip_writer.h"
 
 #include <libdeflate.h>
-#include <openssl/evp.h>
+#include <nettle/hmac.h>
+#include <nettle/sha2.h>
 #include <zlib.h>
 
 #include <fcntl.h>
@@ -87,22 +88,19 @@ struct FileDigest {
 // The CRC-32 and SHA-256 of bytes handed in pieces.
 class Digester {
 public:
-    Digester() : sha_(EVP_MD_CTX_new(), EVP_MD_CTX_free) {
-        if (!sha_ || EVP_DigestInit_ex(sha_.get(), EVP_sha256(), nullptr) != 1)
-            throw std::runtime_error("OpenSSL cannot compute SHA-256");
-    }
+    Digester() { sha256_init(&sha_); }
     void Update(const char* bytes, size_t count) {
         UpdateCrcBuffer((const uint8_t*)bytes, (int32_t)count, crc_);
-        EVP_DigestUpdate(sha_.get(), bytes, count);
+        sha256_update(&sha_, count, (const uint8_t*)bytes);
     }
     FileDigest Finish() {
-        FileDigest digest{~crc_, std::string(32, '\0')};
-        EVP_DigestFinal_ex(sha_.get(), (unsigned char*)&digest.sha256[0], nullptr);
+        FileDigest digest{~crc_, std::string(SHA256_DIGEST_SIZE, '\0')};
+        sha256_digest(&sha_, SHA256_DIGEST_SIZE, (uint8_t*)&digest.sha256[0]);
         return digest;
     }
 
 private:
-    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> sha_;
+    sha256_ctx sha_;
     uint32_t crc_ = 0xFFFFFFFF;
 };
 
@@ -204,7 +202,7 @@ public:
                      StartAesStream((const uint8_t*)keys.data(), keyLength) &&
                      (hmac_ = StartHmacSha1((const uint8_t*)keys.data() + keyLength, keyLength)) != nullptr;
         verifier_ = keys.substr(2 * keyLength);
-        if (!ready) throw std::runtime_error("OpenSSL cannot set up AES encryption");
+        if (!ready) throw std::runtime_error("cannot set up AES encryption");
     }
     ~AesCipher() override {
         uint8_t code[20];
@@ -244,11 +242,10 @@ std::string AesSalt(const ZipWriteOptions& options, const ZipMemberSource& sourc
         for (char& c : salt) c = (char)device();
     } else {
         std::string message = source.cp949Name + '\0' + digest.sha256;
-        size_t produced = 0;
-        if (!EVP_Q_mac(nullptr, "HMAC", nullptr, "SHA256", nullptr, options.password.data(), options.password.size(),
-                       (const unsigned char*)message.data(), message.size(), (unsigned char*)&salt[0], salt.size(),
-                       &produced))
-            throw std::runtime_error("OpenSSL cannot compute HMAC-SHA-256");
+        hmac_sha256_ctx hmac;
+        hmac_sha256_set_key(&hmac, options.password.size(), (const uint8_t*)options.password.data());
+        hmac_sha256_update(&hmac, message.size(), (const uint8_t*)message.data());
+        hmac_sha256_digest(&hmac, SHA256_DIGEST_SIZE, (uint8_t*)&salt[0]);
     }
     return salt.substr(0, length);
 }
