@@ -180,31 +180,18 @@ def ensure(work, password, log):
     corpus = os.path.join(work, "corpus")
     mixed = os.path.join(corpus, "mixed")
     small = os.path.join(corpus, "small")
-    if not os.path.isfile(mixed + ".complete"):
-        log("making the mixed corpus from files on this machine")
-        shutil.rmtree(mixed, ignore_errors=True)
-        os.makedirs(mixed)
-        make_mixed(mixed)
-        open(mixed + ".complete", "w").close()
-    if not os.path.isfile(small + ".complete"):
-        log("making the small-file tree")
-        shutil.rmtree(small, ignore_errors=True)
-        os.makedirs(small)
-        make_small(small)
-        open(small + ".complete", "w").close()
     source = os.path.join(corpus, "source")
-    if not os.path.isfile(source + ".complete"):
-        log("making the source tree")
-        shutil.rmtree(source, ignore_errors=True)
-        os.makedirs(source)
-        make_source(source)
-        open(source + ".complete", "w").close()
-    for count in (1000, 5000, 20000):
-        folder = os.path.join(corpus, f"members-{count}")
+    trees = [(mixed, make_mixed, "the mixed corpus from files on this machine"),
+             (small, make_small, "the small-file tree"), (source, make_source, "the source tree")]
+    trees += [(os.path.join(corpus, f"members-{count}"), lambda folder, count=count: make_members(folder, count), None)
+              for count in (1000, 5000, 20000)]
+    for folder, make, what in trees:
         if not os.path.isfile(folder + ".complete"):
+            if what:
+                log("making " + what)
             shutil.rmtree(folder, ignore_errors=True)
             os.makedirs(folder)
-            make_members(folder, count)
+            make(folder)
             open(folder + ".complete", "w").close()
 
     archives = {

@@ -170,14 +170,7 @@ static inline void CopyWord(uint8_t* to, const uint8_t* from) { memcpy(to, from,
 static inline void CopyWithOverrun(uint8_t* to, const uint8_t* from, size_t gap, unsigned length) {
     uint8_t* end = to + length;
     if (gap >= 8) {  // each word's source is written already
-        CopyWord(to, from);
-        CopyWord(to + 8, from + 8);
-        CopyWord(to + 16, from + 16);
-        CopyWord(to + 24, from + 24);
-        CopyWord(to + 32, from + 32);
-        to += 40;
-        from += 40;
-        while (to < end) {
+        do {
             CopyWord(to, from);
             CopyWord(to + 8, from + 8);
             CopyWord(to + 16, from + 16);
@@ -185,7 +178,7 @@ static inline void CopyWithOverrun(uint8_t* to, const uint8_t* from, size_t gap,
             CopyWord(to + 32, from + 32);
             to += 40;
             from += 40;
-        }
+        } while (to < end);
     } else if (gap == 1) {  // one byte repeated
         uint64_t byte = 0x0101010101010101ull * *from;
         do {
