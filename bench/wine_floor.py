@@ -26,6 +26,7 @@ sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import corpus  # noqa: E402
 import harness  # noqa: E402
+from bench import fresh_dir, log  # noqa: E402
 
 # (label, what the table calls it); every archive is extracted whole.
 ARCHIVES = [
@@ -37,16 +38,6 @@ ARCHIVES = [
 ]
 EXTRACT_DIR = "/dev/shm/doromi-floor" if os.path.isdir("/dev/shm") else None
 TIMEOUT = 900
-
-
-def log(message):
-    print(f"[bench] {message}", file=sys.stderr, flush=True)
-
-
-def fresh_dir(path):
-    shutil.rmtree(path, ignore_errors=True)
-    os.makedirs(path)
-    return path
 
 
 def file_members(archive):

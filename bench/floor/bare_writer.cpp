@@ -102,6 +102,7 @@ int main(int argc, char** argv) {
             header.signature != 0x04034B50)
             break;
         char name[MAX_PATH], path[MAX_PATH];
+        if (header.nameLength >= sizeof name) break;  // no name of the corpora is that long
         ReadFile(archive, name, header.nameLength, &got, NULL);
         name[header.nameLength] = 0;
         SetFilePointer(archive, header.extraLength, NULL, FILE_CURRENT);
