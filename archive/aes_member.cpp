@@ -28,7 +28,7 @@ static uint32_t SaltLength(const AesMember& member) { return 4 + 4 * member.stre
 bool FindAesField(uint16_t method, const uint8_t* extra, uint32_t length, AesMember& member) {
     const uint8_t* field;
     uint32_t size;
-    if (method != kMethodAes || !FindExtraField(extra, length, kAesExtraField, &field, &size)) return false;
+    if (method != kMethodAes || !FindExtraField(extra, length, kExtraAes, &field, &size)) return false;
     if (size < 7 || field[2] != 'A' || field[3] != 'E') return false;
     member.version = (uint16_t)ReadLittleEndian(field, 2);
     member.strength = field[4];

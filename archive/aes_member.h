@@ -6,7 +6,7 @@
 // encrypted data). Keys come from PBKDF2-HMAC-SHA1 with 1,000 iterations.
 #include <stdint.h>
 
-enum : uint16_t { kMethodAes = 99, kAesExtraField = 0x9901 };
+#include "archive/zip_format.h"
 
 struct AesMember {
     uint16_t version;  // 1 (AE-1: the CRC is checked too) or 2 (AE-2: no CRC)

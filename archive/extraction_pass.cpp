@@ -2,19 +2,16 @@
 
 #include "archive/member_extraction.h"
 #include "archive/pass_state.h"
+#include "archive/zip_format.h"
 #include "startup/sfx_globals.h"
 #include "ui/frontend.h"
 #include "ui/texts.h"
 #include "util/archive_position.h"
 
-static const uint32_t kDataDescriptorSignature = 0x08074B50;
-static const uint32_t kDataDescriptorSize = 16;
-static const uint32_t kAlternateHeaderSignature = 0x50000000;
-
 // The local-header signature is formed at run time: the stub's image must
 // not hold its bytes, or tools would take the stub for the archive.
 static uint32_t LocalHeaderSignature() {
-    volatile uint32_t oneAbove = 0x04034B51;
+    volatile uint32_t oneAbove = kLocalHeaderSignature + 1;
     return oneAbove - 1;
 }
 
@@ -23,7 +20,7 @@ bool ReadLocalHeader() {
         Sfx.Header.signature = 0;
         uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, &Sfx.Header, sizeof Sfx.Header);
         uint32_t signature = arrived == sizeof Sfx.Header ? Sfx.Header.signature : 0;
-        if (signature == Sfx.ExpectedSignature || signature == kAlternateHeaderSignature) {
+        if (signature == Sfx.ExpectedSignature || signature == kAlternateLocalHeaderSignature) {
             Sfx.CompressedLeft = (int32_t)Sfx.Header.compressedSize;
             return true;
         }

@@ -4,6 +4,7 @@
 
 #include "archive/aes_member.h"
 #include "archive/member_names.h"
+#include "archive/zip_format.h"
 #include "decode/aes_ctr.h"
 #include "decode/inflate.h"
 #include "decode/member_io.h"
@@ -14,9 +15,7 @@
 #include "util/archive_position.h"
 #include "util/paths.h"
 
-static const uint8_t kEncryptionHeaderSize = 12;
 static const int kPasswordAttempts = 3;
-enum : uint16_t { kMethodStored = 0, kMethodDeflated = 8 };
 
 static uint32_t HeaderTimeAndDate() {
     return Sfx.Header.dosTime | (uint32_t)Sfx.Header.dosDate << 16;

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "archive/extra_fields.h"
+#include "archive/zip_format.h"
 #include "decode/crc32.h"
 #include "platform/platform.h"
 #include "startup/sfx_globals.h"
@@ -10,7 +11,6 @@
 
 // ---- Decoding ---------------------------------------------------------------
 
-static const uint16_t kUnicodePathField = 0x7075;
 static const uint8_t kUnicodePathVersion = 1;
 enum : uint32_t { kUnicodePathHeader = 5 };  // version, then the CRC-32 of the header's name
 
@@ -22,7 +22,7 @@ static bool FindUnicodePath(const RawMemberName& raw, const char** utf8, uint32_
     const uint8_t* field;
     uint32_t size;
     if (raw.length != raw.declaredLength ||
-        !FindExtraField(raw.extra, raw.extraLength, kUnicodePathField, &field, &size))
+        !FindExtraField(raw.extra, raw.extraLength, kExtraUnicodePath, &field, &size))
         return false;
     if (size < kUnicodePathHeader || field[0] != kUnicodePathVersion) return false;
     if (ReadLittleEndian(field + 1, 4) != CrcOfBytes((const uint8_t*)raw.bytes, raw.length)) return false;

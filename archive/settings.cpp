@@ -3,19 +3,11 @@
 #include <string.h>
 
 #include "archive/size_check.h"
+#include "archive/zip_format.h"
 #include "platform/platform.h"
 #include "startup/sfx_globals.h"
 #include "ui/control_ids.h"
 #include "util/archive_position.h"
-
-enum : uint8_t {
-    kFlagShowRunChoice = 0x01,
-    kFlagAllowMemberChoice = 0x02,
-    kFlagHideOverwriteChoice = 0x04,
-    kFlagsDefaultOverwrite = 0x18,
-    kFlagNoSizeCheck = 0x20,
-    kFlagAutoStart = 0x40,
-};
 
 static const uint32_t kTemporaryDirectoryBufferSize = 260;
 
@@ -34,24 +26,24 @@ static void ReadSettingsText(char* buffer, uint8_t length) {
 }
 
 static bool HasSettingsMagic() {
-    char magic[3];
-    return ReadFromFile(Sfx.ArchiveHandle, magic, 3) == 3 && magic[0] == 'M' && magic[1] == 'P' &&
-           magic[2] == 'U';
+    char magic[kSettingsMagicSize];
+    return ReadFromFile(Sfx.ArchiveHandle, magic, kSettingsMagicSize) == kSettingsMagicSize &&
+           magic[0] == kSettingsMagic[0] && magic[1] == kSettingsMagic[1] && magic[2] == kSettingsMagic[2];
 }
 
 static void ApplyChoiceFlags(uint8_t flags) {
-    if (!(flags & kFlagShowRunChoice)) Sfx.ShowRunChoice = false;
-    if (!(flags & kFlagAllowMemberChoice)) Sfx.AllowMemberChoice = false;
-    if (flags & kFlagHideOverwriteChoice) Sfx.HideOverwriteChoice = true;
-    uint8_t overwrite = flags & kFlagsDefaultOverwrite;
-    if (overwrite == 0x08) Sfx.DefaultOverwriteButton = IDC_OVERWRITE;
-    if (overwrite == 0x10) Sfx.DefaultOverwriteButton = IDC_SKIP;
+    if (!(flags & kSettingsShowRunChoice)) Sfx.ShowRunChoice = false;
+    if (!(flags & kSettingsAllowMemberChoice)) Sfx.AllowMemberChoice = false;
+    if (flags & kSettingsHideOverwriteChoice) Sfx.HideOverwriteChoice = true;
+    uint8_t overwrite = flags & kSettingsOverwriteMask;
+    if (overwrite == kSettingsOverwriteAlways) Sfx.DefaultOverwriteButton = IDC_OVERWRITE;
+    if (overwrite == kSettingsOverwriteSkip) Sfx.DefaultOverwriteButton = IDC_SKIP;
 }
 
-// "><" as the whole default directory stands for the temporary directory.
-// When the system cannot name one, there is no default directory.
+// The marker as the whole default directory stands for the temporary
+// directory. When the system cannot name one, there is no default directory.
 static void ExpandTemporaryDirectory() {
-    if (strcmp(Sfx.DefaultDirText, "><") != 0) return;
+    if (strcmp(Sfx.DefaultDirText, kTemporaryDirectoryMarker) != 0) return;
     uint32_t length = TemporaryDirectory(Sfx.DefaultDirText, kTemporaryDirectoryBufferSize);
     if (length > 0 && length < kTemporaryDirectoryBufferSize) return;
     Sfx.DefaultDirText[0] = 0;
@@ -82,7 +74,7 @@ void ReadSettings() {
 
     uint8_t flags = ReadSettingsByte();
     ApplyChoiceFlags(flags);
-    if (!(flags & kFlagNoSizeCheck)) CheckArchiveSize();
-    if (flags & kFlagAutoStart) Sfx.AutoStart = true;
+    if (!(flags & kSettingsNoSizeCheck)) CheckArchiveSize();
+    if (flags & kSettingsAutoStart) Sfx.AutoStart = true;
     ReadSettingsTexts();
 }

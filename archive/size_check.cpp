@@ -1,20 +1,14 @@
 #include "archive/size_check.h"
 
 #include "archive/extra_fields.h"
+#include "archive/zip_format.h"
 #include "startup/sfx_globals.h"
 #include "ui/frontend.h"
 #include "ui/texts.h"
 #include "util/archive_position.h"
 
-// The end record's fixed part: signature, disk numbers, entry counts,
-// central directory size and offset, comment length.
-static const uint32_t kEndRecordFixedSize = 22;
-static const uint32_t kCommentLengthOffset = 20;
 // The fixed part plus the longest comment, plus one.
 static const uint32_t kLongestTail = kEndRecordFixedSize + 0xFFFF + 1;
-// Where the text lengths of the settings block begin: after the magic and
-// the flags byte.
-static const uint32_t kSettingsFlagsEnd = 4;
 
 // The PE header's fields on the way to the security directory: e_lfanew in
 // the DOS header; after "PE\0\0" the 20-byte file header, whose field at 16
@@ -64,7 +58,8 @@ SignatureLayout FindCertificateTable(FileHandle file, uint32_t fileSize, uint32_
 
 // Tested a byte at a time so that the stub never holds the signature.
 static bool IsEndRecordSignature(const uint8_t* bytes) {
-    return bytes[0] == 0x50 && bytes[1] == 0x4B && bytes[2] == 0x05 && bytes[3] == 0x06;
+    return bytes[0] == (uint8_t)kEndRecordSignature && bytes[1] == (uint8_t)(kEndRecordSignature >> 8) &&
+           bytes[2] == (uint8_t)(kEndRecordSignature >> 16) && bytes[3] == (uint8_t)(kEndRecordSignature >> 24);
 }
 
 // The tail ends at the end of the file, so a record whose comment ends
@@ -72,7 +67,8 @@ static bool IsEndRecordSignature(const uint8_t* bytes) {
 static bool TailHasMatchingEndRecord(const uint8_t* tail, uint32_t tailLength) {
     for (uint32_t i = 0; i + kEndRecordFixedSize <= tailLength; ++i) {
         if (!IsEndRecordSignature(tail + i)) continue;
-        uint32_t commentLength = tail[i + kCommentLengthOffset] | tail[i + kCommentLengthOffset + 1] << 8;
+        const uint8_t* commentLengthField = tail + i + kEndRecordCommentLengthOffset;
+        uint32_t commentLength = commentLengthField[0] | commentLengthField[1] << 8;
         if (tailLength - i - kEndRecordFixedSize == commentLength) return true;
     }
     return false;
@@ -126,7 +122,7 @@ bool ArchiveSizeMatches(FileHandle archive, uint32_t archiveBase) {
 
 void CheckArchiveSize() {
     if (ArchiveSizeMatches(Sfx.ArchiveHandle, Sfx.ArchiveBase)) {
-        SeekArchive(Sfx.ArchiveBase - kSettingsBlockSize + kSettingsFlagsEnd, kFromStart);
+        SeekArchive(Sfx.ArchiveBase - kSettingsBlockSize + kSettingsLengthsOffset, kFromStart);
         Sfx.SizeChecked = true;
         return;
     }

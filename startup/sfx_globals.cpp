@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "ui/control_ids.h"
+
 SfxGlobals Sfx;
 
 void ResetSfxGlobals() {
@@ -13,6 +15,6 @@ void ResetSfxGlobals() {
     Sfx.ArchiveBase = kStubImageSize;
     Sfx.ShowRunChoice = true;
     Sfx.AllowMemberChoice = true;
-    Sfx.DefaultOverwriteButton = 503;
+    Sfx.DefaultOverwriteButton = IDC_ASK;
     Sfx.OutputHandle = kInvalidFile;
 }

@@ -4,15 +4,9 @@
 // alive for the whole run; fields start zeroed unless noted.
 #include <stdint.h>
 
+#include "archive/zip_format.h"
 #include "platform/platform.h"
 #include "util/text.h"
-
-// Layout of the combined file: stub image, optional settings block, archive.
-enum : uint32_t {
-    kStubImageSize = 40448,
-    kSettingsBlockSize = 256,
-    kArchiveBaseWithSettings = kStubImageSize + kSettingsBlockSize,
-};
 
 enum : uint32_t {
     kPathBufferSize = 256,      // ExtractDir and other path buffers
@@ -26,31 +20,6 @@ enum OverwriteModeValue : uint8_t {
     kOverwrite = 0,
     kSkip = 1,
     kAsk = 2,
-};
-
-// The 30-byte ZIP local file header exactly as it lies in the file.
-#pragma pack(push, 1)
-struct LocalHeader {
-    uint32_t signature;
-    uint16_t versionNeeded;
-    uint16_t flags;
-    uint16_t method;
-    uint16_t dosTime;
-    uint16_t dosDate;
-    uint32_t crc32;
-    uint32_t compressedSize;
-    uint32_t uncompressedSize;
-    uint16_t nameLength;
-    uint16_t extraLength;
-};
-#pragma pack(pop)
-static_assert(sizeof(LocalHeader) == 30, "local header is 30 bytes on disk");
-
-// The bits of LocalHeader.flags the program reads.
-enum : uint16_t {
-    kFlagEncrypted = 0x0001,       // traditional encryption, 12-byte header
-    kFlagSizesAfterData = 0x0008,  // CRC and sizes repeated in a data descriptor
-    kFlagUtf8Name = 0x0800,        // the name is UTF-8
 };
 
 struct SfxGlobals {

@@ -4,11 +4,11 @@
 #include <memory>
 #include <stdexcept>
 
+#include "archive/zip_format.h"
 #include "tools/file_access.h"
 #include "tools/local_header_walk.h"
 #include "tools/settings_block.h"
 #include "tools/text_encoding.h"
-#include "tools/zip_format.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ std::string ShownName(const WalkedMember& member) { return Cp949ToUtf8(StubNameO
 std::string ReadWhole(std::FILE* file, const std::string& path) {
     if (fseeko(file, 0, SEEK_END) != 0) throw std::runtime_error("cannot read " + path);
     off_t size = ftello(file);
-    if (size < 0 || (uint64_t)size > kLargestCombinedFile - 40448 - kSettingsBlockBytes)
+    if (size < 0 || (uint64_t)size > kLargestCombinedFile - kArchiveBaseWithSettings)
         throw std::runtime_error(path + " is too large: a self-extracting file must stay below 2 GiB");
     std::string bytes((size_t)size, '\0');
     if (fseeko(file, 0, SEEK_SET) != 0 || std::fread(&bytes[0], 1, bytes.size(), file) != bytes.size())

@@ -9,10 +9,12 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "archive/zip_format.h"
 #include "help_texts.h"
 #include "startup/sfx_globals.h"
 #include "tools/appended_archive.h"
 #include "tools/arguments.h"
+#include "tools/byte_order.h"
 #include "tools/commands.h"
 #include "tools/file_access.h"
 #include "tools/input_files.h"
@@ -22,7 +24,6 @@
 #include "tools/settings_block.h"
 #include "tools/signing.h"
 #include "tools/text_encoding.h"
-#include "tools/zip_format.h"
 #include "tools/zip_writer.h"
 
 namespace {
@@ -201,8 +202,8 @@ SettingsBlock SettingsFromRequest(const BuildRequest& request) {
         std::ostringstream message;
         message << "the settings texts are " << over << (over == 1 ? " byte" : " bytes") << " too long: title " << settings.title.size()
                 << " + default directory " << settings.defaultDir.size() << " + run command "
-                << settings.runCommand.size() << " = " << kSettingsTextBytes + over
-                << " bytes in code page 949, and the settings block holds " << kSettingsTextBytes;
+                << settings.runCommand.size() << " = " << kSettingsTextRoom + over
+                << " bytes in code page 949, and the settings block holds " << kSettingsTextRoom;
         throw UsageError(message.str());
     }
     return settings;

@@ -125,7 +125,7 @@ void OpenArchive(const std::string& file) {
     Sfx.ArchiveHandle = OpenWithCore(file);
     if (Sfx.ArchiveHandle == kInvalidFile) throw std::runtime_error("cannot open " + file);
     std::ifstream in(file, std::ios::binary);
-    std::string block(kSettingsBlockBytes, '\0');
+    std::string block(kSettingsBlockSize, '\0');
     in.seekg(kStubImageSize);
     in.read(&block[0], (std::streamsize)block.size());
     block.resize((size_t)in.gcount());

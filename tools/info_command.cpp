@@ -6,8 +6,8 @@
 #include <stdexcept>
 
 #include "archive/size_check.h"
+#include "archive/zip_format.h"
 #include "help_texts.h"
-#include "startup/sfx_globals.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
 #include "tools/core_state.h"
@@ -16,13 +16,12 @@
 #include "tools/settings_block.h"
 #include "tools/signing.h"
 #include "tools/text_encoding.h"
-#include "tools/zip_format.h"
 
 namespace {
 
 // What the stub reads of a settings block: the block and, when its lengths
 // say so, texts running on past it.
-const size_t kLongestSettingsRead = 7 + 3 * 255;
+const size_t kLongestSettingsRead = kSettingsTextsOffset + 3 * 255;
 
 struct FileReport {
     std::string path;
@@ -90,8 +89,9 @@ FileReport Inspect(const std::string& path) {
     if (report.hasSettings) {
         report.archiveBase = kArchiveBaseWithSettings;
         auto length = [&](size_t i) { return i < area.size() ? (uint8_t)area[i] : 0; };
-        size_t end = 7 + length(4) + length(5) + length(6);
-        report.settingsOverflow = end > kSettingsBlockBytes ? end - kSettingsBlockBytes : 0;
+        size_t end = kSettingsTextsOffset + length(kSettingsLengthsOffset) + length(kSettingsLengthsOffset + 1) +
+                     length(kSettingsLengthsOffset + 2);
+        report.settingsOverflow = end > kSettingsBlockSize ? end - kSettingsBlockSize : 0;
     }
     CoreSizeCheck(path, report);
     report.walk = WalkLocalHeaders(file.get(), report.archiveBase);

@@ -9,16 +9,14 @@
 #include <stdexcept>
 
 #include "archive/member_names.h"
+#include "archive/zip_format.h"
 #include "tools/text_encoding.h"
-#include "tools/zip_format.h"
 
 namespace {
 
 // Characters Windows does not allow in a file name; "\" would also be
 // taken for a separator by the stub.
 const char kForbiddenCharacters[] = "\\:*?\"<>|";
-// The stub's name buffer is 258 bytes and its paths 256 with the terminator.
-const size_t kLongestName = 255;
 
 std::string CheckedCp949Name(const std::string& utf8Name, const std::string& path) {
     if (!IsValidUtf8(utf8Name)) throw std::runtime_error("the name of " + path + " is not valid UTF-8");
@@ -32,10 +30,10 @@ std::string CheckedCp949Name(const std::string& utf8Name, const std::string& pat
         throw std::runtime_error("the name of " + path + " cannot be written in code page 949: character \"" +
                                  converted.failure->character + "\" (" +
                                  CodePointLabel(converted.failure->character) + ")");
-    if (converted.bytes.size() > kLongestName)
+    if (converted.bytes.size() > kLongestMemberName)
         throw std::runtime_error("the member name for " + path + " is " + std::to_string(converted.bytes.size()) +
-                                 " bytes in code page 949, " + std::to_string(converted.bytes.size() - kLongestName) +
-                                 " more than the stub's " + std::to_string(kLongestName));
+                                 " bytes in code page 949, " + std::to_string(converted.bytes.size() - kLongestMemberName) +
+                                 " more than the stub's " + std::to_string(kLongestMemberName));
     return converted.bytes;
 }
 

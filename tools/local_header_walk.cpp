@@ -6,14 +6,11 @@
 #include "archive/aes_member.h"
 #include "archive/extra_fields.h"
 #include "archive/member_names.h"
+#include "archive/zip_format.h"
+#include "tools/byte_order.h"
 #include "tools/core_state.h"
-#include "tools/zip_format.h"
 
 namespace {
-
-// The stub's name buffer holds 258 bytes; a name must leave room for its
-// terminator in the 256-byte path buffers it is joined into.
-const size_t kLongestName = 255;
 
 bool ReadAt(std::FILE* file, uint64_t offset, void* buffer, size_t count) {
     return fseeko(file, (off_t)offset, SEEK_SET) == 0 && std::fread(buffer, 1, count, file) == count;
@@ -43,7 +40,7 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
             signature = SignatureAt(file, offset);
         }
         walk.endOffset = offset;
-        unsigned char header[kLocalHeaderBytes];
+        unsigned char header[sizeof(LocalHeader)];
         bool isHeader = signature == kLocalHeaderSignature || signature == kAlternateLocalHeaderSignature;
         if (!isHeader || !ReadAt(file, offset, header, sizeof header)) {
             bool atEnd = fseeko(file, 0, SEEK_END) == 0 && (uint64_t)ftello(file) <= offset;
@@ -64,13 +61,13 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
         member.size = GetLe32(header + 22);
         uint16_t nameLength = GetLe16(header + 26), extraLength = GetLe16(header + 28);
         std::string name(nameLength, '\0'), extra(extraLength, '\0');
-        bool complete = ReadAt(file, offset + kLocalHeaderBytes, &name[0], nameLength) &&
-                        ReadAt(file, offset + kLocalHeaderBytes + nameLength, &extra[0], extraLength);
+        bool complete = ReadAt(file, offset + sizeof(LocalHeader), &name[0], nameLength) &&
+                        ReadAt(file, offset + sizeof(LocalHeader) + nameLength, &extra[0], extraLength);
         member.name = name.substr(0, name.find('\0'));
         member.rawName = name;
         member.extra = extra;
         walk.members.push_back(member);
-        offset += kLocalHeaderBytes + nameLength + extraLength + (uint64_t)member.compressedSize;
+        offset += sizeof(LocalHeader) + nameLength + extraLength + (uint64_t)member.compressedSize;
         if (!complete) {
             walk.endOffset = offset;
             walk.end = WalkEnd::EndOfFile;
@@ -122,9 +119,9 @@ std::string WhyStubRefusesName(const WalkedMember& member) {
 std::string WhyStubCannotHandle(const WalkedMember& member) {
     if (member.name.empty()) return "it has an empty name, which ends the stub's walk";
     StubName name = StubNameOf(member);
-    if (name.cp949.size() > kLongestName)
+    if (name.cp949.size() > kLongestMemberName)
         return "its name is " + std::string(name.usable ? "" : "at least ") + std::to_string(name.cp949.size()) +
-               " bytes long in code page 949; the stub takes at most " + std::to_string(kLongestName);
+               " bytes long in code page 949; the stub takes at most " + std::to_string(kLongestMemberName);
     if (member.compressedSize == 0xFFFFFFFF || member.size == 0xFFFFFFFF || HasZip64Field(member.extra))
         return "it uses ZIP64, which the stub cannot read";
     if ((member.flags & kFlagSizesAfterData) && member.compressedSize == 0 && member.crc == 0 && member.size == 0)

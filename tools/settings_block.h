@@ -1,31 +1,14 @@
 #pragma once
-// The 256-byte settings block between the stub image and the archive:
-// "MPU", a flags byte, the lengths of the title, default-directory and
-// run-command texts, the texts in code page 949, zeros to the end.
+// The settings block between the stub image and the archive, as the tool
+// writes and reads it; its format is in archive/zip_format.h.
 #include <cstdint>
 #include <string>
 
-enum : uint8_t {
-    kSettingsShowRunChoice = 0x01,      // set: the run check box is shown
-    kSettingsAllowMemberChoice = 0x02,  // set: the user may deselect members
-    kSettingsHideOverwriteChoice = 0x04,
-    kSettingsOverwriteMask = 0x18,      // 0 ask, 0x08 overwrite, 0x10 skip
-    kSettingsOverwriteAlways = 0x08,
-    kSettingsOverwriteSkip = 0x10,
-    kSettingsNoSizeCheck = 0x20,
-    kSettingsAutoStart = 0x40,
-};
+#include "archive/zip_format.h"
 
 // A normal interactive file: run choice shown, members selectable, the
 // overwrite buttons shown with Ask checked, size check on.
 const uint8_t kDefaultSettingsFlags = kSettingsShowRunChoice | kSettingsAllowMemberChoice;
-
-const size_t kSettingsBlockBytes = 256;
-const size_t kSettingsTextBytes = kSettingsBlockBytes - 7;  // room for the three texts
-const char kSettingsMagic[] = "MPU";
-
-// "><" as the whole default directory stands for the temporary directory.
-const char kTemporaryDirectoryMarker[] = "><";
 
 // The block's contents; texts are code page 949 bytes.
 struct SettingsBlock {

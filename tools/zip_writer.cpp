@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "archive/aes_member.h"
+#include "archive/zip_format.h"
 #include "decode/aes_ctr.h"
 #include "decode/crc32.h"
 #include "decode/zip_cipher.h"
-#include "startup/sfx_globals.h"
+#include "tools/byte_order.h"
 #include "tools/core_state.h"
 #include "tools/progress.h"
-#include "tools/zip_format.h"
 
 namespace {
 
@@ -253,7 +253,7 @@ std::string AesSalt(const ZipWriteOptions& options, const ZipMemberSource& sourc
 // The AES extra field (0x9901): AE-2, the key strength, the real method.
 std::string AesField(Encryption encryption, uint16_t method) {
     std::string field;
-    PutLe16(field, kAesExtraField);
+    PutLe16(field, kExtraAes);
     PutLe16(field, 7);
     PutLe16(field, 2);
     field += "AE";
