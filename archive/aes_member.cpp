@@ -7,7 +7,6 @@
 #include "decode/member_io.h"
 #include "platform/platform.h"
 #include "startup/sfx_globals.h"
-#include "ui/frontend.h"
 #include "ui/texts.h"
 #include "util/archive_position.h"
 #include "util/utf8.h"

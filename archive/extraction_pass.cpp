@@ -3,8 +3,8 @@
 #include "archive/member_extraction.h"
 #include "archive/pass_state.h"
 #include "archive/zip_format.h"
+#include "platform/platform.h"
 #include "startup/sfx_globals.h"
-#include "ui/frontend.h"
 #include "ui/texts.h"
 #include "util/archive_position.h"
 

@@ -1,37 +1,10 @@
 #pragma once
-// The member list: the catalogue of the archive and, through its selection,
-// the work list of an extraction. In the stub it is a sorted, multiple-
-// selection list box; natively an in-memory list with the same results.
-// Each item carries the member's ordinal (its place in the walk) as its
-// data, so that every member finds its own item, also among names that
-// are equal or differ only in letter case.
+// What an extraction pass needs of the member list beyond the front end's
+// operations (platform/platform.h): each member's item found by its
+// ordinal, and the item of the member done deselected.
 #include <stdint.h>
 
 #include "platform/platform.h"
-
-typedef void* MemberList;
-
-// ---- Provided by each front end ----------------------------------------
-
-// The list that is item `listId` of `dialog`.
-MemberList MemberListOf(WindowHandle dialog, int listId);
-
-void ClearMemberList(MemberList list);
-// Adds the item `name` for the member `ordinal` (LB_ADDSTRING, then
-// LB_SETITEMDATA on the item it gave).
-void AddMemberName(MemberList list, const char* name, uint32_t ordinal);
-// Called when a listing pass has added its last name, also when it ended
-// early: from then on the items are in their sorted order.
-void EndMemberListing(MemberList list);
-
-// The ordinal of item `index` (LB_GETITEMDATA).
-uint32_t MemberOrdinal(MemberList list, int32_t index);
-bool IsMemberSelected(MemberList list, int32_t index);
-void SetMemberSelected(MemberList list, int32_t index, bool selected);
-int32_t CountMembers(MemberList list);
-int32_t CountSelectedMembers(MemberList list);
-
-// ---- Provided by the core ------------------------------------------------
 
 // Each member's item index, by ordinal, read once per extraction pass: the
 // items do not move while a pass runs.

@@ -1,5 +1,7 @@
-#include "archive/overwrite_policy.h"
-
+// The answer to "overwrite this existing file?" and what it does to the
+// overwrite policy of the rest of the run (RecordOverwriteAnswer is part of
+// the seam in platform/platform.h).
+#include "platform/platform.h"
 #include "startup/sfx_globals.h"
 
 void RecordOverwriteAnswer(bool overwrite, bool neverAskAgain) {

@@ -2,8 +2,8 @@
 
 #include "archive/extra_fields.h"
 #include "archive/zip_format.h"
+#include "platform/platform.h"
 #include "startup/sfx_globals.h"
-#include "ui/frontend.h"
 #include "ui/texts.h"
 #include "util/archive_position.h"
 

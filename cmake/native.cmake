@@ -13,12 +13,14 @@ if(DOROMI_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The native front end's system calls and member list; the questions come
+# with each program (the tool, the unit tests, the fuzz targets).
 add_library(doromi-core STATIC
     ${DOROMI_CORE_SOURCES}
-    platform/posix/member_list_native.cpp
     platform/posix/crypto_posix.cpp
     platform/posix/native_names.cpp
     platform/posix/platform_posix.cpp
+    ui/native/member_list_native.cpp
 )
 target_include_directories(doromi-core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(doromi-core PUBLIC -fexec-charset=CP949 PRIVATE ${DOROMI_WARNINGS})

@@ -1,9 +1,19 @@
 #pragma once
-// The one seam between the core and the operating system. Each function
-// behaves as the Win32 call the core was designed around; the POSIX side
-// reproduces that behaviour for the native tool, the unit tests and the
-// fuzz targets. Names crossing the seam are code page 949 texts in which
-// "\" separates components.
+// The one seam between the core and whoever runs it. The core calls the
+// functions under "Provided by each front end" and defines none of them;
+// every program links exactly one definition of each:
+//   - the stub: platform/win32/ for the system, ui/ for the dialogs and the
+//     member list (a list box);
+//   - natively: platform/posix/ for the system, ui/native/ for the member
+//     list, and the questions of the doromi tool (tools/console_frontend.cpp),
+//     of the unit tests (tests/unit/scripted_frontend.cpp) or of the fuzz
+//     targets (tests/fuzz/fuzz_frontend.cpp).
+// What a front end calls back is under "Provided by the core" at the end.
+//
+// Each system call behaves as the Win32 call the core was designed around;
+// the POSIX side reproduces that behaviour. Names crossing the seam are
+// code page 949 texts in which "\" separates components. Answers to the
+// questions are left in Sfx, the process state.
 #include <stdint.h>
 
 typedef void* FileHandle;
@@ -22,6 +32,10 @@ enum : uint32_t {
     kFromCurrent = 1,
     kFromEnd = 2,
 };
+
+// ==== Provided by each front end ==========================================
+
+// ---- Files and the system ------------------------------------------------
 
 // Writes the NUL-terminated full path of the running executable into
 // `buffer` (cut to fit `size`) and returns its length, 0 on failure.
@@ -132,7 +146,7 @@ uint32_t Utf8ToAnsiForDisplay(const char* utf8, uint32_t length, char* out, uint
 // `out`, its length; 0 when it does not convert or fit.
 uint32_t AnsiToUtf8(const char* ansi, uint32_t length, char* out, uint32_t size);
 
-// ---- Cryptography of AES-encrypted members ----------------------------
+// ---- Cryptography of AES-encrypted members ------------------------------
 // Taken from the system: CNG (bcrypt.dll, loaded from the system directory
 // only) in the stub, Nettle natively.
 typedef void* CryptoHandle;
@@ -158,9 +172,76 @@ CryptoHandle StartAes(const uint8_t* key, uint32_t keyLength);
 bool EncryptAesBlocks(CryptoHandle aes, const uint8_t* in, uint8_t* out, uint32_t blocks);
 void EndAes(CryptoHandle aes);
 
+// ---- Memory and the process ---------------------------------------------
+
 // Heap blocks; ReleaseBlock accepts null.
 void* AllocateBlock(uint32_t size);
 void ReleaseBlock(void* block);
 
 // Ends the process at once with exit code 0.
 [[noreturn]] void EndProcess();
+
+// ---- The member list -----------------------------------------------------
+// The catalogue of the archive and, through its selection, the work list of
+// an extraction: in the stub a sorted, multiple-selection list box,
+// natively an in-memory list with the same results. Each item carries its
+// member's ordinal (its place in the walk) as its data, so that every
+// member finds its own item, also among names that are equal or differ
+// only in letter case.
+typedef void* MemberList;
+
+// The list that is item `listId` of `dialog`.
+MemberList MemberListOf(WindowHandle dialog, int listId);
+
+void ClearMemberList(MemberList list);
+// Adds the item `name` for the member `ordinal` (LB_ADDSTRING, then
+// LB_SETITEMDATA on the item it gave).
+void AddMemberName(MemberList list, const char* name, uint32_t ordinal);
+// Called when a listing pass has added its last name, also when it ended
+// early: from then on the items are in their sorted order.
+void EndMemberListing(MemberList list);
+
+// The ordinal of item `index` (LB_GETITEMDATA).
+uint32_t MemberOrdinal(MemberList list, int32_t index);
+bool IsMemberSelected(MemberList list, int32_t index);
+// Index -1 sets every item, as LB_SETSEL does.
+void SetMemberSelected(MemberList list, int32_t index, bool selected);
+int32_t CountMembers(MemberList list);
+int32_t CountSelectedMembers(MemberList list);
+
+// ---- Questions and notices -----------------------------------------------
+// The Win32 dialogs in the stub, the terminal in the doromi tool, scripted
+// answers in tests.
+
+// A message box without owner window and with the error icon.
+void ShowError(const char* text, const char* caption);
+
+// A message box without owner window, icon or choice but OK.
+void ShowNotice(const char* text, const char* caption);
+
+// Asks for a password; leaves the text in Sfx.PasswordBuffer (at most 79
+// characters, NUL-terminated) and its length in Sfx.PasswordLength.
+void AskPassword();
+
+// Asks whether to overwrite the existing file Sfx.ExistingFileName; the
+// answer goes through RecordOverwriteAnswer.
+void AskOverwrite();
+
+// Lets one pending window message through, so the window stays alive
+// between members of a long extraction.
+void PumpOneMessage();
+
+// Shows what a pass is doing: "압축 풀기: " and the target path while a
+// member is written, the failure sentence after a failed pass.
+void ShowProgress(WindowHandle dialog, const char* text);
+
+// Runs the main dialog modally until it ends.
+void RunMainDialog();
+
+// ==== Provided by the core ================================================
+
+// Records the answer to AskOverwrite. With `neverAskAgain` the answer
+// becomes the policy: Overwrite for yes, Skip for no. Otherwise it decides
+// this file only, and while the policy is Overwrite (the user switched to
+// it while the question was open) the previous answer stands.
+void RecordOverwriteAnswer(bool overwrite, bool neverAskAgain);

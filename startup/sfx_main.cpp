@@ -5,8 +5,8 @@
 
 #include "archive/settings.h"
 #include "decode/crc32.h"
+#include "platform/platform.h"
 #include "startup/sfx_globals.h"
-#include "ui/frontend.h"
 #include "ui/texts.h"
 
 // Closes the archive at the end of the run; a failure is reported, not fatal.

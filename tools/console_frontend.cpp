@@ -1,6 +1,7 @@
 // The core's front end in the doromi tool: what the stub shows in message
 // boxes goes to the terminal, converted from code page 949 to UTF-8, and
 // its questions are asked there.
+#include "platform/platform.h"
 #include "tools/console_frontend.h"
 
 #include <termios.h>
@@ -13,12 +14,10 @@
 #include <iostream>
 #include <string>
 
-#include "archive/overwrite_policy.h"
 #include "startup/sfx_globals.h"
 #include "platform/posix/native_names.h"
 #include "tools/progress.h"
 #include "tools/text_encoding.h"
-#include "ui/frontend.h"
 #include "ui/texts.h"
 
 // A code page 949 text of the core's, which may carry a name from the

@@ -20,7 +20,7 @@
 #include "archive/settings.h"
 #include "archive/size_check.h"
 #include "help_texts.h"
-#include "platform/posix/native_dialog.h"
+#include "ui/native/native_dialog.h"
 #include "platform/posix/write_failures.h"
 #include "startup/sfx_globals.h"
 #include "tools/arguments.h"

@@ -9,7 +9,7 @@
 #include "archive/extraction_pass.h"
 #include "archive/settings.h"
 #include "archive/size_check.h"
-#include "platform/posix/native_dialog.h"
+#include "ui/native/native_dialog.h"
 #include "startup/sfx_globals.h"
 #include "tools/core_state.h"
 #include "tools/local_header_walk.h"

@@ -3,7 +3,7 @@
 // member's ordinal.
 #include <windows.h>
 
-#include "archive/member_list.h"
+#include "platform/platform.h"
 
 static LRESULT Send(MemberList list, UINT message, WPARAM wParam, LPARAM lParam) {
     return SendMessageA((HWND)list, message, wParam, lParam);

@@ -4,7 +4,7 @@
 
 #include <string.h>
 
-#include "ui/frontend.h"
+#include "platform/platform.h"
 #include "ui/main_dialog.h"
 #include "ui/question_dialogs.h"
 #include "ui/texts.h"

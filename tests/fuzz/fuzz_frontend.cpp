@@ -3,9 +3,8 @@
 // alternates between yes and no.
 #include <string.h>
 
-#include "archive/overwrite_policy.h"
+#include "platform/platform.h"
 #include "startup/sfx_globals.h"
-#include "ui/frontend.h"
 
 const char kFuzzPassword[] = "fuzz";
 

@@ -18,7 +18,7 @@
 
 #include "archive/extraction_pass.h"
 #include "decode/crc32.h"
-#include "platform/posix/native_dialog.h"
+#include "ui/native/native_dialog.h"
 #include "startup/sfx_globals.h"
 #include "ui/control_ids.h"
 

@@ -16,7 +16,7 @@
 #include "archive/extraction_pass.h"
 #include "crc_table.h"
 #include "deflate_streams.h"
-#include "platform/posix/native_dialog.h"
+#include "ui/native/native_dialog.h"
 #include "scripted_frontend.h"
 #include "test_files.h"
 #include "ui/control_ids.h"

@@ -15,7 +15,7 @@
 #include "decode/zip_cipher.h"
 #include "deflate_streams.h"
 #include "failing_close.h"
-#include "platform/posix/native_dialog.h"
+#include "ui/native/native_dialog.h"
 #include "scripted_frontend.h"
 #include "test_files.h"
 #include "ui/control_ids.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "archive/member_list.h"
-#include "platform/posix/native_dialog.h"
+#include "ui/native/native_dialog.h"
 #include "startup/sfx_globals.h"
 
 namespace {

@@ -3,9 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "archive/overwrite_policy.h"
+#include "platform/platform.h"
 #include "startup/sfx_globals.h"
-#include "ui/frontend.h"
 
 ScriptedFrontend& Frontend() {
     static ScriptedFrontend frontend;

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <string_view>
 
-#include "archive/member_list.h"
-#include "platform/posix/native_dialog.h"
+#include "platform/platform.h"
 #include "ui/control_ids.h"
+#include "ui/native/native_dialog.h"
 
 // Letter case folded as the system folds it in code page 949: only single
 // ASCII letters; the trail byte of a double-byte character is never folded.
