@@ -7,6 +7,7 @@
 #include "decode/crc32.h"
 #include "platform/platform.h"
 #include "startup/sfx_globals.h"
+#include "util/paths.h"
 #include "util/utf8.h"
 
 // ---- Decoding ---------------------------------------------------------------
@@ -94,8 +95,6 @@ bool DecodeMemberName(const RawMemberName& raw, char* work, Text& name) {
 
 // ---- Safety -----------------------------------------------------------------
 
-static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 static char Upper(char c) { return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c; }
 
 // Whether the first `length` characters of `text` spell `word` in any case.
@@ -126,11 +125,11 @@ static bool IsSafeComponent(const char* component, unsigned length) {
 }
 
 bool IsSafeMemberName(const Text& name) {
-    if (name.length == 0 || IsSeparator(name.bytes[0])) return false;
+    if (name.length == 0 || IsPathSeparator(name.bytes[0])) return false;
     uint32_t componentStart = 0;
     for (uint32_t i = 0; i <= name.length; ++i) {
         if (i < name.length && name.bytes[i] == ':') return false;
-        if (i < name.length && !IsSeparator(name.bytes[i])) continue;
+        if (i < name.length && !IsPathSeparator(name.bytes[i])) continue;
         if (!IsSafeComponent(name.bytes + componentStart, i - componentStart)) return false;
         componentStart = i + 1;
     }

@@ -182,22 +182,12 @@ void CheckCombinations(const BuildRequest& request) {
                          " cannot be stored");
 }
 
-// A UTF-8 text in code page 949, or the reason it has no such form.
-std::string Cp949Text(const std::string& text, const std::string& what) {
-    Cp949Result converted = Utf8ToCp949(text);
-    if (!converted.failure) return converted.bytes;
-    if (converted.failure->character.empty()) throw UsageError(what + " is not valid UTF-8");
-    throw UsageError(what + " cannot be written in code page 949: character " +
-                     std::to_string(converted.failure->characterIndex + 1) + ", \"" + converted.failure->character +
-                     "\" (" + CodePointLabel(converted.failure->character) + "), has no code page 949 form");
-}
-
 SettingsBlock SettingsFromRequest(const BuildRequest& request) {
     SettingsBlock settings;
     settings.flags = request.flags;
-    if (request.title) settings.title = Cp949Text(*request.title, "the title");
-    if (request.defaultDir) settings.defaultDir = Cp949Text(*request.defaultDir, "the default directory");
-    if (request.runCommand) settings.runCommand = Cp949Text(*request.runCommand, "the run command");
+    if (request.title) settings.title = Cp949Argument(*request.title, "the title");
+    if (request.defaultDir) settings.defaultDir = Cp949Argument(*request.defaultDir, "the default directory");
+    if (request.runCommand) settings.runCommand = Cp949Argument(*request.runCommand, "the run command");
     if (size_t over = SettingsTextsOverflow(settings)) {
         std::ostringstream message;
         message << "the settings texts are " << over << (over == 1 ? " byte" : " bytes") << " too long: title " << settings.title.size()
@@ -219,7 +209,7 @@ Password PasswordFromRequest(const BuildRequest& request) {
     if (!request.password && !request.passwordFile) return {};
     std::string utf8 = request.password ? *request.password
                                         : ReadFirstLine(*request.passwordFile, kLongestPasswordLine, "the password file");
-    std::string password = Cp949Text(utf8, "the password");
+    std::string password = Cp949Argument(utf8, "the password");
     if (password.empty()) throw UsageError("the password is empty");
     if (password.size() > kLongestPassword)
         throw UsageError("the password is " + std::to_string(password.size()) + " bytes in code page 949, " +

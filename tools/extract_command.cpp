@@ -46,16 +46,6 @@ struct ExtractOptions {
 // The longest UTF-8 line that can become a password the stub's box takes.
 const size_t kLongestPasswordLine = (kPasswordBufferSize - 1) / 2 * 3 + 1;
 
-std::string Cp949OrFail(const std::string& utf8, const std::string& what) {
-    Cp949Result converted = Utf8ToCp949(utf8);
-    if (converted.failure)
-        throw UsageError(what + " \"" + utf8 + "\" has a character that code page 949 cannot hold: " +
-                         (converted.failure->character.empty()
-                              ? std::string("not UTF-8")
-                              : CodePointLabel(converted.failure->character)));
-    return converted.bytes;
-}
-
 ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
     ExtractOptions options;
     ArgumentCursor cursor(arguments);
@@ -76,12 +66,12 @@ ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
             if (options.overwrite != "ask" && options.overwrite != "overwrite" && options.overwrite != "skip")
                 throw UsageError("--overwrite takes ask, overwrite or skip, not " + options.overwrite);
         } else if (name == "--password") {
-            Answers().password = Cp949OrFail(cursor.Value(), "the password");
+            Answers().password = Cp949Argument(cursor.Value(), "the password");
         } else if (name == "--password-file") {
             Answers().password =
-                Cp949OrFail(ReadFirstLine(cursor.Value(), kLongestPasswordLine, "the password file"), "the password");
+                Cp949Argument(ReadFirstLine(cursor.Value(), kLongestPasswordLine, "the password file"), "the password");
         } else if (name == "--only") {
-            options.only.push_back(Cp949OrFail(cursor.Value(), "the member name"));
+            options.only.push_back(Cp949Argument(cursor.Value(), "the member name"));
         } else if (name == "-q" || name == "--quiet") {
             cursor.NoValue();
             Answers().quiet = true;
@@ -111,7 +101,7 @@ void SetTargetDirectory(const std::string& directory) {
     char resolved[PATH_MAX];
     if (!realpath(directory.c_str(), resolved))
         throw std::runtime_error("the target directory " + directory + " cannot be reached");
-    std::string target = Cp949OrFail(resolved, "the target directory");
+    std::string target = Cp949Argument(resolved, "the target directory");
     if (target.size() >= kPathBufferSize)
         throw std::runtime_error("the target directory's path is " + std::to_string(target.size()) +
                                  " bytes long; the stub takes at most " + std::to_string(kPathBufferSize - 1));

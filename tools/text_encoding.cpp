@@ -9,6 +9,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "tools/arguments.h"
 #include "util/utf8.h"
 
 namespace {
@@ -167,6 +168,16 @@ Cp949Result Utf8ToCp949(const std::string& utf8) {
     result.failure = EncodingFailure{utf8.substr(offset, SequenceLength((unsigned char)utf8[offset])), index};
     result.bytes.clear();
     return result;
+}
+
+std::string Cp949Argument(const std::string& utf8, const std::string& what) {
+    Cp949Result converted = Utf8ToCp949(utf8);
+    if (!converted.failure) return converted.bytes;
+    const EncodingFailure& failure = *converted.failure;
+    if (failure.character.empty()) throw UsageError(what + " is not valid UTF-8");
+    throw UsageError(what + " cannot be written in code page 949: character " +
+                     std::to_string(failure.characterIndex + 1) + ", \"" + failure.character + "\" (" +
+                     CodePointLabel(failure.character) + "), has no code page 949 form");
 }
 
 std::string Cp949ToUtf8(const std::string& cp949) {

@@ -20,6 +20,11 @@ struct Cp949Result {
 };
 Cp949Result Utf8ToCp949(const std::string& utf8);
 
+// A text given on the command line (`what` names it in the message) in
+// code page 949; a UsageError when it is not UTF-8 or has a character
+// without a code page 949 form.
+std::string Cp949Argument(const std::string& utf8, const std::string& what);
+
 // The UTF-8 form of code page 949 bytes. Bytes that are not code page 949
 // appear as "\xNN" so that a damaged name can still be shown.
 std::string Cp949ToUtf8(const std::string& cp949);

@@ -7,10 +7,11 @@
 
 static const uint32_t kLongestComponent = 255;
 
-static bool IsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
+// Where a path is taken apart, ":" ends a drive prefix as a separator
+// ends a component.
+static bool EndsComponent(char c) { return IsPathSeparator(c) || c == ':'; }
 
-// Length of the text in a path buffer, never looking past the buffer.
-static uint32_t LengthInPathBuffer(const char* path) {
+uint32_t PathBufferLength(const char* path) {
     uint32_t length = 0;
     while (length < kPathBufferSize && path[length]) ++length;
     return length;
@@ -18,12 +19,12 @@ static uint32_t LengthInPathBuffer(const char* path) {
 
 // 1-based position of the last separator, 0 when there is none.
 static uint32_t LastSeparator(const char* bytes, uint32_t length) {
-    while (length > 0 && !IsSeparator(bytes[length - 1])) --length;
+    while (length > 0 && !EndsComponent(bytes[length - 1])) --length;
     return length;
 }
 
 char* AddTrailingBackslash(char* path) {
-    uint32_t length = LengthInPathBuffer(path);
+    uint32_t length = PathBufferLength(path);
     if (length > 0 && path[length - 1] == '\\') return path;
     if (length + 2 > kPathBufferSize) return path;  // no room for "\" and the NUL
     path[length] = '\\';
@@ -32,7 +33,7 @@ char* AddTrailingBackslash(char* path) {
 }
 
 char* RemoveTrailingBackslash(char* path) {
-    uint32_t length = LengthInPathBuffer(path);
+    uint32_t length = PathBufferLength(path);
     if (length > 0 && path[length - 1] == '\\') path[length - 1] = 0;
     return path;
 }

@@ -5,6 +5,12 @@
 #include "platform/platform.h"
 #include "util/text.h"
 
+// "\" and "/" both separate the components of a path.
+inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Length of the text in a 256-byte path buffer, never looking past it.
+uint32_t PathBufferLength(const char* path);
+
 // Appends "\" to the text in a 256-byte path buffer unless it already ends
 // with one. A text of 255 characters has no room left and stays as it is.
 char* AddTrailingBackslash(char* path);

@@ -13,13 +13,6 @@ static bool IsMarkerAt(const Text& piece, uint32_t at) {
     return at + 1 < piece.length && piece.bytes[at] == '>' && piece.bytes[at + 1] == '<';
 }
 
-// Length of the text in a 256-byte path buffer, never looking past it.
-static uint32_t PathLength(const char* path) {
-    uint32_t length = 0;
-    while (length < kPathBufferSize && path[length]) ++length;
-    return length;
-}
-
 // The program piece is everything before the first "|" (or the whole
 // command); the parameters piece everything after it (or nothing).
 static Text CommandPiece(const Text& command, int piece) {
@@ -45,7 +38,7 @@ static uint32_t CountMarkers(const Text& piece) {
 // command of at most 260 bytes and a directory of at most 255 it stays far
 // below the range of its 32-bit length.
 static Text ReplaceMarkers(const Text& piece, const char* directory) {
-    uint32_t directoryLength = PathLength(directory);
+    uint32_t directoryLength = PathBufferLength(directory);
     uint32_t markers = CountMarkers(piece);
     Text expanded = MakeText(0, piece.length - 2 * markers + markers * directoryLength);
     if (!expanded.bytes) return expanded;

@@ -6,10 +6,6 @@
 #include "util/paths.h"
 #include "util/text.h"
 
-// "/" separates components as "\" does, so a name typed as "/new" means
-// "new" below the base, not a directory at the root of the drive.
-static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 static void CreateBelow(const char* base, const char* name, uint32_t nameLength) {
     uint32_t baseLength = TextLength(base);
     Text full = MakeText(0, baseLength + nameLength);
@@ -37,7 +33,8 @@ bool MakeSubdirectory(const char* base, const char* name) {
     Text typed = TextFromBuffer(name, TextLength(name));
     bool made = false;
     uint32_t skipped = 0;
-    while (skipped < typed.length && IsSeparator(typed.bytes[skipped])) ++skipped;
+    // "/new" or "\\new" means "new" below the base, not at the root of the drive.
+    while (skipped < typed.length && IsPathSeparator(typed.bytes[skipped])) ++skipped;
     bool acceptable = skipped < typed.length && !memchr(typed.bytes, ':', typed.length);
     if (acceptable) {
         // The rest of the name ends where the typed text does, with its NUL.
