@@ -319,19 +319,16 @@ static InflateStatus DecodeFast(const CodeTables& codes, uint32_t& bitState, uns
     bitState = (uint32_t)(bits & Mask(count));
     countState = count;
 
-    unsigned w = (unsigned)(out - window);
+    position = (unsigned)(out - window);
     if (out >= halfEnd) {
         // The half is full: write it out. What ran past the ring's end
         // belongs at its start, over bytes a whole ring back.
         unsigned end = (unsigned)(halfEnd - window);
-        FlushWindow(halfEnd - kWindowSize, kWindowSize);
-        Inflater.WindowWrapped = true;
-        if (end == kRingSize) {
-            w -= kRingSize;
-            memcpy(window, window + kRingSize, w);
-        }
+        unsigned over = position - end;
+        position = CompleteHalf(end);
+        if (position == 0) memcpy(window, window + kRingSize, over);
+        position += over;
     }
-    position = w;
     return status;
 }
 
