@@ -17,7 +17,7 @@ namespace {
 // Characters Windows does not allow in a file name; "\" would also be
 // taken for a separator by the stub.
 const char kForbiddenCharacters[] = "\\:*?\"<>|";
-// The stub's name buffer is 258 bytes and its paths 256 with the terminator.
+// One byte below what the stub takes (kLongestMemberName, 256 bytes).
 const size_t kLongestName = 255;
 
 std::string CheckedCp949Name(const std::string& utf8Name, const std::string& path) {

@@ -11,8 +11,7 @@
 
 namespace {
 
-// The stub's name buffer holds 258 bytes; a name must leave room for its
-// terminator in the 256-byte path buffers it is joined into.
+// One byte below what the stub takes (kLongestMemberName, 256 bytes).
 const size_t kLongestName = 255;
 
 bool ReadAt(std::FILE* file, uint64_t offset, void* buffer, size_t count) {
