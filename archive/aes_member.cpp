@@ -36,7 +36,7 @@ bool FindAesField(uint16_t method, const uint8_t* extra, uint32_t length, AesMem
 }
 
 // The last key derivation: archivers that give every member of an archive
-// the same salt (7-Zip does) then cost one derivation, not one per member.
+// the same salt then cost one derivation, not one per member.
 static struct {
     char password[3 * kPasswordBufferSize];
     uint32_t passwordLength;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Speed benchmark of the extraction: `doromi extract` against `unzip` and
-`7z`, the in-memory inflate against zlib's, the scaling with the number of
-members, and the stub under Wine. Prints Markdown tables; asserts nothing.
+`7z`, the in-memory inflate against zlib's and libdeflate's, the scaling
+with the number of members, and the stub under Wine. Prints Markdown
+tables; asserts nothing.
 
     bench/run [--runs N] [--wine-runs N] [--no-wine] [--baseline OLD_DOROMI]
 

@@ -176,7 +176,7 @@ def tree_size(root):
 
 def ensure(work, password, log):
     """Makes whatever is missing under `work`; returns the archives by name:
-    {label: (zip path, options for extraction)}."""
+    {label: zip path}."""
     corpus = os.path.join(work, "corpus")
     mixed = os.path.join(corpus, "mixed")
     small = os.path.join(corpus, "small")

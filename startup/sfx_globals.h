@@ -1,7 +1,8 @@
 #pragma once
 // SfxGlobals: the one record of process-wide state that every part of the
 // self-extractor reads and writes. There is exactly one instance, `Sfx`,
-// alive for the whole run; fields start zeroed unless noted.
+// alive for the whole run; fields start zeroed unless ResetSfxGlobals
+// says otherwise.
 #include <stdint.h>
 
 #include "archive/zip_format.h"
@@ -11,7 +12,7 @@
 enum : uint32_t {
     kPathBufferSize = 256,      // ExtractDir and other path buffers
     kSettingsTextSize = 261,    // TitleText, DefaultDirText, RunCommand
-    kPasswordBufferSize = 80,   // up to 79 typed characters
+    kPasswordBufferSize = 80,   // up to 79 bytes as typed
     kCrcBlockSize = 1028,       // 256 table entries plus slack
 };
 

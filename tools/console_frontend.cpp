@@ -58,7 +58,7 @@ static std::string ReadAnswer(bool hidden) {
 }
 
 // The password from the command line, or typed in UTF-8; either way it
-// reaches the core as code page 949, cut to the 79 characters the stub's
+// reaches the core as code page 949, cut to the 79 bytes the stub's
 // prompt takes.
 void AskPassword() {
     std::string password;

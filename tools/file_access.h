@@ -1,8 +1,8 @@
 #pragma once
 // How the tool opens what it is given: every input's kind is checked before
-// it is opened, so that a FIFO without a writer never hangs the tool and a
-// device is never read without bound, and small inputs are read no further
-// than they can be used.
+// it is opened, so that only a first line is read from a FIFO (whose open
+// waits for a writer) and a device is never read without bound, and small
+// inputs are read no further than they can be used.
 #include <cstdint>
 #include <stdexcept>
 #include <string>

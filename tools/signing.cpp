@@ -31,8 +31,8 @@ struct ToolRun {
 };
 
 // Runs a program found on PATH with `arguments`, collecting what it prints;
-// `input` is its standard input (a line of at most a few hundred bytes,
-// which the pipe takes whole).
+// `input` is its standard input (a line of at most 1,025 bytes, which the
+// pipe takes whole).
 ToolRun Run(const std::vector<std::string>& arguments, const std::string& input = "") {
     ToolRun run{false, -1, ""};
     int pipeEnds[2], inputEnds[2];

@@ -265,7 +265,7 @@ std::string AesField(Encryption encryption, uint16_t method) {
 // Info-ZIP Unicode Path extra field: version 1, the CRC of the name as
 // stored in the header, the UTF-8 name. An ASCII name reads the same in
 // every code page, so it gets none (as Info-ZIP zip does), which saves
-// about 60 bytes a member.
+// 18 bytes and twice the name's length a member.
 std::string UnicodePathField(const ZipMemberSource& member) {
     bool ascii = std::all_of(member.utf8Name.begin(), member.utf8Name.end(), [](char c) { return (uint8_t)c < 0x80; });
     if (ascii) return "";
@@ -579,7 +579,7 @@ void WriteCentralDirectory(ArchiveOutput& output, const std::vector<CentralEntry
     PutLe16(end, (uint16_t)entries.size());
     PutLe32(end, size);
     PutLe32(end, start);
-    PutLe16(end, 0);  // no comment: the size check needs the record to end the file
+    PutLe16(end, 0);  // no comment
     output.Write(end);
 }
 

@@ -39,7 +39,7 @@ struct ZipMemberSource {
 struct ZipWriteOptions {
     bool store = false;         // no compression at all
     int level = kDefaultLevel;  // libdeflate level 1..12 otherwise (zlib's, at most 9, above kLargestWholeMember)
-    std::string password;       // code page 949 bytes; empty: no encryption
+    std::string password;       // code page 949 bytes (UTF-8 for AES); empty: no encryption
     Encryption encryption = Encryption::Aes256;  // how, when there is a password
     bool randomHeaders = false; // encryption headers (or AES salts) from the system's random source
     // Offset of the archive's first byte in the finished file, so that the

@@ -93,9 +93,8 @@ static bool TakeChosenPath(LPITEMIDLIST chosen, char* pathBuffer) {
 }
 
 // The display-name buffer, which the selection test also uses as scratch,
-// lives on the stack for the browse only: a static buffer would take file
-// space in the stub's image, where zero-initialised statics are stored in
-// full.
+// lives on the stack for the browse only: a static one would lie in .bss,
+// taking no room in the image, but its uses would take more code.
 bool BrowseForExtractDir(HWND owner, char* pathBuffer) {
     char displayName[MAX_PATH];
     BrowseRequest.hwndOwner = owner;

@@ -26,10 +26,7 @@ static Text CommandPiece(const Text& command, int piece) {
 static uint32_t CountMarkers(const Text& piece) {
     uint32_t count = 0;
     for (uint32_t at = 0; at < piece.length; ++at)
-        if (IsMarkerAt(piece, at)) {
-            ++count;
-            ++at;  // a marker's "<" does not start another one
-        }
+        if (IsMarkerAt(piece, at)) ++count;
     return count;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Counted text: the program's ordinary string type. It may hold any byte,
 // including NUL, owns its bytes on the heap and is released explicitly
-// (the stub has no C++ runtime library, so there is no destructor magic).
+// (texts live in the global Sfx too, whose destructor a static constructor
+// would have to register, and the stub runs none).
 // A text with bytes always has a NUL after its last byte as well, so that
 // it can be handed to the system as it is.
 #include <stdint.h>

@@ -217,8 +217,9 @@ FileHandle CreateNewFile(const char* path) {
 }
 
 // DOS date bits: 15-9 year since 1980, 8-5 month, 4-0 day; time bits:
-// 15-11 hours, 10-5 minutes, 4-0 seconds divided by two. Values that do not
-// form a date are refused, as DosDateTimeToFileTime refuses them.
+// 15-11 hours, 10-5 minutes, 4-0 seconds divided by two. Fields out of
+// range are refused, as DosDateTimeToFileTime refuses them; a day past its
+// month's end, which that refuses too, runs on into the next month here.
 void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
     // Without TZ, mktime looks at /etc/localtime again on every call (one
     // stat per extracted file); naming that same zone file in TZ once lets
