@@ -75,7 +75,7 @@ static_assert(sizeof(LocalHeader) == 30, "local header is 30 bytes on disk");
 
 // The bits of LocalHeader.flags.
 enum : uint16_t {
-    kFlagEncrypted = 0x0001,          // traditional encryption, 12-byte header
+    kFlagEncrypted = 0x0001,          // encrypted: traditionally (12-byte header) unless the method is AES
     kFlagSizesAfterData = 0x0008,     // CRC and sizes repeated in a data descriptor
     kFlagStrongEncryption = 0x0040,   // strong encryption, which the stub cannot decrypt
     kFlagUtf8Name = 0x0800,           // the name is UTF-8

@@ -38,7 +38,8 @@ enum : uint32_t {
 // ---- Files and the system ------------------------------------------------
 
 // Writes the NUL-terminated full path of the running executable into
-// `buffer` (cut to fit `size`) and returns its length, 0 on failure.
+// `buffer` and returns its length; 0 on failure, and when the path does not
+// fit `size` (it is then cut, and still terminated).
 uint32_t OwnExecutablePath(char* buffer, uint32_t size);
 
 // Opens an existing file for reading while others may read it too
@@ -220,7 +221,7 @@ void ShowError(const char* text, const char* caption);
 void ShowNotice(const char* text, const char* caption);
 
 // Asks for a password; leaves the text in Sfx.PasswordBuffer (at most 79
-// characters, NUL-terminated) and its length in Sfx.PasswordLength.
+// bytes, NUL-terminated) and its length in Sfx.PasswordLength.
 void AskPassword();
 
 // Asks whether to overwrite the existing file Sfx.ExistingFileName; the

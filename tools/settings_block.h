@@ -25,9 +25,10 @@ std::string EncodeSettingsBlock(const SettingsBlock& settings);
 // How many bytes the texts exceed the block's room by; 0 when they fit.
 size_t SettingsTextsOverflow(const SettingsBlock& settings);
 
-// Reads a block from `bytes` (at least 7 bytes after the magic test);
-// false when they do not start with "MPU". Texts that would run past the
-// end of `bytes` are cut there, as the stub reads missing bytes as empty.
+// Reads a block from `bytes`; false when they do not start with "MPU".
+// Bytes missing after the magic read as 0, and texts that would run past
+// the end of `bytes` are cut there, as the stub reads missing bytes as
+// empty.
 bool DecodeSettingsBlock(const std::string& bytes, SettingsBlock& settings);
 
 // "ask", "overwrite" or "skip" for the flags' overwrite bits; both bits

@@ -213,13 +213,13 @@ public:
     void Apply(std::string& bytes) override {
         if (!ApplyAesStream((uint8_t*)&bytes[0], (uint32_t)bytes.size()) ||
             !UpdateHmacSha1(hmac_, (const uint8_t*)bytes.data(), (uint32_t)bytes.size()))
-            throw std::runtime_error("OpenSSL failed while encrypting");
+            throw std::runtime_error("the AES encryption failed");
     }
     std::string Trailer() override {
         uint8_t code[20];
         bool done = FinishHmacSha1(hmac_, code);
         hmac_ = nullptr;
-        if (!done) throw std::runtime_error("OpenSSL failed while encrypting");
+        if (!done) throw std::runtime_error("the AES encryption failed");
         return std::string((const char*)code, 10);
     }
 
