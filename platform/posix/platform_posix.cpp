@@ -35,12 +35,12 @@ uint32_t OwnExecutablePath(char* buffer, uint32_t size) {
     native[length] = 0;
     char* core = CoreName(native);
     if (!core) return 0;
-    uint32_t length = (uint32_t)strlen(core);
-    uint32_t kept = length < size ? length : size - 1;
+    uint32_t whole = (uint32_t)strlen(core);
+    uint32_t kept = whole < size ? whole : size - 1;
     memcpy(buffer, core, kept);
     buffer[kept] = 0;
     free(core);
-    return kept == length ? length : 0;
+    return kept == whole ? whole : 0;
 }
 
 FileHandle OpenFileForReading(const char* path) {
