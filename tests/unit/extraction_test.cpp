@@ -520,7 +520,7 @@ TEST_F(Extraction, OnePasswordForTwoMembersIsAskedOnce) {
     EXPECT_EQ(Out("one.txt"), "first secret");
     EXPECT_EQ(Out("two.txt"), "second secret");
     EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kAllExtracted}));
-    EXPECT_EQ(std::string(Sfx.Password.bytes, Sfx.Password.length), "sesame");
+    EXPECT_EQ(Bytes(Sfx.Password), "sesame");
 }
 
 TEST_F(Extraction, ThreeWrongPasswordsEndTheWalkSilently) {

@@ -42,6 +42,7 @@ TEST(MemberNames, EmptyNameIsRefused) { EXPECT_FALSE(Safe("")); }
 // ---- What a header's name becomes ---------------------------------------
 
 #include "crc_table.h"
+#include "test_files.h"
 #include "platform/posix/native_names.h"
 #include "util/utf8.h"
 #include "zip_builder.h"
@@ -64,9 +65,7 @@ Decoded Decode(const std::string& bytes, uint16_t flags = 0, const std::string& 
     char work[kLongestRawMemberName];
     Text name = {};
     bool usable = DecodeMemberName(raw, work, name);
-    Decoded result{std::string(name.bytes ? name.bytes : "", name.length), usable};
-    ReleaseText(name);
-    return result;
+    return {Take(name), usable};
 }
 
 class NameDecoding : public WithCrcTable {

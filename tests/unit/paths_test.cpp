@@ -14,12 +14,6 @@
 
 namespace fs = std::filesystem;
 
-static std::string Take(Text text) {
-    std::string bytes(text.bytes ? text.bytes : "", text.length);
-    ReleaseText(text);
-    return bytes;
-}
-
 static Text Counted(const std::string& s) { return MakeText(s.data(), (uint32_t)s.size()); }
 
 static std::string DirectoryOf(const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include "archive/overwrite_policy.h"
 #include "startup/sfx_globals.h"
+#include "test_files.h"
 #include "ui/frontend.h"
 
 ScriptedFrontend& Frontend() {
@@ -74,9 +75,7 @@ void AskPassword() {
 
 void AskOverwrite() {
     ScriptedFrontend& frontend = Frontend();
-    std::string name(Sfx.ExistingFileName.bytes ? Sfx.ExistingFileName.bytes : "",
-                     Sfx.ExistingFileName.length);
-    frontend.events.push_back({FrontendEvent::kOverwriteQuestion, name, ""});
+    frontend.events.push_back({FrontendEvent::kOverwriteQuestion, Bytes(Sfx.ExistingFileName), ""});
     OverwriteReply reply{false, false};
     if (!frontend.overwrites.empty()) {
         reply = frontend.overwrites.front();
