@@ -81,6 +81,7 @@ void AskOverwrite() {
         reply = frontend.overwrites.front();
         frontend.overwrites.pop_front();
     }
+    if (reply.switchToOverwrite) Sfx.OverwriteMode = kOverwrite;
     RecordOverwriteAnswer(reply.overwrite, reply.neverAskAgain);
 }
 
