@@ -6,12 +6,11 @@ The run command names a small program carried in the archive itself
 arguments to ran.txt beside it."""
 import io
 import os
-import struct
 import time
 import unittest
 import zipfile
 
-from combined import settings_block, write_combined, zip_archive
+from combined import settings_block, with_wrong_crc, write_combined, zip_archive
 from harness import PROGRAM_DIR, StubTestCase, child, message_box_text, wait_exit, windows_path
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
@@ -45,11 +44,7 @@ def archive_with_a_broken_member():
     with zipfile.ZipFile(buffer, "w") as archive:
         archive.writestr("tool/marker.exe", MARKER_PROGRAM, zipfile.ZIP_DEFLATED)
         archive.writestr("readme.txt", b"read me\r\n", zipfile.ZIP_STORED)
-        broken = archive.getinfo("readme.txt").header_offset
-    data = bytearray(buffer.getvalue())
-    crc_field = broken + 14
-    data[crc_field:crc_field + 4] = struct.pack("<I", struct.unpack_from("<I", data, crc_field)[0] ^ 1)
-    return bytes(data)
+    return with_wrong_crc(buffer.getvalue(), "readme.txt")
 
 
 def recorded_runs(tool_dir):
