@@ -27,9 +27,7 @@ class DialogTestCase(StubTestCase):
 
     def setUp(self):
         super().setUp()
-        self.case = os.path.join(self.work, self.id().rsplit(".", 1)[-1])
-        self.target = os.path.join(self.case, "target")
-        os.makedirs(self.target)
+        self.make_case_folder()
 
     def start(self, archive, flags=CHOICES, default_dir=True):
         block = settings_block(flags, default_dir=windows_path(self.target) if default_dir else "")

@@ -65,16 +65,7 @@ def recorded_runs(tool_dir):
     return runs
 
 
-class CaseFolder:
-    """Per test: a folder to start the stub in and a target below it."""
-
-    def make_case_folder(self):
-        self.case = os.path.join(self.work, self.id().rsplit(".", 1)[-1])
-        self.target = os.path.join(self.case, "target")
-        os.makedirs(self.target)
-
-
-class RunAfterExtractionTest(CaseFolder, StubTestCase):
+class RunAfterExtractionTest(StubTestCase):
     session_name = "run-after-extraction"
 
     def setUp(self):
@@ -157,7 +148,7 @@ class RunAfterExtractionTest(CaseFolder, StubTestCase):
         self.assert_never_ran()
 
 
-class FolderBrowserTest(CaseFolder, StubTestCase):
+class FolderBrowserTest(StubTestCase):
     session_name = "folder-browser"
 
     def setUp(self):
