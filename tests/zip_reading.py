@@ -41,8 +41,8 @@ _CRC_TABLE = _crc_table()
 
 
 def zip_decrypt(cipher, password):
-    """The traditional ZIP cipher, written from the ZIP application note:
-    `cipher` (encryption header first) decrypted with `password` (bytes)."""
+    """`cipher` (encryption header first) decrypted with the traditional ZIP
+    cipher under `password` (bytes)."""
     keys = [0x12345678, 0x23456789, 0x34567890]
 
     def update(byte):
