@@ -286,6 +286,13 @@ class StubTestCase(unittest.TestCase):
     def setUp(self):
         self.addCleanup(self.session.end_programs)
 
+    def make_case_folder(self):
+        """A folder of the case's own to start the stub in, with an empty
+        target folder below it."""
+        self.case = os.path.join(self.work, self.id().rsplit(".", 1)[-1])
+        self.target = os.path.join(self.case, "target")
+        os.makedirs(self.target)
+
 
 def wait_exit(process, timeout=30):
     try:

@@ -2,11 +2,10 @@
 as a person would: Start, answers, check boxes, retries; and what each
 settings flag does to the dialog."""
 import os
-import struct
 import subprocess
 import time
 
-from combined import settings_block, wrong_passwords, write_combined, zip_archive
+from combined import settings_block, with_wrong_crc, wrong_passwords, write_combined, zip_archive
 from harness import StubTestCase, child, message_box_text, wait_exit, windows_path
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
@@ -23,28 +22,12 @@ OVERWRITE_DEFAULT = 0x08
 AUTO_START = 0x40
 
 
-def with_wrong_crc(archive, name):
-    """The archive with the CRC in `name`'s local header off by one."""
-    data = bytearray(archive)
-    at = data.find(b"PK\x03\x04")
-    while at >= 0:
-        name_length = struct.unpack_from("<H", data, at + 26)[0]
-        if data[at + 30:at + 30 + name_length] == name.encode():
-            crc = struct.unpack_from("<I", data, at + 14)[0]
-            struct.pack_into("<I", data, at + 14, crc ^ 1)
-            return bytes(data)
-        at = data.find(b"PK\x03\x04", at + 4)
-    raise ValueError(name)
-
-
 class DialogTestCase(StubTestCase):
     """Helpers for cases that run the stub on an archive into a target."""
 
     def setUp(self):
         super().setUp()
-        self.case = os.path.join(self.work, self.id().rsplit(".", 1)[-1])
-        self.target = os.path.join(self.case, "target")
-        os.makedirs(self.target)
+        self.make_case_folder()
 
     def start(self, archive, flags=CHOICES, default_dir=True):
         block = settings_block(flags, default_dir=windows_path(self.target) if default_dir else "")

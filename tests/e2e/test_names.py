@@ -12,11 +12,10 @@ import warnings
 import zipfile
 import zlib
 
-from combined import wrong_passwords
+from combined import with_wrong_crc, wrong_passwords
 from harness import child, doromi_build, message_box_text, wait_exit, windows_path
 from test_dialogs import (ALL_EXTRACTED, AUTO_START, CHOICES, ERROR_CAPTION, FINISHED, MAIN_TITLE,
-                          OVERWRITE_DEFAULT, PASSWORD_TITLE, SOME_NOT_EXTRACTED, DialogTestCase,
-                          with_wrong_crc)
+                          OVERWRITE_DEFAULT, PASSWORD_TITLE, SOME_NOT_EXTRACTED, DialogTestCase)
 
 BAD_NAME = "적절하지 않은 파일 이름입니다."
 CANNOT_OPEN = "파일을 열 수 없습니다."

@@ -48,11 +48,9 @@ class RoundTripTest(StubTestCase):
 
     def setUp(self):
         super().setUp()
-        case = os.path.join(self.work, self.id().rsplit(".", 1)[-1])
-        self.source = os.path.join(case, "source")
-        self.target = os.path.join(case, "target")
-        self.exe = os.path.join(case, "combined.exe")
-        os.makedirs(self.target)
+        self.make_case_folder()
+        self.source = os.path.join(self.case, "source")
+        self.exe = os.path.join(self.case, "combined.exe")
 
     def build(self, *options):
         doromi_build("-o", self.exe, "--auto-start", "--default-dir", windows_path(self.target),

@@ -6,12 +6,11 @@ The run command names a small program carried in the archive itself
 arguments to ran.txt beside it."""
 import io
 import os
-import struct
 import time
 import unittest
 import zipfile
 
-from combined import settings_block, write_combined, zip_archive
+from combined import settings_block, with_wrong_crc, write_combined, zip_archive
 from harness import PROGRAM_DIR, StubTestCase, child, message_box_text, wait_exit, windows_path
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
@@ -45,11 +44,7 @@ def archive_with_a_broken_member():
     with zipfile.ZipFile(buffer, "w") as archive:
         archive.writestr("tool/marker.exe", MARKER_PROGRAM, zipfile.ZIP_DEFLATED)
         archive.writestr("readme.txt", b"read me\r\n", zipfile.ZIP_STORED)
-        broken = archive.getinfo("readme.txt").header_offset
-    data = bytearray(buffer.getvalue())
-    crc_field = broken + 14
-    data[crc_field:crc_field + 4] = struct.pack("<I", struct.unpack_from("<I", data, crc_field)[0] ^ 1)
-    return bytes(data)
+    return with_wrong_crc(buffer.getvalue(), "readme.txt")
 
 
 def recorded_runs(tool_dir):
@@ -70,16 +65,7 @@ def recorded_runs(tool_dir):
     return runs
 
 
-class CaseFolder:
-    """Per test: a folder to start the stub in and a target below it."""
-
-    def make_case_folder(self):
-        self.case = os.path.join(self.work, self.id().rsplit(".", 1)[-1])
-        self.target = os.path.join(self.case, "target")
-        os.makedirs(self.target)
-
-
-class RunAfterExtractionTest(CaseFolder, StubTestCase):
+class RunAfterExtractionTest(StubTestCase):
     session_name = "run-after-extraction"
 
     def setUp(self):
@@ -162,7 +148,7 @@ class RunAfterExtractionTest(CaseFolder, StubTestCase):
         self.assert_never_ran()
 
 
-class FolderBrowserTest(CaseFolder, StubTestCase):
+class FolderBrowserTest(StubTestCase):
     session_name = "folder-browser"
 
     def setUp(self):

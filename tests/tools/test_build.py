@@ -9,7 +9,7 @@ import zlib
 
 sys.path.insert(0, os.path.dirname(__file__))
 from tool_helpers import (BLOCK_SIZE, DOROMI, STUB, STUB_SIZE, ToolTestCase, extra_fields,  # noqa: E402
-                          local_headers, sample_files)
+                          local_headers, sample_files, zip_decrypt)
 
 PASSWORD = "비밀번호"  # code page 949 bytes in the archive
 
@@ -19,32 +19,6 @@ def unzip_test(path, password=None):
     # unzip takes the password's bytes as they are: give it the code page 949 bytes.
     env = dict(os.environ, LC_ALL="C")
     return subprocess.run(args, capture_output=True, env=env)
-
-
-def zip_decrypt(cipher, password):
-    """The traditional ZIP cipher, written from the ZIP application note."""
-    table = [0] * 256
-    for n in range(256):
-        c = n
-        for _ in range(8):
-            c = (c >> 1) ^ 0xEDB88320 if c & 1 else c >> 1
-        table[n] = c
-    keys = [0x12345678, 0x23456789, 0x34567890]
-
-    def update(byte):
-        keys[0] = table[(keys[0] ^ byte) & 0xFF] ^ (keys[0] >> 8)
-        keys[1] = ((keys[1] + (keys[0] & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
-        keys[2] = table[(keys[2] ^ (keys[1] >> 24)) & 0xFF] ^ (keys[2] >> 8)
-
-    for byte in password:
-        update(byte)
-    plain = bytearray()
-    for byte in cipher:
-        k = (keys[2] | 2) & 0xFFFF
-        p = byte ^ ((k * (k ^ 1)) >> 8) & 0xFF
-        plain.append(p)
-        update(p)
-    return bytes(plain)
 
 
 class CombinedFileLayoutTest(ToolTestCase):
@@ -132,8 +106,7 @@ class MemberHeadersTest(ToolTestCase):
             if content is None:
                 continue
             m = members["입력/" + rel]
-            start = m["offset"] + 30 + len(m["name"]) + len(m["extra"])
-            raw = data[start:start + m["csize"]]
+            raw = data[m["data"]:m["data"] + m["csize"]]
             plain = zlib.decompress(raw, -15) if m["method"] == 8 else raw
             self.assertEqual(plain, content, rel)
             self.assertEqual(m["crc"], zlib.crc32(content), rel)
@@ -205,8 +178,7 @@ class OtherArchiversTest(ToolTestCase):
             content = files[m["name"].decode()[2:]]
             self.assertEqual(m["flags"] & 0x09, 0x01, "encrypted, no data descriptor")
             self.assertEqual(m["crc"], zlib.crc32(content))
-            start = m["offset"] + 30 + len(m["name"]) + len(m["extra"])
-            plain = zip_decrypt(data[start:start + m["csize"]], PASSWORD.encode("cp949"))
+            plain = zip_decrypt(data[m["data"]:m["data"] + m["csize"]], PASSWORD.encode("cp949"))
             self.assertEqual(plain[11], m["crc"] >> 24)
             body = zlib.decompress(plain[12:], -15) if m["method"] == 8 else plain[12:]
             self.assertEqual(body, content)

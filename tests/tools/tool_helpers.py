@@ -4,11 +4,14 @@ import os
 import shutil
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.append(os.path.join(ROOT, "tests"))
+from zip_reading import local_headers, zip_decrypt  # noqa: E402,F401  (for the tests)
 OUT_DIR = os.environ.get("DOROMI_OUT_DIR", os.path.join(ROOT, "build", "out"))
 DOROMI = os.path.join(OUT_DIR, "doromi")
 STUB = os.path.join(OUT_DIR, "doromi-sfx.exe")
@@ -55,21 +58,6 @@ def sample_files():
         "자료/그림.bin": os.urandom(3000),  # does not shrink
         "readme.txt": b"plain ascii text " * 100,
     }
-
-
-def local_headers(data, start):
-    """The local headers from `start` as dicts, walked as the stub walks."""
-    members = []
-    offset = start
-    while data[offset:offset + 4] == b"PK\x03\x04":
-        (_, _, flags, method, dos_time, dos_date, crc, csize, size, nlen, xlen) = struct.unpack_from(
-            "<IHHHHHIIIHH", data, offset)
-        name = data[offset + 30:offset + 30 + nlen]
-        extra = data[offset + 30 + nlen:offset + 30 + nlen + xlen]
-        members.append(dict(offset=offset, flags=flags, method=method, time=dos_time, date=dos_date, crc=crc,
-                            csize=csize, size=size, name=name, extra=extra))
-        offset += 30 + nlen + xlen + csize
-    return members, offset
 
 
 def extra_fields(extra):

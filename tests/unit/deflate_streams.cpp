@@ -1,7 +1,6 @@
 #include "deflate_streams.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 std::string ZlibDeflate(const std::string& data, int level, int strategy) {
     z_stream z = {};
@@ -22,40 +21,15 @@ std::string ZlibDeflateSegments(const std::vector<std::string>& segments,
     z_stream z = {};
     EXPECT_EQ(deflateInit2(&z, levels[0], Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY), Z_OK);
     std::string out;
-    char chunk[65536];
     for (size_t i = 0; i < segments.size(); ++i) {
         if (i > 0) EXPECT_EQ(deflateParams(&z, levels[i], Z_DEFAULT_STRATEGY), Z_OK);
         z.next_in = (Bytef*)segments[i].data();
         z.avail_in = (uInt)segments[i].size();
         int flush = i + 1 == segments.size() ? Z_FINISH : Z_FULL_FLUSH;
-        int result;
-        do {
-            z.next_out = (Bytef*)chunk;
-            z.avail_out = sizeof chunk;
-            result = deflate(&z, flush);
-            out.append(chunk, sizeof chunk - z.avail_out);
-        } while (z.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+        ZlibDrain(z, out, [&] { return deflate(&z, flush); });
     }
     deflateEnd(&z);
     return out;
-}
-
-bool ZlibInflate(const std::string& stream, std::string& output) {
-    z_stream z = {};
-    if (inflateInit2(&z, -15) != Z_OK) return false;
-    output.clear();
-    z.next_in = (Bytef*)stream.data();
-    z.avail_in = (uInt)stream.size();
-    char chunk[65536];
-    int result;
-    do {
-        z.next_out = (Bytef*)chunk;
-        z.avail_out = sizeof chunk;
-        result = inflate(&z, Z_FINISH);
-        output.append(chunk, sizeof chunk - z.avail_out);
-    } while (result == Z_BUF_ERROR && z.avail_out == 0);
-    inflateEnd(&z);
-    return result == Z_STREAM_END;
 }
 
 uint32_t ZlibCrc(const std::string& data) {

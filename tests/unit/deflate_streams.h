@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "zlib_reference.h"  // ZlibInflate
+
 // Raw deflate (no zlib header) of `data` at `level` with `strategy`
 // (Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED).
 std::string ZlibDeflate(const std::string& data, int level, int strategy);
@@ -14,10 +16,6 @@ std::string ZlibDeflate(const std::string& data, int level, int strategy);
 // with a full flush, so stored and compressed blocks alternate.
 std::string ZlibDeflateSegments(const std::vector<std::string>& segments,
                                 const std::vector<int>& levels);
-
-// What zlib's raw inflate makes of `stream`; false unless it reaches the
-// end of the last block within the stream.
-bool ZlibInflate(const std::string& stream, std::string& output);
 
 uint32_t ZlibCrc(const std::string& data);
 

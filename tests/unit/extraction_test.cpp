@@ -448,57 +448,47 @@ TEST_F(Extraction, CaseTwinsAndDuplicatesAreEachTheirOwnMember) {
 
 // --- The existing-file policy ----------------------------------------------
 
-TEST_F(Extraction, SkipKeepsExistingFilesAndCountsThemDone) {
-    Archive({Stored("exists.txt", "new"), Stored("fresh.txt", "f")});
-    WriteWholeFile(target + "/exists.txt", "old");
-    Sfx.OverwriteMode = kSkip;
-    List();
-    Extract();
-    EXPECT_EQ(Out("exists.txt"), "old");
-    EXPECT_EQ(Out("fresh.txt"), "f");
-    EXPECT_EQ(Events(), (std::vector<Event>{kAllExtracted}));
-}
-
-TEST_F(Extraction, OverwriteReplacesWithoutAsking) {
-    Archive({Stored("exists.txt", "new")});
-    WriteWholeFile(target + "/exists.txt", "old");
-    Sfx.OverwriteMode = kOverwrite;
-    List();
-    Extract();
-    EXPECT_EQ(Out("exists.txt"), "new");
-    EXPECT_EQ(Events(), (std::vector<Event>{kAllExtracted}));
-}
-
-TEST_F(Extraction, AskNamesTheFileAndFollowsEachAnswer) {
-    Archive({Stored("one.txt", "new1"), Stored("sub/two.txt", "new2")});
-    WriteWholeFile(target + "/one.txt", "old1");
-    mkdir((target + "/sub").c_str(), 0755);
-    WriteWholeFile(target + "/sub/two.txt", "old2");
-    Frontend().overwrites = {{true, false}, {false, false}};
-    List();
-    Extract();
-    EXPECT_EQ(Out("one.txt"), "new1");
-    EXPECT_EQ(Out("sub/two.txt"), "old2");
-    EXPECT_EQ(Events(), (std::vector<Event>{{Event::kOverwriteQuestion, "one.txt", ""},
-                                            {Event::kOverwriteQuestion, "two.txt", ""},
-                                            kAllExtracted}));
-    EXPECT_EQ(Sfx.OverwriteMode, kAsk);
-}
-
-TEST_F(Extraction, NeverAskAgainTurnsTheAnswerIntoThePolicy) {
-    for (bool overwrite : {true, false}) {
-        Archive({Stored("one.txt", "new1"), Stored("two.txt", "new2")});
+// Two existing files and a fresh one under each policy. An answer decides
+// its own file; with "never ask again" it becomes the policy; once the user
+// has switched the policy to Overwrite while the question was open, that
+// answer is ignored and the previous one stands. A question names the file
+// without its directory.
+TEST_F(Extraction, ExistingFilesFollowThePolicyAndTheAnswers) {
+    struct Case {
+        uint8_t mode;
+        std::deque<OverwriteReply> replies;
+        const char *one, *two;
+        uint8_t modeAfter;
+        size_t questions;
+    } cases[] = {
+        {kSkip, {}, "old1", "old2", kSkip, 0},
+        {kOverwrite, {}, "new1", "new2", kOverwrite, 0},
+        {kAsk, {{true, false}, {false, false}}, "new1", "old2", kAsk, 2},
+        {kAsk, {{true, true}}, "new1", "new2", kOverwrite, 1},
+        {kAsk, {{false, true}}, "old1", "old2", kSkip, 1},
+        {kAsk, {{false, false}, {true, false, true}}, "old1", "old2", kOverwrite, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        fs::remove_all(target);
+        fs::create_directories(target + "/sub");
         WriteWholeFile(target + "/one.txt", "old1");
-        WriteWholeFile(target + "/two.txt", "old2");
+        WriteWholeFile(target + "/sub/two.txt", "old2");
+        Archive({Stored("one.txt", "new1"), Stored("sub/two.txt", "new2"), Stored("fresh.txt", "f")});
         ResetFrontend();
-        Sfx.OverwriteMode = kAsk;
-        Frontend().overwrites = {{overwrite, true}};
+        Sfx.OverwriteMode = c.mode;
+        Frontend().overwrites = c.replies;
         List();
         Extract();
-        EXPECT_EQ(Out("one.txt"), overwrite ? "new1" : "old1");
-        EXPECT_EQ(Out("two.txt"), overwrite ? "new2" : "old2");
-        EXPECT_EQ(Sfx.OverwriteMode, overwrite ? kOverwrite : kSkip);
-        EXPECT_EQ(Events().size(), 2u);  // one question, then the success notice
+        EXPECT_EQ(Out("one.txt"), c.one);
+        EXPECT_EQ(Out("sub/two.txt"), c.two);
+        EXPECT_EQ(Out("fresh.txt"), "f");
+        EXPECT_EQ(Sfx.OverwriteMode, c.modeAfter);
+        std::vector<Event> expected = {{Event::kOverwriteQuestion, "one.txt", ""},
+                                       {Event::kOverwriteQuestion, "two.txt", ""}};
+        expected.resize(c.questions);
+        expected.push_back(kAllExtracted);
+        EXPECT_EQ(Events(), expected);
     }
 }
 
@@ -520,7 +510,7 @@ TEST_F(Extraction, OnePasswordForTwoMembersIsAskedOnce) {
     EXPECT_EQ(Out("one.txt"), "first secret");
     EXPECT_EQ(Out("two.txt"), "second secret");
     EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kAllExtracted}));
-    EXPECT_EQ(std::string(Sfx.Password.bytes, Sfx.Password.length), "sesame");
+    EXPECT_EQ(Bytes(Sfx.Password), "sesame");
 }
 
 TEST_F(Extraction, ThreeWrongPasswordsEndTheWalkSilently) {

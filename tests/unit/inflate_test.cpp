@@ -12,6 +12,7 @@
 #include "deflate_streams.h"
 #include "member_run.h"
 #include "test_files.h"
+#include "zip_builder.h"
 
 class InflateTest : public WithCrcTable {
 protected:
@@ -228,20 +229,14 @@ protected:
         uint16_t flags = 0, method = 0;
         std::string header, data;  // encryption header, then the data
     };
-    static uint32_t Little(const std::string& bytes, size_t at, int width) {
-        uint32_t value = 0;
-        for (int i = width - 1; i >= 0; --i) value = value << 8 | (uint8_t)bytes[at + i];
-        return value;
-    }
     static Member FirstMember(const std::string& zip) {
         Member member;
-        if (zip.size() < 30) return member;
-        member.flags = (uint16_t)Little(zip, 6, 2);
-        member.method = (uint16_t)Little(zip, 8, 2);
-        size_t start = 30 + Little(zip, 26, 2) + Little(zip, 28, 2);
-        size_t size = Little(zip, 18, 4);
-        if (member.flags & 8) size = zip.size() - start;  // sizes after the data: take the rest
-        std::string bytes = zip.substr(start, size);
+        FirstHeader header = ReadFirstHeader(zip);
+        member.flags = header.flags;
+        member.method = header.method;
+        size_t size = header.compressedSize;
+        if (member.flags & 8) size = zip.size() - header.dataStart;  // sizes after the data: take the rest
+        std::string bytes = zip.substr(header.dataStart, size);
         size_t headerSize = (member.flags & 1) ? 12 : 0;
         member.header = bytes.substr(0, headerSize);
         member.data = bytes.substr(headerSize);

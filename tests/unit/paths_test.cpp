@@ -14,24 +14,12 @@
 
 namespace fs = std::filesystem;
 
-static std::string Take(Text text) {
-    std::string bytes(text.bytes ? text.bytes : "", text.length);
-    ReleaseText(text);
-    return bytes;
-}
-
 static Text Counted(const std::string& s) { return MakeText(s.data(), (uint32_t)s.size()); }
 
-static std::string DirectoryOf(const std::string& path) {
+// What `part` (DirectoryPart or FileNamePart) makes of `path`.
+static std::string PartOf(Text (*part)(const Text&), const std::string& path) {
     Text counted = Counted(path);
-    std::string result = Take(DirectoryPart(counted));
-    ReleaseText(counted);
-    return result;
-}
-
-static std::string FileNameOf(const std::string& path) {
-    Text counted = Counted(path);
-    std::string result = Take(FileNamePart(counted));
+    std::string result = Take(part(counted));
     ReleaseText(counted);
     return result;
 }
@@ -46,8 +34,8 @@ class TakingPathsApart : public ::testing::TestWithParam<PathParts> {};
 
 TEST_P(TakingPathsApart, GivesDirectoryAndFileName) {
     const PathParts& expected = GetParam();
-    EXPECT_EQ(DirectoryOf(expected.path), expected.directory);
-    EXPECT_EQ(FileNameOf(expected.path), expected.fileName);
+    EXPECT_EQ(PartOf(DirectoryPart, expected.path), expected.directory);
+    EXPECT_EQ(PartOf(FileNamePart, expected.path), expected.fileName);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, TakingPathsApart,
@@ -66,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, TakingPathsApart,
 
 TEST(FileNamePart, KeepsAtMost255Characters) {
     std::string longName(300, 'n');
-    EXPECT_EQ(FileNameOf("dir\\" + longName), longName.substr(0, 255));
+    EXPECT_EQ(PartOf(FileNamePart, "dir\\" + longName), longName.substr(0, 255));
 }
 
 // A 256-byte path buffer followed by bytes that must never change.

@@ -14,12 +14,6 @@
 
 namespace fs = std::filesystem;
 
-static std::string Take(Text text) {
-    std::string bytes(text.bytes ? text.bytes : "", text.length);
-    ReleaseText(text);
-    return bytes;
-}
-
 static void SetRunCommand(const std::string& extractDir, const std::string& command) {
     ResetSfxGlobals();
     std::strcpy(Sfx.ExtractDir, extractDir.c_str());

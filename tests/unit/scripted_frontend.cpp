@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "startup/sfx_globals.h"
+#include "test_files.h"
 
 ScriptedFrontend& Frontend() {
     static ScriptedFrontend frontend;
@@ -73,14 +74,13 @@ void AskPassword() {
 
 void AskOverwrite() {
     ScriptedFrontend& frontend = Frontend();
-    std::string name(Sfx.ExistingFileName.bytes ? Sfx.ExistingFileName.bytes : "",
-                     Sfx.ExistingFileName.length);
-    frontend.events.push_back({FrontendEvent::kOverwriteQuestion, name, ""});
+    frontend.events.push_back({FrontendEvent::kOverwriteQuestion, Bytes(Sfx.ExistingFileName), ""});
     OverwriteReply reply{false, false};
     if (!frontend.overwrites.empty()) {
         reply = frontend.overwrites.front();
         frontend.overwrites.pop_front();
     }
+    if (reply.switchToOverwrite) Sfx.OverwriteMode = kOverwrite;
     RecordOverwriteAnswer(reply.overwrite, reply.neverAskAgain);
 }
 

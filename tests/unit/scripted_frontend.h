@@ -29,6 +29,7 @@ void PrintTo(const FrontendEvent& event, std::ostream* out);
 struct OverwriteReply {
     bool overwrite;
     bool neverAskAgain;
+    bool switchToOverwrite = false;  // the user picks the Overwrite policy while the question is open
 };
 
 struct ScriptedFrontend {

@@ -21,6 +21,14 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
+std::string Bytes(const Text& text) { return std::string(text.bytes ? text.bytes : "", text.length); }
+
+std::string Take(Text text) {
+    std::string bytes = Bytes(text);
+    ReleaseText(text);
+    return bytes;
+}
+
 std::string CoreForm(const std::string& nativePath) {
     std::string core = nativePath;
     for (char& c : core)

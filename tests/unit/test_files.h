@@ -1,8 +1,15 @@
 #pragma once
 // Small helpers for tests that need files: private temporary directories,
 // combined files (stub image, settings block, archive bytes) and the
-// archive opened as the program opens its own executable.
+// archive opened as the program opens its own executable; and the bytes of
+// the counted texts the core hands back.
 #include <string>
+
+#include "util/text.h"
+
+// The bytes of `text`; Take releases the text as well.
+std::string Bytes(const Text& text);
+std::string Take(Text text);
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes away.

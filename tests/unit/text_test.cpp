@@ -3,9 +3,7 @@
 
 #include <string>
 
-#include "util/text.h"
-
-static std::string Bytes(const Text& text) { return std::string(text.bytes ? text.bytes : "", text.length); }
+#include "test_files.h"
 
 TEST(TextFromBuffer, CutsBeforeTheFirstNulWithinTheCount) {
     const char buffer[] = {'a', 'b', 'c', 0, 'd', 'e', 'f'};

@@ -117,3 +117,21 @@ std::string UnicodePathField(const std::string& utf8Name, uint32_t nameCrc) {
 }
 
 std::string ArchiveEnd() { return std::string("PK\x01\x02", 4) + std::string(42, '\0') + EndRecord(); }
+
+static uint32_t Little(const std::string& bytes, size_t at, int width) {
+    uint32_t value = 0;
+    for (int i = width - 1; i >= 0; --i) value = value << 8 | (uint8_t)bytes[at + i];
+    return value;
+}
+
+FirstHeader ReadFirstHeader(const std::string& zip) {
+    FirstHeader header;
+    if (zip.size() < 30) return header;
+    header.flags = (uint16_t)Little(zip, 6, 2);
+    header.method = (uint16_t)Little(zip, 8, 2);
+    header.timeAndDate = Little(zip, 10, 4);
+    header.crc = Little(zip, 14, 4);
+    header.compressedSize = Little(zip, 18, 4);
+    header.dataStart = 30 + Little(zip, 26, 2) + Little(zip, 28, 2);
+    return header;
+}

@@ -1,7 +1,8 @@
 #pragma once
 // Hand-made archive members for the walk and extraction tests, down to the
 // odd layouts real tools rarely write: descriptors in a row or without
-// signature, the alternate header signature, wrong CRCs, hidden sizes.
+// signature, the alternate header signature, wrong CRCs, hidden sizes; and
+// the first local header of an archive another tool wrote, read back.
 #include <cstdint>
 #include <string>
 
@@ -44,3 +45,12 @@ std::string LocalMember(const MemberSpec& member);
 // What follows the last member in a real archive: a central directory
 // header signature, which ends the walk, and an end record.
 std::string ArchiveEnd();
+
+// The first local header of `zip`, read field by field, and where its
+// member's data begins; all zero when `zip` is shorter than a header.
+struct FirstHeader {
+    uint16_t flags = 0, method = 0;
+    uint32_t timeAndDate = 0, crc = 0, compressedSize = 0;
+    size_t dataStart = 0;
+};
+FirstHeader ReadFirstHeader(const std::string& zip);

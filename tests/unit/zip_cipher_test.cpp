@@ -13,6 +13,7 @@
 #include "crc_table.h"
 #include "decode/zip_cipher.h"
 #include "test_files.h"
+#include "zip_builder.h"
 
 static const char kPlainText[] = "Doromi keeps this line secret.\n";
 
@@ -20,12 +21,6 @@ static std::string LongPassword() {
     std::string password;
     for (int i = 0; i < 79; ++i) password += (char)(33 + (i * 7) % 94);
     return password;
-}
-
-static uint32_t Little(const std::string& bytes, size_t at, int width) {
-    uint32_t value = 0;
-    for (int i = width - 1; i >= 0; --i) value = value << 8 | (uint8_t)bytes[at + i];
-    return value;
 }
 
 // The first member of a fixture: its header fields as the extraction hands
@@ -42,13 +37,13 @@ struct EncryptedMember {
         std::string zip = ReadWholeFile(std::string(DOROMI_TEST_DATA) + "/" + fixture);
         if (zip.size() < 30) ADD_FAILURE() << "fixture missing: " << fixture;
         zip.resize(std::max<size_t>(zip.size(), 30));
-        flags = (uint16_t)Little(zip, 6, 2);
-        timeAndDate = Little(zip, 10, 4);
-        crc = Little(zip, 14, 4);
-        size_t header = 30 + Little(zip, 26, 2) + Little(zip, 28, 2);
+        FirstHeader header = ReadFirstHeader(zip);
+        flags = header.flags;
+        timeAndDate = header.timeAndDate;
+        crc = header.crc;
         std::memset(work, 0, sizeof work);
-        std::memcpy(work + 12, zip.data() + header, 12);
-        data = zip.substr(header + 12, std::strlen(kPlainText));
+        std::memcpy(work + 12, zip.data() + header.dataStart, 12);
+        data = zip.substr(header.dataStart + 12, std::strlen(kPlainText));
     }
 
     bool Check(const std::string& password, uint16_t withFlags, uint32_t withCrc) {
