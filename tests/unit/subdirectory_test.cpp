@@ -12,9 +12,19 @@
 
 namespace fs = std::filesystem;
 
+struct Making {
+    const char* label;
+    std::vector<std::string> before;  // what the base holds first; directories end in "/"
+    std::vector<std::string> names;   // each made from the base, all with the same result
+    bool made;
+    std::vector<std::string> after;   // what the base then holds
+    const char* current;              // the current directory, relative to the base
+};
+void PrintTo(const Making& making, std::ostream* out) { *out << making.label; }
+
 // The base folder is the current directory while a name is made, as the
 // folder browser leaves it.
-class MakingSubdirectories : public ::testing::Test {
+class MakingSubdirectories : public ::testing::TestWithParam<Making> {
 protected:
     void SetUp() override {
         previous = fs::current_path();
@@ -26,11 +36,11 @@ protected:
     bool Make(const std::string& name) {
         return MakeSubdirectory((CoreForm(base.string()) + "\\").c_str(), name.c_str());
     }
-    // Everything below the base, as relative paths.
+    // Everything below the base, as relative paths; directories end in "/".
     std::vector<std::string> Tree() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::recursive_directory_iterator(base))
-            names.push_back(fs::relative(entry.path(), base).string());
+            names.push_back(fs::relative(entry.path(), base).string() + (entry.is_directory() ? "/" : ""));
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -39,54 +49,31 @@ protected:
     fs::path base, previous;
 };
 
-TEST_F(MakingSubdirectories, CreatesAndEntersANewName) {
-    EXPECT_TRUE(Make("new"));
-    EXPECT_TRUE(fs::is_directory(base / "new"));
-    EXPECT_EQ(fs::current_path(), base / "new");
+TEST_P(MakingSubdirectories, MakesEntersOrRefuses) {
+    const Making& c = GetParam();
+    for (const std::string& name : c.before) {
+        if (name.back() == '/') fs::create_directories(base / name);
+        else WriteWholeFile((base / name).string(), "a file");
+    }
+    for (const std::string& name : c.names) {
+        fs::current_path(base);
+        EXPECT_EQ(Make(name), c.made) << name;
+    }
+    EXPECT_EQ(Tree(), c.after);
+    EXPECT_EQ(fs::current_path(), *c.current ? base / c.current : base);
 }
 
-TEST_F(MakingSubdirectories, CreatesSeveralLevelsAtOnce) {
-    EXPECT_TRUE(Make("a\\b"));
-    EXPECT_EQ(Tree(), (std::vector<std::string>{"a", "a/b"}));
-    EXPECT_EQ(fs::current_path(), base / "a" / "b");
-}
-
-TEST_F(MakingSubdirectories, IgnoresLeadingSeparators) {
-    EXPECT_TRUE(Make("\\new"));
-    EXPECT_EQ(fs::current_path(), base / "new");
-    fs::current_path(base);
-    EXPECT_TRUE(Make("\\\\/other\\deeper"));
-    EXPECT_EQ(fs::current_path(), base / "other" / "deeper");
-    EXPECT_EQ(Tree(), (std::vector<std::string>{"new", "other", "other/deeper"}));
-}
-
-TEST_F(MakingSubdirectories, EntersAnExistingDirectory) {
-    fs::create_directories(base / "old" / "keep");
-    EXPECT_TRUE(Make("old"));
-    EXPECT_EQ(fs::current_path(), base / "old");
-    EXPECT_EQ(Tree(), (std::vector<std::string>{"old", "old/keep"}));
-}
-
-TEST_F(MakingSubdirectories, RefusesTheNameOfAnExistingFile) {
-    WriteWholeFile((base / "taken").string(), "a file");
-    EXPECT_FALSE(Make("taken"));
-    EXPECT_FALSE(Make("taken\\below"));
-    EXPECT_TRUE(fs::is_regular_file(base / "taken"));
-    EXPECT_EQ(Tree(), (std::vector<std::string>{"taken"}));
-    EXPECT_EQ(fs::current_path(), base);
-}
-
-TEST_F(MakingSubdirectories, RefusesDrivePrefixesSeparatorsOnlyAndEmptyNames) {
-    for (const char* name : {"D:\\x", "x:y", "new:", "\\", "\\\\", "/", ""})
-        EXPECT_FALSE(Make(name)) << name;
-    EXPECT_EQ(Tree(), std::vector<std::string>{});
-    EXPECT_EQ(fs::current_path(), base);
-}
-
-// A last level the file system refuses (here a byte that is not code page
-// 949) fails the name but keeps the level made before it.
-TEST_F(MakingSubdirectories, KeepsLevelsMadeBeforeAFailure) {
-    EXPECT_FALSE(Make("made\\bad\x80 name"));
-    EXPECT_EQ(Tree(), (std::vector<std::string>{"made"}));
-    EXPECT_EQ(fs::current_path(), base);
-}
+INSTANTIATE_TEST_SUITE_P(Names, MakingSubdirectories, ::testing::Values(
+    Making{"CreatesAndEntersANewName", {}, {"new"}, true, {"new/"}, "new"},
+    Making{"CreatesSeveralLevelsAtOnce", {}, {"a\\b"}, true, {"a/", "a/b/"}, "a/b"},
+    Making{"IgnoresALeadingSeparator", {}, {"\\new"}, true, {"new/"}, "new"},
+    Making{"IgnoresLeadingSeparatorsOfBothKinds", {}, {"\\\\/other\\deeper"}, true, {"other/", "other/deeper/"},
+           "other/deeper"},
+    Making{"EntersAnExistingDirectory", {"old/keep/"}, {"old"}, true, {"old/", "old/keep/"}, "old"},
+    Making{"RefusesTheNameOfAnExistingFile", {"taken"}, {"taken", "taken\\below"}, false, {"taken"}, ""},
+    Making{"RefusesDrivePrefixesSeparatorsOnlyAndEmptyNames", {}, {"D:\\x", "x:y", "new:", "\\", "\\\\", "/", ""},
+           false, {}, ""},
+    // A last level the file system refuses (here a byte that is not code
+    // page 949) fails the name but keeps the level made before it.
+    Making{"KeepsLevelsMadeBeforeAFailure", {}, {"made\\bad\x80 name"}, false, {"made/"}, ""}),
+    [](const ::testing::TestParamInfo<Making>& info) { return std::string(info.param.label); });
