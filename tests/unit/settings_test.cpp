@@ -45,22 +45,6 @@ TEST_F(Settings, NoMagicKeepsEveryDefault) {
     }
 }
 
-TEST_F(Settings, Flags0x23WithoutTextsChangeNothingButTheBase) {
-    Read(SettingsBlock(0x23));
-    EXPECT_EQ(Sfx.ArchiveBase, kArchiveBaseWithSettings);
-    EXPECT_TRUE(Sfx.ShowRunChoice);
-    EXPECT_TRUE(Sfx.AllowMemberChoice);
-    EXPECT_FALSE(Sfx.HideOverwriteChoice);
-    EXPECT_EQ(Sfx.DefaultOverwriteButton, 503);
-    EXPECT_FALSE(Sfx.AutoStart);
-    EXPECT_FALSE(Sfx.SizeChecked);
-    EXPECT_FALSE(Sfx.HasTitle);
-    EXPECT_FALSE(Sfx.HasDefaultDir);
-    EXPECT_FALSE(Sfx.HasRunCommand);
-    EXPECT_STREQ(Sfx.TitleText, "");
-    EXPECT_STREQ(Sfx.RunCommand, "");
-}
-
 struct FlagCase {
     unsigned char flags;
     bool showRunChoice, allowMemberChoice, hideOverwriteChoice;
@@ -85,6 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Bits, SettingsFlags,
     ::testing::Values(FlagCase{0x20, false, false, false, 503, false},
                       FlagCase{0x21, true, false, false, 503, false},
                       FlagCase{0x22, false, true, false, 503, false},
+                      FlagCase{0x23, true, true, false, 503, false},
                       FlagCase{0x24, false, false, true, 503, false},
                       FlagCase{0x28, false, false, false, 501, false},
                       FlagCase{0x30, false, false, false, 502, false},
@@ -97,14 +82,38 @@ INSTANTIATE_TEST_SUITE_P(Bits, SettingsFlags,
         return std::string(name);
     });
 
+// The texts, where the file holds them whole, in part or not at all, and
+// what the block says of the archive's start and the size check.
 TEST_F(Settings, TextsAreReadAndTerminated) {
-    Read(SettingsBlock(0x23, "도로미 설치", "C:\\Program Files\\Doromi", "setup.exe|><"));
-    EXPECT_TRUE(Sfx.HasTitle);
-    EXPECT_TRUE(Sfx.HasDefaultDir);
-    EXPECT_TRUE(Sfx.HasRunCommand);
-    EXPECT_STREQ(Sfx.TitleText, "도로미 설치");
-    EXPECT_STREQ(Sfx.DefaultDirText, "C:\\Program Files\\Doromi");
-    EXPECT_STREQ(Sfx.RunCommand, "setup.exe|><");
+    std::string cutInTitle = SettingsBlock(0x20, "Complete title", "D:\\target").substr(0, 7 + 8);
+    const struct {
+        const char* label;
+        std::string afterStub;
+        bool sizeChecked, hasTitle, hasDefaultDir, hasRunCommand;
+        const char *title, *defaultDir, *runCommand;
+    } cases[] = {
+        {"Flags0x23WithoutTextsChangeNothingButTheBase", SettingsBlock(0x23), false, false, false, false, "", "", ""},
+        {"TextsAreReadAndTerminated", SettingsBlock(0x23, "도로미 설치", "C:\\Program Files\\Doromi", "setup.exe|><"),
+         false, true, true, true, "도로미 설치", "C:\\Program Files\\Doromi", "setup.exe|><"},
+        {"PassingSizeCheckLeavesTheTextsReadable", SettingsBlock(0x03, "Title", "", "run.exe") + kArchive, true, true,
+         false, true, "Title", "", "run.exe"},
+        {"FileEndingInsideATextReadsTheMissingPartAsEmpty", cutInTitle, false, true, true, false, "Complete", "", ""},
+        {"FileEndingAfterTheFlagsHasNoTexts", SettingsBlock(0x20, "never read").substr(0, 4), false, false, false,
+         false, "", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        Read(c.afterStub);
+        EXPECT_EQ(Sfx.ArchiveBase, kArchiveBaseWithSettings);
+        EXPECT_EQ(Sfx.SizeChecked, c.sizeChecked);
+        EXPECT_EQ(Sfx.HasTitle, c.hasTitle);
+        EXPECT_EQ(Sfx.HasDefaultDir, c.hasDefaultDir);
+        EXPECT_EQ(Sfx.HasRunCommand, c.hasRunCommand);
+        EXPECT_STREQ(Sfx.TitleText, c.title);
+        EXPECT_STREQ(Sfx.DefaultDirText, c.defaultDir);
+        EXPECT_STREQ(Sfx.RunCommand, c.runCommand);
+        CloseArchive();
+    }
 }
 
 TEST_F(Settings, OnlyTheExactShorthandBecomesTheTemporaryDirectory) {
@@ -121,33 +130,6 @@ TEST_F(Settings, OnlyTheExactShorthandBecomesTheTemporaryDirectory) {
     EXPECT_EQ(expanded, CoreForm(temp.path()) + "\\");
     EXPECT_EQ(kept, "><x");
     EXPECT_TRUE(Sfx.HasDefaultDir);
-}
-
-TEST_F(Settings, PassingSizeCheckLeavesTheTextsReadable) {
-    std::string block = SettingsBlock(0x03, "Title", "", "run.exe");
-    Read(block + kArchive);
-    EXPECT_TRUE(Sfx.SizeChecked);
-    EXPECT_EQ(Sfx.ArchiveBase, kArchiveBaseWithSettings);
-    EXPECT_STREQ(Sfx.TitleText, "Title");
-    EXPECT_STREQ(Sfx.RunCommand, "run.exe");
-}
-
-TEST_F(Settings, FileEndingInsideATextReadsTheMissingPartAsEmpty) {
-    std::string block = SettingsBlock(0x20, "Complete title", "D:\\target");
-    Read(block.substr(0, 7 + 8));  // ends after "Complete"
-    EXPECT_TRUE(Sfx.HasTitle);
-    EXPECT_STREQ(Sfx.TitleText, "Complete");
-    EXPECT_TRUE(Sfx.HasDefaultDir);
-    EXPECT_STREQ(Sfx.DefaultDirText, "");
-    EXPECT_STREQ(Sfx.RunCommand, "");
-}
-
-TEST_F(Settings, FileEndingAfterTheFlagsHasNoTexts) {
-    Read(SettingsBlock(0x20, "never read").substr(0, 4));
-    EXPECT_EQ(Sfx.ArchiveBase, kArchiveBaseWithSettings);
-    EXPECT_FALSE(Sfx.HasTitle);
-    EXPECT_STREQ(Sfx.TitleText, "");
-    EXPECT_STREQ(Sfx.RunCommand, "");
 }
 
 using SettingsDeathTest = Settings;
