@@ -73,32 +73,29 @@ struct GuardedPath {
     }
 };
 
-TEST(TrailingBackslash, AddsOneOnlyWhereMissing) {
-    GuardedPath dir("C:\\dir"), withSeparator("C:\\dir\\"), empty("");
-    EXPECT_STREQ(AddTrailingBackslash(dir.buffer), "C:\\dir\\");
-    EXPECT_STREQ(AddTrailingBackslash(withSeparator.buffer), "C:\\dir\\");
-    EXPECT_STREQ(AddTrailingBackslash(empty.buffer), "\\");
-}
-
-TEST(TrailingBackslash, AddingNeverWritesPastTheBuffer) {
-    GuardedPath full(std::string(255, 'f'));
-    AddTrailingBackslash(full.buffer);
-    EXPECT_EQ(std::strlen(full.buffer), 255u);
-    EXPECT_TRUE(full.GuardIntact());
-
-    GuardedPath roomForOne(std::string(254, 'r'));
-    AddTrailingBackslash(roomForOne.buffer);
-    EXPECT_EQ(std::string(roomForOne.buffer), std::string(254, 'r') + "\\");
-    EXPECT_TRUE(roomForOne.GuardIntact());
-}
-
-TEST(TrailingBackslash, RemovesExactlyOneEvenFromADriveRoot) {
-    GuardedPath dir("C:\\dir\\"), root("C:\\"), twice("a\\\\"), plain("a"), empty("");
-    EXPECT_STREQ(RemoveTrailingBackslash(dir.buffer), "C:\\dir");
-    EXPECT_STREQ(RemoveTrailingBackslash(root.buffer), "C:");
-    EXPECT_STREQ(RemoveTrailingBackslash(twice.buffer), "a\\");
-    EXPECT_STREQ(RemoveTrailingBackslash(plain.buffer), "a");
-    EXPECT_STREQ(RemoveTrailingBackslash(empty.buffer), "");
+// Both edit the buffer in place and hand it back; neither writes past it.
+TEST(TrailingBackslash, AddsOneOnlyWhereMissingAndRemovesExactlyOne) {
+    const struct {
+        char* (*edit)(char*);
+        std::string path, expected;
+    } cases[] = {
+        {AddTrailingBackslash, "C:\\dir", "C:\\dir\\"},
+        {AddTrailingBackslash, "C:\\dir\\", "C:\\dir\\"},
+        {AddTrailingBackslash, "", "\\"},
+        {AddTrailingBackslash, std::string(255, 'f'), std::string(255, 'f')},  // no room left
+        {AddTrailingBackslash, std::string(254, 'r'), std::string(254, 'r') + "\\"},
+        {RemoveTrailingBackslash, "C:\\dir\\", "C:\\dir"},
+        {RemoveTrailingBackslash, "C:\\", "C:"},  // even from a drive root
+        {RemoveTrailingBackslash, "a\\\\", "a\\"},
+        {RemoveTrailingBackslash, "a", "a"},
+        {RemoveTrailingBackslash, "", ""},
+    };
+    for (const auto& c : cases) {
+        GuardedPath path(c.path);
+        EXPECT_EQ(c.edit(path.buffer), path.buffer) << c.path;
+        EXPECT_EQ(std::string(path.buffer), c.expected) << c.path;
+        EXPECT_TRUE(path.GuardIntact()) << c.path;
+    }
 }
 
 TEST(ToBackslashes, TurnsOnlySlashes) {
