@@ -81,70 +81,61 @@ class AcceptedArchivesTest(ToolTestCase):
                 self.assertIn(listed, info.out)
 
 
+def zipped(*members, compression=zipfile.ZIP_STORED):
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w", compression) as z:
+        for name, data in members:
+            z.writestr(name, data)
+    return buffer.getvalue()
+
+
+def with_data_descriptors():
+    stream = NonSeekable()
+    with zipfile.ZipFile(stream, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("first.txt", b"x" * 1000)
+        z.writestr("second.txt", b"y" * 1000)
+    return bytes(stream.data)
+
+
+def with_zip64_member():
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w") as z:
+        z.writestr("small.txt", b"fine")
+        with z.open("big.txt", "w", force_zip64=True) as f:
+            f.write(b"abc")
+    return buffer.getvalue()
+
+
 class RefusedArchivesTest(ToolTestCase):
-    def write_zip(self, name, make):
+    def write_zip(self, name, data):
         path = self.path(name)
         with open(path, "wb") as f:
-            f.write(make())
+            f.write(data)
         return path
 
-    def test_data_descriptor_with_zero_sizes_is_refused(self):
-        def make():
-            stream = NonSeekable()
-            with zipfile.ZipFile(stream, "w", zipfile.ZIP_DEFLATED) as z:
-                z.writestr("first.txt", b"x" * 1000)
-                z.writestr("second.txt", b"y" * 1000)
-            return bytes(stream.data)
-        self.assertRefused(["--zip", self.write_zip("bit3.zip", make)], 'member 1 ("first.txt")', "flag bit 3",
-                           "zero in its local header")
-
-    def test_zip64_is_refused(self):
-        def make():
-            buffer = io.BytesIO()
-            with zipfile.ZipFile(buffer, "w") as z:
-                z.writestr("small.txt", b"fine")
-                with z.open("big.txt", "w", force_zip64=True) as f:
-                    f.write(b"abc")
-            return buffer.getvalue()
-        self.assertRefused(["--zip", self.write_zip("z64.zip", make)], 'member 2 ("big.txt")', "ZIP64")
-
-    def test_other_methods_are_refused(self):
-        def make():
-            buffer = io.BytesIO()
-            with zipfile.ZipFile(buffer, "w", zipfile.ZIP_BZIP2) as z:
-                z.writestr("b.txt", b"bz" * 100)
-            return buffer.getvalue()
-        self.assertRefused(["--zip", self.write_zip("bz.zip", make)], "compression method 12")
-
-    def test_bytes_between_members_are_refused(self):
-        def make():
-            buffer = io.BytesIO()
-            with zipfile.ZipFile(buffer, "w") as z:
-                z.writestr("a.txt", b"aaaa")
-            data = buffer.getvalue()
-            cut = 30 + len("a.txt") + 4
-            return data[:cut] + b"GARBAGE!" + data[cut:]
-        self.assertRefused(["--zip", self.write_zip("gap.zip", make)], '"a.txt"', "offset 39", "not a ZIP header")
-
-    def test_not_a_zip_is_refused(self):
-        path = self.write_zip("text.zip", lambda: b"just text")
-        self.assertRefused(["--zip", path], "does not start with a ZIP local header")
-
-    def test_bytes_after_the_end_record_fail_the_size_check_unless_it_is_off(self):
-        def make():
-            buffer = io.BytesIO()
-            with zipfile.ZipFile(buffer, "w") as z:
-                z.writestr("a.txt", b"aaaa")
-            return buffer.getvalue() + b"tail"
-        path = self.write_zip("tail.zip", make)
-        self.assertRefused(["--zip", path], "self-check", "size check", "--no-size-check")
-        run("build", "-o", self.path("ok.exe"), "--zip", path, "--no-size-check")
+    def test_archives_the_stub_could_not_walk_are_refused_with_their_reason(self):
+        small = zipped(("a.txt", b"aaaa"))
+        cut = 30 + len("a.txt") + 4
+        cases = {
+            "data descriptor with zero sizes": (with_data_descriptors(), 'member 1 ("first.txt")', "flag bit 3",
+                                                "zero in its local header"),
+            "zip64": (with_zip64_member(), 'member 2 ("big.txt")', "ZIP64"),
+            "other methods": (zipped(("b.txt", b"bz" * 100), compression=zipfile.ZIP_BZIP2), "compression method 12"),
+            "bytes between members": (small[:cut] + b"GARBAGE!" + small[cut:], '"a.txt"', "offset 39",
+                                      "not a ZIP header"),
+            "not a zip": (b"just text", "does not start with a ZIP local header"),
+            "bytes after the end record": (small + b"tail", "self-check", "size check", "--no-size-check"),
+        }
+        for label, (data, *fragments) in cases.items():
+            with self.subTest(label):
+                self.assertRefused(["--zip", self.write_zip(label + ".zip", data)], *fragments)
+        # ... unless the size check is off.
+        run("build", "-o", self.path("ok.exe"), "--zip", self.path("bytes after the end record.zip"), "--no-size-check")
 
     def test_a_refused_build_keeps_the_previous_output(self):
         with open(self.path("out.exe"), "wb") as f:
             f.write(b"previous")
-        path = self.write_zip("text.zip", lambda: b"just text")
-        self.assertRefused(["--zip", path], "cannot use")
+        self.assertRefused(["--zip", self.write_zip("text.zip", b"just text")], "cannot use")
         with open(self.path("out.exe"), "rb") as f:
             self.assertEqual(f.read(), b"previous")
 
