@@ -40,18 +40,12 @@ class SettingsBlockTest(StubTestCase):
         self.assertEqual(wait_exit(process), 0)
         self.assertEqual(self.session.top_level_dialogs(), [])
 
-    def test_same_file_without_size_check_opens_the_main_dialog(self):
-        exe = self.combined("unchecked.exe", block=settings_block(0x03 | NO_SIZE_CHECK),
-                            archive=ARCHIVE, trailer=b"!")
-        process = self.session.start(exe, cwd=self.work)
-        dialog = self.session.wait_for_window(MAIN_TITLE)
-        self.close_main_dialog(process, dialog)
-
-    def test_whole_file_passes_the_size_check(self):
-        exe = self.combined("whole.exe", block=settings_block(0x03), archive=ARCHIVE)
-        process = self.session.start(exe, cwd=self.work)
-        dialog = self.session.wait_for_window(MAIN_TITLE)
-        self.close_main_dialog(process, dialog)
+    def test_whole_file_or_one_without_size_check_opens_the_main_dialog(self):
+        for name, flags, trailer in (("whole.exe", 0x03, b""), ("unchecked.exe", 0x03 | NO_SIZE_CHECK, b"!")):
+            with self.subTest(name):
+                exe = self.combined(name, block=settings_block(flags), archive=ARCHIVE, trailer=trailer)
+                process = self.session.start(exe, cwd=self.work)
+                self.close_main_dialog(process, self.session.wait_for_window(MAIN_TITLE))
 
     def signed_file(self):
         """A file signed by `doromi build` with a certificate made here, whose
