@@ -30,7 +30,7 @@ enum : uint8_t {
     kSettingsShowRunChoice = 0x01,      // set: the run check box is shown
     kSettingsAllowMemberChoice = 0x02,  // set: the user may deselect members
     kSettingsHideOverwriteChoice = 0x04,
-    kSettingsOverwriteMask = 0x18,      // 0 ask, 0x08 overwrite, 0x10 skip; both bits ask too
+    kSettingsOverwriteMask = 0x18,  // 0 ask, 0x08 overwrite, 0x10 skip; both bits ask too
     kSettingsOverwriteAlways = 0x08,
     kSettingsOverwriteSkip = 0x10,
     kSettingsNoSizeCheck = 0x20,
@@ -75,10 +75,10 @@ static_assert(sizeof(LocalHeader) == 30, "local header is 30 bytes on disk");
 
 // The bits of LocalHeader.flags.
 enum : uint16_t {
-    kFlagEncrypted = 0x0001,          // encrypted: traditionally (12-byte header) unless the method is AES
-    kFlagSizesAfterData = 0x0008,     // CRC and sizes repeated in a data descriptor
-    kFlagStrongEncryption = 0x0040,   // strong encryption, which the stub cannot decrypt
-    kFlagUtf8Name = 0x0800,           // the name is UTF-8
+    kFlagEncrypted = 0x0001,         // encrypted: traditionally (12-byte header) unless the method is AES
+    kFlagSizesAfterData = 0x0008,    // CRC and sizes repeated in a data descriptor
+    kFlagStrongEncryption = 0x0040,  // strong encryption, which the stub cannot decrypt
+    kFlagUtf8Name = 0x0800,          // the name is UTF-8
 };
 
 enum : uint16_t {
