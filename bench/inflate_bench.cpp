@@ -11,6 +11,8 @@
 // zlib decodes into a 32 KB buffer, as the core's window; libdeflate
 // decodes each stream whole, in one call, into a buffer of the stream's
 // known uncompressed size (the only way it decodes).
+#include <fcntl.h>
+#include <libdeflate.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -18,8 +20,6 @@
 #include <sys/mman.h>
 #include <time.h>
 #include <unistd.h>
-#include <fcntl.h>
-#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>

@@ -1,21 +1,21 @@
 // The core's front end in the doromi tool: what the stub shows in message
 // boxes goes to the terminal, converted from code page 949 to UTF-8, and
 // its questions are asked there.
-#include "platform/platform.h"
 #include "tools/console_frontend.h"
 
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
 
-#include "startup/sfx_globals.h"
+#include "platform/platform.h"
 #include "platform/posix/native_names.h"
+#include "startup/sfx_globals.h"
 #include "tools/progress.h"
 #include "tools/text_encoding.h"
 #include "ui/texts.h"

@@ -20,7 +20,6 @@
 #include "archive/settings.h"
 #include "archive/size_check.h"
 #include "help_texts.h"
-#include "ui/native/native_dialog.h"
 #include "platform/posix/write_failures.h"
 #include "startup/sfx_globals.h"
 #include "tools/arguments.h"
@@ -33,6 +32,7 @@
 #include "tools/settings_block.h"
 #include "tools/text_encoding.h"
 #include "ui/control_ids.h"
+#include "ui/native/native_dialog.h"
 
 namespace {
 

@@ -115,7 +115,6 @@ bool IsValidCombinedFile(const FileReport& report) {
     return true;
 }
 
-
 const char* MethodName(const WalkedMember& member) {
     uint16_t method = RealMethod(member);
     return method == kMethodStored ? "stored" : method == kMethodDeflated ? "deflated" : "unsupported";
@@ -141,7 +140,6 @@ const char* WalkEndName(WalkEnd end) {
         default: return "unrecognised bytes";
     }
 }
-
 
 // A code page 949 text from the file, as it may reach a terminal.
 std::string Shown(const std::string& cp949) { return PrintableText(Cp949ToUtf8(cp949)); }

@@ -1,7 +1,8 @@
 #pragma once
 // The members `doromi build` makes from the files and folders it is given.
-#include <string>
 #include <sys/types.h>
+
+#include <string>
 #include <vector>
 
 #include "tools/zip_writer.h"

@@ -69,4 +69,3 @@ StubName StubNameOf(const WalkedMember& member);
 // others), or empty when it takes it: the name cannot be held in code page
 // 949, would leave the target directory, or names a Windows device.
 std::string WhyStubRefusesName(const WalkedMember& member);
-

@@ -9,12 +9,12 @@
 #include "archive/extraction_pass.h"
 #include "archive/settings.h"
 #include "archive/size_check.h"
-#include "ui/native/native_dialog.h"
 #include "startup/sfx_globals.h"
 #include "tools/core_state.h"
 #include "tools/local_header_walk.h"
 #include "tools/text_encoding.h"
 #include "ui/control_ids.h"
+#include "ui/native/native_dialog.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <errno.h>
 #include <iconv.h>
+#include <locale.h>
 
 #include <cstdio>
 #include <cwctype>
-#include <locale.h>
 #include <map>
 #include <stdexcept>
 

@@ -1,11 +1,11 @@
 // The two questions a pass may ask: overwrite an existing file, and the
 // password of an encrypted member. Both hand their answers back through
 // the shared state, not through the dialog result.
-#include "platform/platform.h"
 #include "ui/question_dialogs.h"
 
 #include <string.h>
 
+#include "platform/platform.h"
 #include "startup/sfx_globals.h"
 #include "ui/centre_window.h"
 #include "ui/control_ids.h"

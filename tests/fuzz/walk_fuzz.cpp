@@ -18,9 +18,9 @@
 
 #include "archive/extraction_pass.h"
 #include "decode/crc32.h"
-#include "ui/native/native_dialog.h"
 #include "startup/sfx_globals.h"
 #include "ui/control_ids.h"
+#include "ui/native/native_dialog.h"
 
 static int archiveFd = -1;
 static uint32_t* crcTable;

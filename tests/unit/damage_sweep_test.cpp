@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <ftw.h>
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,13 +17,11 @@
 #include "archive/extraction_pass.h"
 #include "crc_table.h"
 #include "deflate_streams.h"
-#include "ui/native/native_dialog.h"
 #include "scripted_frontend.h"
 #include "test_files.h"
 #include "ui/control_ids.h"
+#include "ui/native/native_dialog.h"
 #include "zip_builder.h"
-
-#include <zlib.h>
 
 static const char kPassword[] = "sweep";
 

@@ -16,10 +16,10 @@
 #include "decode/zip_cipher.h"
 #include "deflate_streams.h"
 #include "failing_close.h"
-#include "ui/native/native_dialog.h"
 #include "scripted_frontend.h"
 #include "test_files.h"
 #include "ui/control_ids.h"
+#include "ui/native/native_dialog.h"
 #include "ui/texts.h"
 #include "zip_builder.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "archive/member_list.h"
-#include "ui/native/native_dialog.h"
 #include "startup/sfx_globals.h"
+#include "ui/native/native_dialog.h"
 
 namespace {
 

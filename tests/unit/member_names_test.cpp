@@ -38,8 +38,8 @@ TEST(MemberNames, OnlyNamesThatStayInTheirPlacePass) {
 // ---- What a header's name becomes ---------------------------------------
 
 #include "crc_table.h"
-#include "test_files.h"
 #include "platform/posix/native_names.h"
+#include "test_files.h"
 #include "util/utf8.h"
 #include "zip_builder.h"
 
