@@ -8,7 +8,6 @@ and ends both, and every process it started, when it closes.
 import json
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
