@@ -131,8 +131,6 @@ AesStepOutcome PrepareAesMember(const AesMember& member, uint32_t dataPosition) 
     SeekArchive((int32_t)(dataPosition + head), kFromStart);
     bool started = authentic && StartAesStream(keys, keyLength);
     memset(keys, 0, sizeof keys);
-    // No archive the walk reaches holds more than 2 GB: a larger size only
-    // means reads that run dry sooner.
-    Sfx.CompressedLeft = dataLength > (uint32_t)INT32_MAX ? INT32_MAX : (int32_t)dataLength;
+    Sfx.CompressedLeft = DataBudget(dataLength);
     return started ? kAesReady : kAesUnauthentic;
 }

@@ -199,10 +199,6 @@ static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
     return kNextMember;
 }
 
-// A member's data size as a read budget. No archive the walk reaches holds
-// more than 2 GB, so a larger size only means reads that run dry sooner.
-static int32_t DataBudget(uint32_t size) { return size > (uint32_t)INT32_MAX ? INT32_MAX : (int32_t)size; }
-
 // The password step of an encrypted member, and what its data is: true
 // when the member is to be written; otherwise `outcome` says how the walk
 // goes on. An AES member whose authentication code does not match fails

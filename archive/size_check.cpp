@@ -67,8 +67,7 @@ static bool IsEndRecordSignature(const uint8_t* bytes) {
 static bool TailHasMatchingEndRecord(const uint8_t* tail, uint32_t tailLength) {
     for (uint32_t i = 0; i + kEndRecordFixedSize <= tailLength; ++i) {
         if (!IsEndRecordSignature(tail + i)) continue;
-        const uint8_t* commentLengthField = tail + i + kEndRecordCommentLengthOffset;
-        uint32_t commentLength = commentLengthField[0] | commentLengthField[1] << 8;
+        uint32_t commentLength = ReadLittleEndian(tail + i + kEndRecordCommentLengthOffset, 2);
         if (tailLength - i - kEndRecordFixedSize == commentLength) return true;
     }
     return false;

@@ -47,6 +47,11 @@ inline int32_t NextCompressedByte() {
     return Input.InputBuffer[Input.InputPos++];
 }
 
+// A member's data size as the budget Sfx.CompressedLeft holds. No archive
+// the walk reaches holds more than 2 GB, so a larger size only means reads
+// that run dry sooner.
+inline int32_t DataBudget(uint32_t size) { return size > (uint32_t)INT32_MAX ? INT32_MAX : (int32_t)size; }
+
 // Direct access for decoders that take many bytes at once: the bytes
 // buffered and not yet handed out, and handing out `count` of them.
 inline uint32_t BufferedInputCount() { return Input.InputCount - Input.InputPos; }

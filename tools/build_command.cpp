@@ -16,6 +16,7 @@
 #include "tools/arguments.h"
 #include "tools/byte_order.h"
 #include "tools/commands.h"
+#include "tools/console_frontend.h"
 #include "tools/file_access.h"
 #include "tools/input_files.h"
 #include "tools/output_file.h"
@@ -27,11 +28,6 @@
 #include "tools/zip_writer.h"
 
 namespace {
-
-const size_t kLongestPassword = kPasswordBufferSize - 1;  // what the stub's password box takes
-// The longest UTF-8 line that can become such a password: a character of
-// two code page 949 bytes has at most three in UTF-8.
-const size_t kLongestPasswordLine = kLongestPassword / 2 * 3 + 1;
 
 struct BuildRequest {
     std::string output;

@@ -1,6 +1,6 @@
 #pragma once
-// Little-endian fields, as the ZIP format stores them, written into and
-// read from the tool's byte strings.
+// Little-endian fields, as the ZIP format stores them, written into the
+// tool's byte strings (the core's ReadLittleEndian reads them).
 #include <cstdint>
 #include <string>
 
@@ -12,10 +12,4 @@ inline void PutLe16(std::string& out, uint16_t value) {
 inline void PutLe32(std::string& out, uint32_t value) {
     PutLe16(out, (uint16_t)(value & 0xFFFF));
     PutLe16(out, (uint16_t)(value >> 16));
-}
-
-inline uint16_t GetLe16(const unsigned char* bytes) { return (uint16_t)(bytes[0] | bytes[1] << 8); }
-
-inline uint32_t GetLe32(const unsigned char* bytes) {
-    return GetLe16(bytes) | (uint32_t)GetLe16(bytes + 2) << 16;
 }

@@ -43,9 +43,6 @@ struct ExtractOptions {
     std::vector<std::string> only;
 };
 
-// The longest UTF-8 line that can become a password the stub's box takes.
-const size_t kLongestPasswordLine = (kPasswordBufferSize - 1) / 2 * 3 + 1;
-
 ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
     ExtractOptions options;
     ArgumentCursor cursor(arguments);

@@ -7,7 +7,6 @@
 #include "archive/extra_fields.h"
 #include "archive/member_names.h"
 #include "archive/zip_format.h"
-#include "tools/byte_order.h"
 #include "tools/core_state.h"
 
 namespace {
@@ -18,8 +17,8 @@ bool ReadAt(std::FILE* file, uint64_t offset, void* buffer, size_t count) {
 
 // The signature at `offset`, 0 when fewer than four bytes remain.
 uint32_t SignatureAt(std::FILE* file, uint64_t offset) {
-    unsigned char bytes[4];
-    return ReadAt(file, offset, bytes, 4) ? GetLe32(bytes) : 0;
+    uint8_t bytes[4];
+    return ReadAt(file, offset, bytes, 4) ? ReadLittleEndian(bytes, 4) : 0;
 }
 
 bool HasZip64Field(const std::string& extra) {
@@ -36,13 +35,14 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
     for (;;) {
         uint32_t signature = SignatureAt(file, offset);
         while (signature == kDataDescriptorSignature) {
-            offset += 16;
+            offset += kDataDescriptorSize;
             signature = SignatureAt(file, offset);
         }
         walk.endOffset = offset;
-        unsigned char header[sizeof(LocalHeader)];
+        // The header as it lies in the file, read as the stub reads it.
+        LocalHeader header;
         bool isHeader = signature == kLocalHeaderSignature || signature == kAlternateLocalHeaderSignature;
-        if (!isHeader || !ReadAt(file, offset, header, sizeof header)) {
+        if (!isHeader || !ReadAt(file, offset, &header, sizeof header)) {
             bool atEnd = fseeko(file, 0, SEEK_END) == 0 && (uint64_t)ftello(file) <= offset;
             bool central = signature == kCentralHeaderSignature || signature == kEndRecordSignature ||
                            signature == kZip64EndRecordSignature;
@@ -51,15 +51,15 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
         }
         WalkedMember member{};
         member.headerOffset = offset;
-        member.versionNeeded = GetLe16(header + 4);
-        member.flags = GetLe16(header + 6);
-        member.method = GetLe16(header + 8);
-        member.dosTime = GetLe16(header + 10);
-        member.dosDate = GetLe16(header + 12);
-        member.crc = GetLe32(header + 14);
-        member.compressedSize = GetLe32(header + 18);
-        member.size = GetLe32(header + 22);
-        uint16_t nameLength = GetLe16(header + 26), extraLength = GetLe16(header + 28);
+        member.versionNeeded = header.versionNeeded;
+        member.flags = header.flags;
+        member.method = header.method;
+        member.dosTime = header.dosTime;
+        member.dosDate = header.dosDate;
+        member.crc = header.crc32;
+        member.compressedSize = header.compressedSize;
+        member.size = header.uncompressedSize;
+        uint16_t nameLength = header.nameLength, extraLength = header.extraLength;
         std::string name(nameLength, '\0'), extra(extraLength, '\0');
         bool complete = ReadAt(file, offset + sizeof(LocalHeader), &name[0], nameLength) &&
                         ReadAt(file, offset + sizeof(LocalHeader) + nameLength, &extra[0], extraLength);
