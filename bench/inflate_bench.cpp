@@ -33,6 +33,7 @@
 #include "decode/inflate.h"
 #include "decode/zip_cipher.h"
 #include "startup/sfx_globals.h"
+#include "tests/unit/zlib_reference.h"
 
 namespace {
 
@@ -225,24 +226,11 @@ int main(int argc, char** argv) {
 
     // CRC-32 and decryption over the decoded bytes (up to 64 MB of them).
     std::string plain;
-    {
-        z_stream z = {};
-        inflateInit2(&z, -15);
-        std::vector<unsigned char> out(1 << 20);
-        for (const Stream& s : streams) {
-            if (plain.size() >= (64u << 20)) break;
-            inflateReset(&z);
-            z.next_in = (Bytef*)compressed.data() + s.offset;
-            z.avail_in = s.size;
-            int result;
-            do {
-                z.next_out = out.data();
-                z.avail_out = (uInt)out.size();
-                result = inflate(&z, Z_NO_FLUSH);
-                plain.append((const char*)out.data(), out.size() - z.avail_out);
-            } while (result == Z_OK);
-        }
-        inflateEnd(&z);
+    for (const Stream& s : streams) {
+        if (plain.size() >= (64u << 20)) break;
+        std::string decoded;
+        ZlibInflate(compressed.substr(s.offset, s.size), decoded);
+        plain += decoded;
     }
     const uint8_t* bytes = (const uint8_t*)plain.data();
     double plainMb = plain.size() / 1048576.0;

@@ -1,7 +1,6 @@
 """`doromi extract`: round trips through `doromi build`, member choice,
 the overwrite policy, passwords, and damaged or hostile files."""
 import os
-import struct
 import subprocess
 import sys
 import zipfile

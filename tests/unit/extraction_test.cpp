@@ -443,12 +443,8 @@ TEST_F(Extraction, ExistingFilesFollowThePolicyAndTheAnswers) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
-        fs::remove_all(target);
-        fs::create_directories(target + "/sub");
-        WriteWholeFile(target + "/one.txt", "old1");
-        WriteWholeFile(target + "/sub/two.txt", "old2");
+        Fresh({{"one.txt", "old1"}, {"sub/two.txt", "old2"}});
         Archive({Stored("one.txt", "new1"), Stored("sub/two.txt", "new2"), Stored("fresh.txt", "f")});
-        ResetFrontend();
         Sfx.OverwriteMode = c.mode;
         Frontend().overwrites = c.replies;
         List();
@@ -506,7 +502,7 @@ static std::string WrongPasswordPassingTheCheck(const MemberSpec& member) {
     for (int i = 0;; ++i) {
         std::string guess = "wrong" + std::to_string(i);
         std::memcpy(work + 12, header.data(), 12);
-        Text text = MakeText(guess.data(), (uint32_t)guess.size());
+        Text text = Counted(guess);
         bool passes = CheckPasswordHeader(work, 12, 1, Crc32Of(member.data), 0, text);
         ReleaseText(text);
         if (passes) return guess;

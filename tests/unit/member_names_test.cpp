@@ -6,9 +6,14 @@
 #include <vector>
 
 #include "archive/member_names.h"
+#include "crc_table.h"
+#include "platform/posix/native_names.h"
+#include "test_files.h"
+#include "util/utf8.h"
+#include "zip_builder.h"
 
 static bool Safe(const std::string& name) {
-    Text text = MakeText(name.data(), (uint32_t)name.size());
+    Text text = Counted(name);
     bool safe = IsSafeMemberName(text);
     ReleaseText(text);
     return safe;
@@ -36,12 +41,6 @@ TEST(MemberNames, OnlyNamesThatStayInTheirPlacePass) {
 }
 
 // ---- What a header's name becomes ---------------------------------------
-
-#include "crc_table.h"
-#include "platform/posix/native_names.h"
-#include "test_files.h"
-#include "util/utf8.h"
-#include "zip_builder.h"
 
 namespace {
 

@@ -16,7 +16,7 @@ static const std::string kArchivePrefix = "earlier members";
 static FileHandle Handle(int fd) { return (FileHandle)(intptr_t)fd; }
 
 void StartKeys(const std::string& password) {
-    Text text = MakeText(password.data(), (uint32_t)password.size());
+    Text text = Counted(password);
     InitKeys(text);
     ReleaseText(text);
 }

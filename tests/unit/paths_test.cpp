@@ -14,8 +14,6 @@
 
 namespace fs = std::filesystem;
 
-static Text Counted(const std::string& s) { return MakeText(s.data(), (uint32_t)s.size()); }
-
 // What `part` (DirectoryPart or FileNamePart) makes of `path`.
 static std::string PartOf(Text (*part)(const Text&), const std::string& path) {
     Text counted = Counted(path);

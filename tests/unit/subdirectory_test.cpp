@@ -18,7 +18,7 @@ struct Making {
     std::vector<std::string> names;   // each made from the base, all with the same result
     bool made;
     std::vector<std::string> after;   // what the base then holds
-    const char* current;              // the current directory, relative to the base
+    const char* current;              // the current directory after each name, relative to the base
 };
 void PrintTo(const Making& making, std::ostream* out) { *out << making.label; }
 
@@ -58,9 +58,9 @@ TEST_P(MakingSubdirectories, MakesEntersOrRefuses) {
     for (const std::string& name : c.names) {
         fs::current_path(base);
         EXPECT_EQ(Make(name), c.made) << name;
+        EXPECT_EQ(fs::current_path(), *c.current ? base / c.current : base) << name;
     }
     EXPECT_EQ(Tree(), c.after);
-    EXPECT_EQ(fs::current_path(), *c.current ? base / c.current : base);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, MakingSubdirectories, ::testing::Values(

@@ -10,6 +10,8 @@
 // The bytes of `text`; Take releases the text as well.
 std::string Bytes(const Text& text);
 std::string Take(Text text);
+// A new counted text of `bytes`, to be released by the caller.
+inline Text Counted(const std::string& bytes) { return MakeText(bytes.data(), (uint32_t)bytes.size()); }
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes away.

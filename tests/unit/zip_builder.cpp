@@ -2,7 +2,7 @@
 
 #include "decode/aes_ctr.h"
 #include "decode/crc32.h"
-#include "decode/zip_cipher.h"
+#include "member_run.h"
 #include "startup/sfx_globals.h"
 #include "test_files.h"
 
@@ -22,18 +22,10 @@ uint32_t Crc32Of(const std::string& data) { return CrcOfBytes((const uint8_t*)da
 // byte, then the data, each byte XORed with the key stream while the keys
 // advance over the plain bytes.
 static std::string Encrypt(const MemberSpec& member, uint32_t crc, const std::string& plain) {
-    Text password = MakeText(member.password.data(), (uint32_t)member.password.size());
-    InitKeys(password);
-    ReleaseText(password);
     std::string header;
     for (int i = 0; i < 11; ++i) header += (char)(0x5A + 13 * i);
     header += (char)(member.sizesAfterData ? member.dosTime >> 8 : crc >> 24);
-    std::string out;
-    for (char c : header + plain) {
-        out += (char)((uint8_t)c ^ DecryptByte());
-        UpdateKeys((uint8_t)c);
-    }
-    return out;
+    return Encrypt(header + plain, member.password);
 }
 
 // WinZip AES: salt and verifier, the data in counter mode, the first 10

@@ -47,7 +47,7 @@ struct EncryptedMember {
     }
 
     bool Check(const std::string& password, uint16_t withFlags, uint32_t withCrc) {
-        Text text = MakeText(password.data(), (uint32_t)password.size());
+        Text text = Counted(password);
         bool accepted = CheckPasswordHeader(work, 12, withFlags, withCrc, timeAndDate, text);
         ReleaseText(text);
         return accepted;
