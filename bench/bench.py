@@ -58,9 +58,10 @@ def fresh_dir(path):
     return path
 
 
-def combined(work, archive, *options, suffix="", stub=os.path.join(OUT, "doromi-sfx.exe")):
-    """The self-extracting file made of `archive` with `stub` (remade when older)."""
-    target = archive[:-len(".zip")] + suffix + ".exe"
+def combined(archive, *options):
+    """The self-extracting file made of `archive` (remade when older than it or the stub)."""
+    stub = os.path.join(OUT, "doromi-sfx.exe")
+    target = archive[:-len(".zip")] + ".exe"
     if (not os.path.exists(target) or os.path.getmtime(target) < os.path.getmtime(archive)
             or os.path.getmtime(target) < os.path.getmtime(stub)):
         subprocess.run([DOROMI, "build", "--stub", stub, "--zip", archive, "-o", target, *options], check=True,
@@ -101,7 +102,7 @@ def extraction_table(work, scratch, archives, runs):
              "|---|---|---|---|---|---|---|"]
     for label in ("deflated", "stored", "encrypted", "small-files", "source-deflated", "source-stored"):
         archive = archives[label]
-        exe = combined(work, archive, "--no-size-check")
+        exe = combined(archive, "--no-size-check")
         log(f"extracting {label}")
         result = measure_tools(scratch, lambda t: extract_commands(label, archive, exe, t), runs)
         cells = [f"{result[t][0]:.3f} s, {result[t][1] / 1024:.1f} MB" for t in ("doromi", "unzip", "7z")]
@@ -139,7 +140,7 @@ def scale_table(work, scratch, archives, runs, baseline):
     for count in (1000, 5000, 20000):
         label = f"members-{count}"
         archive = archives[label]
-        exe = combined(work, archive, "--no-size-check")
+        exe = combined(archive, "--no-size-check")
         log(f"extracting {label}")
 
         def commands(target):

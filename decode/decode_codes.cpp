@@ -235,6 +235,12 @@ static InflateStatus DecodeFast(const CodeTables& codes, uint32_t& bitState, uns
     Refill(bits, count, in);
     DecodeEntry entry = literal[bits & literalMask];
     do {
+        // A link leads to its sub-table's entry, which is then taken as a
+        // root entry is.
+        if ((entry & (kEntryExceptional | kEntryLink)) == (kEntryExceptional | kEntryLink)) {
+            Consume(bits, count, entry);
+            entry = literal[EntryValue(entry) + (bits & Mask(EntryCodeBits(entry)))];
+        }
         BitWord before = bits;
         Consume(bits, count, entry);
         if (entry & kEntryLiteral) {
@@ -243,29 +249,11 @@ static InflateStatus DecodeFast(const CodeTables& codes, uint32_t& bitState, uns
             *out++ = byte;
             continue;
         }
-        // Not a literal: a length, end of block, a link or invalid, consumed.
+        // End of block, or invalid: a code no symbol has, or a link in a
+        // sub-table, which holds none.
         if (entry & kEntryExceptional) {
-            if (entry & kEntryEndOfBlock) {
-                status = kInflateOk;
-                break;
-            }
-            if (!(entry & kEntryLink)) {
-                status = kDataError;
-                break;
-            }
-            entry = literal[EntryValue(entry) + (bits & Mask(EntryCodeBits(entry)))];
-            before = bits;
-            Consume(bits, count, entry);
-            if (entry & kEntryLiteral) {
-                uint8_t byte = (uint8_t)(entry >> 16);
-                entry = LookUpAndRefill(literal, literalMask, bits, count, in);
-                *out++ = byte;
-                continue;
-            }
-            if (entry & kEntryExceptional) {  // a sub-table holds no links
-                status = entry & kEntryEndOfBlock ? kInflateOk : kDataError;
-                break;
-            }
+            status = entry & kEntryEndOfBlock ? kInflateOk : kDataError;
+            break;
         }
         unsigned length = EntryValue(entry) + ExtraBits(before, entry);
 
@@ -289,6 +277,7 @@ static InflateStatus DecodeFast(const CodeTables& codes, uint32_t& bitState, uns
         entry = LookUpAndRefill(literal, literalMask, bits, count, in);
 
         size_t written = (size_t)(out - window);
+        size_t from = written - distance;
         uint8_t* to = out;
         if (distance > written) {
             // Before the ring's start: the source lies in its second half,
@@ -297,14 +286,15 @@ static InflateStatus DecodeFast(const CodeTables& codes, uint32_t& bitState, uns
                 status = kDataError;
                 break;
             }
-            unsigned from = (unsigned)(written + kRingSize - distance);
-            out += length;
-            if (from + length > kRingSize) CopyAcrossRingEnd(window, to, from, length);
-            else CopyWithOverrun(to, window + from, (size_t)(to - (window + from)), length);
-            continue;
+            from += kRingSize;
+            if (from + length > kRingSize) {
+                out += length;
+                CopyAcrossRingEnd(window, to, (unsigned)from, length);
+                continue;
+            }
         }
         out += length;
-        CopyWithOverrun(to, to - distance, distance, length);
+        CopyWithOverrun(to, window + from, (size_t)(to - (window + from)), length);
     } while (in < inLimit && out < halfEnd);
 
     // Give back whole bytes loaded but not consumed, as far as this call

@@ -5,7 +5,6 @@
 enum : unsigned {
     kMaxCodeBits = 15,
     kMaxSymbols = 288,
-    kMaxExtraBits = 13,
 };
 
 // The entry of `symbol` whose code has `codeBits` bits at its level.
@@ -16,7 +15,7 @@ static inline DecodeEntry EntryFor(const SymbolMeaning& meaning, unsigned symbol
         return kEntryExceptional | kEntryEndOfBlock | bits;
     }
     unsigned i = symbol - meaning.simpleCount;
-    if (i >= meaning.extendedCount || meaning.extra[i] > kMaxExtraBits) return kEntryInvalid;
+    if (i >= meaning.extendedCount) return kEntryInvalid;
     return (DecodeEntry)meaning.base[i] << 16 | (bits + meaning.extra[i]);
 }
 

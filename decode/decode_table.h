@@ -49,8 +49,8 @@ inline bool EntryIsInvalid(DecodeEntry entry) {
 // What the symbols of a code stand for. Symbols below `simpleCount` stand
 // for themselves (literals, or plain symbols of the code-length code; end
 // of block at 256); symbol simpleCount + i stands for base[i] with extra[i]
-// extra bits, and is invalid when i is `extendedCount` or more or extra[i]
-// is more than 13.
+// extra bits, and is invalid when i is `extendedCount` or more (literal/
+// length symbols 286 and 287, distance symbols 30 and 31).
 struct SymbolMeaning {
     uint16_t simpleCount;
     const uint16_t* base;

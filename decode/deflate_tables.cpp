@@ -2,14 +2,12 @@
 
 const uint16_t LengthBase[kLengthSymbolCount] = {
     3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23,  27, 31,
-    35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258, 0,   0,
+    35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258,
 };
 
-// 99 for symbols 286 and 287: an extra count no length has, so the table
-// builder turns those symbols into invalid entries.
 const uint8_t LengthExtra[kLengthSymbolCount] = {
     0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
-    3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 99, 99,
+    3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0,
 };
 
 const uint16_t DistanceBase[kDistanceSymbolCount] = {

@@ -4,13 +4,12 @@
 #include <stdint.h>
 
 enum : uint16_t {
-    kLengthSymbolCount = 31,    // symbols 257 to 287
+    kLengthSymbolCount = 29,    // symbols 257 to 285; 286 and 287 stand for nothing
     kDistanceSymbolCount = 30,  // symbols 0 to 29
     kCodeLengthSymbolCount = 19,
 };
 
-// Base length and extra-bit count of literal/length symbols 257 to 287.
-// Symbols 286 and 287 have the extra count 99, which makes them invalid.
+// Base length and extra-bit count of literal/length symbols 257 to 285.
 extern const uint16_t LengthBase[kLengthSymbolCount];
 extern const uint8_t LengthExtra[kLengthSymbolCount];
 

@@ -40,7 +40,7 @@ static unsigned TakeBits(uint32_t& bits, unsigned& count, unsigned n) {
 }
 
 unsigned CompleteHalf(unsigned position) {
-    if (position == 0 || (position & (kWindowSize - 1)) != 0) return position;
+    if ((position & (kWindowSize - 1)) != 0) return position;
     FlushWindow(Inflater.Window + position - kWindowSize, kWindowSize);
     Inflater.WindowWrapped = true;
     return position & (kRingSize - 1);
