@@ -81,7 +81,7 @@ static unsigned TakeExtra(DecodeEntry entry, uint32_t& bits, unsigned& count) {
 // was never written.
 static InflateStatus CopyMatch(unsigned& position, unsigned distance, unsigned length) {
     if (distance > position && !Inflater.WindowWrapped) return kDataError;
-    uint8_t* window = Inflater.Window;
+    uint8_t* window = Inflater.Buffers->Ring;
     unsigned from = (position - distance) & (kRingSize - 1);
     while (length > 0) {
         unsigned run = kWindowSize - (position & (kWindowSize - 1));
@@ -216,7 +216,7 @@ static InflateStatus DecodeFast(const CodeTables& codes, uint32_t& bitState, uns
     const uint8_t* start = BufferedInput();
     const uint8_t* in = start;
     const uint8_t* inLimit = start + BufferedInputCount() - kFastInputMargin;
-    uint8_t* const window = Inflater.Window;
+    uint8_t* const window = Inflater.Buffers->Ring;
     uint8_t* out = window + position;
     uint8_t* const halfEnd = window + (position & kWindowSize) + kWindowSize;
     const DecodeEntry* const literal = codes.literal;

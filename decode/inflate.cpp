@@ -41,7 +41,7 @@ static unsigned TakeBits(uint32_t& bits, unsigned& count, unsigned n) {
 
 unsigned CompleteHalf(unsigned position) {
     if ((position & (kWindowSize - 1)) != 0) return position;
-    FlushWindow(Inflater.Window + position - kWindowSize, kWindowSize);
+    FlushWindow(Inflater.Buffers->Ring + position - kWindowSize, kWindowSize);
     Inflater.WindowWrapped = true;
     return position & (kRingSize - 1);
 }
@@ -73,7 +73,7 @@ static InflateStatus CopyStoredBytes(uint32_t& bits, unsigned& count, unsigned& 
         if (run > length) run = length;
         unsigned room = kWindowSize - (position & (kWindowSize - 1));
         if (run > room) run = room;
-        memcpy(Inflater.Window + position, BufferedInput(), run);
+        memcpy(Inflater.Buffers->Ring + position, BufferedInput(), run);
         ConsumeBufferedInput(run);
         position = CompleteHalf(position + run);
         length -= run;
@@ -236,7 +236,6 @@ static void StartMember() {
 static void EndMember() {
     ReleaseBlock(Inflater.Buffers);
     Inflater.Buffers = nullptr;
-    Inflater.Window = nullptr;
     EndCompressedInput();
 }
 
@@ -246,14 +245,13 @@ InflateStatus DecodeMember() {
     Inflater.Buffers = (InflateBuffers*)AllocateBlock(sizeof(InflateBuffers));
     InflateStatus status = kOutOfMemory;
     if (haveInput && Inflater.Buffers) {
-        Inflater.Window = Inflater.Buffers->Ring;
         bool lastBlock = false;
         do status = InflateBlock(lastBlock);
         while (status == kInflateOk && !lastBlock);
         // What the ring holds since its last write leaves too, also after a
         // failure: the file keeps what was decoded.
         unsigned start = Inflater.WindowPos & kWindowSize;
-        if (Inflater.WindowPos > start) FlushWindow(Inflater.Window + start, Inflater.WindowPos - start);
+        if (Inflater.WindowPos > start) FlushWindow(Inflater.Buffers->Ring + start, Inflater.WindowPos - start);
         Inflater.WindowPos = 0;
     }
     EndMember();

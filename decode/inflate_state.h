@@ -37,8 +37,8 @@ struct InflateState {
     uint32_t BitBuffer;
     uint16_t BitCount;
 
-    // The ring: the sliding window, also the output buffer.
-    uint8_t* Window;
+    // The position in the ring (Buffers->Ring): the sliding window, also
+    // the output buffer.
     uint16_t WindowPos;  // below kRingSize; at kWindowSize the first half is written already
     // Whether a half has been written once: before that, bytes from
     // WindowPos on were never written, and no distance may reach them.
@@ -84,7 +84,7 @@ unsigned CompleteHalf(unsigned position);
 
 // Stores one byte at the window position, writing out a full half.
 inline void PutByte(unsigned& position, uint8_t byte) {
-    Inflater.Window[position++] = byte;
+    Inflater.Buffers->Ring[position++] = byte;
     if ((position & (kWindowSize - 1)) == 0) position = CompleteHalf(position);
 }
 
