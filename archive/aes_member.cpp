@@ -3,13 +3,13 @@
 #include <string.h>
 
 #include "archive/extra_fields.h"
+#include "archive/password_forms.h"
 #include "decode/aes_ctr.h"
 #include "decode/member_io.h"
 #include "platform/platform.h"
 #include "startup/sfx_globals.h"
 #include "ui/texts.h"
 #include "util/archive_position.h"
-#include "util/utf8.h"
 
 static const uint32_t kIterations = 1000;
 enum : uint32_t {
@@ -38,7 +38,7 @@ bool FindAesField(uint16_t method, const uint8_t* extra, uint32_t length, AesMem
 // The last key derivation: archivers that give every member of an archive
 // the same salt then cost one derivation, not one per member.
 static struct {
-    char password[3 * kPasswordBufferSize];
+    char password[kPasswordBufferSize];
     uint32_t passwordLength;
     uint8_t salt[kLongestSalt];
     uint8_t strength;
@@ -73,15 +73,15 @@ static bool DeriveKeys(const char* password, uint32_t length, const uint8_t* sal
            memcmp(keys + 2 * keyLength, saltAndVerifier + SaltLength(member), kVerifierSize) == 0;
 }
 
-// The typed text's ANSI bytes first; other tools encode passwords in UTF-8,
-// so a non-ASCII one is tried in that form too.
+// Each distinct form of the typed text in turn (archive/password_forms.h).
 static bool PasswordOpens(const Text& password, const uint8_t* saltAndVerifier, const AesMember& member,
                           uint8_t* keys) {
-    if (DeriveKeys(password.bytes, password.length, saltAndVerifier, member, keys)) return true;
-    if (!HasNonAscii(password.bytes, password.length)) return false;
-    char utf8[3 * kPasswordBufferSize];
-    uint32_t length = AnsiToUtf8(password.bytes, password.length, utf8, sizeof utf8);
-    return length > 0 && DeriveKeys(utf8, length, saltAndVerifier, member, keys);
+    char form[kPasswordBufferSize];
+    for (uint32_t index = 0; index < kPasswordForms; ++index) {
+        uint32_t length = PasswordForm(index, password, form, sizeof form);
+        if (length > 0 && DeriveKeys(form, length, saltAndVerifier, member, keys)) return true;
+    }
+    return false;
 }
 
 static bool FindPassword(const uint8_t* saltAndVerifier, const AesMember& member, uint8_t* keys) {

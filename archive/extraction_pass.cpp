@@ -37,10 +37,10 @@ uint32_t MemberDataPosition(const PassState& pass) {
 }
 
 // Reads the name that follows the header, and the extra field after it in
-// the same read, and decodes the name. Only bytes that arrived count; a
-// name longer than kLongestRawMemberName is read no further (it cannot be
-// used) and its extra field not at all.
-static void ReadMemberName(PassState& pass) {
+// the same read. Only bytes that arrived count; a name longer than
+// kLongestRawMemberName is read no further (it cannot be used) and its
+// extra field not at all.
+static RawMemberName ReadRawName(PassState& pass) {
     RawMemberName raw = {};
     raw.bytes = pass.nameWork;
     raw.declaredLength = Sfx.Header.nameLength;
@@ -53,8 +53,14 @@ static void ReadMemberName(PassState& pass) {
     raw.extraLength = whole ? arrived - raw.length : 0;
     pass.extra = raw.extra;
     pass.extraLength = raw.extraLength;
+    return raw;
+}
+
+static void ReadMemberName(PassState& pass) {
+    RawMemberName raw = ReadRawName(pass);
     ReleaseText(pass.name);
-    pass.nameUsable = DecodeMemberName(raw, pass.nameWork + kLongestRawMemberName + kLongestExtraField, pass.name);
+    char* work = pass.nameWork + kLongestRawMemberName + kLongestExtraField;
+    pass.nameUsable = DecodeMemberName(raw, Sfx.UnmarkedNamesUtf8, work, pass.name);
 }
 
 // A member written while streaming may leave its sizes to a data
@@ -110,6 +116,22 @@ static MemberOutcome WalkMembers(PassState& pass, bool listOnly) {
     return kEndWalk;
 }
 
+// Before the list is filled: reads the name of every header the listing
+// will reach and decides once, for the whole archive, how names without a
+// UTF-8 mark are read. Every later pass keeps the decision.
+static void DecideUnmarkedNames(PassState& pass) {
+    UnmarkedNameEvidence evidence = NoUnmarkedNames();
+    while (ReadLocalHeader()) {
+        pass.headerPosition = Sfx.ArchivePosition;
+        RawMemberName raw = ReadRawName(pass);
+        if (raw.declaredLength == 0) break;
+        WeighUnmarkedName(raw, evidence);
+        if (HidesItsSize(pass) || !SeekNextMember(pass)) break;
+    }
+    Sfx.UnmarkedNamesUtf8 = UnmarkedNamesAreUtf8(evidence);
+    SeekArchive((int32_t)Sfx.ArchiveBase, kFromStart);
+}
+
 // After an extraction walk: the last selected member reached decides
 // whether anything is said at all.
 static void CloseExtraction(const PassState& pass) {
@@ -140,7 +162,10 @@ void ExtractionPass(WindowHandle dialog, int listId, bool listOnly) {
         return;
     }
     Sfx.LastListIndex = -1;
-    if (listOnly) ClearMemberList(pass.list);
+    if (listOnly) {
+        DecideUnmarkedNames(pass);
+        ClearMemberList(pass.list);
+    }
 
     MemberOutcome outcome = WalkMembers(pass, listOnly);
     if (listOnly) EndMemberListing(pass.list);

@@ -4,6 +4,7 @@
 
 #include "archive/aes_member.h"
 #include "archive/member_names.h"
+#include "archive/password_forms.h"
 #include "archive/zip_format.h"
 #include "decode/aes_ctr.h"
 #include "decode/inflate.h"
@@ -21,9 +22,17 @@ static uint32_t HeaderTimeAndDate() {
     return Sfx.Header.dosTime | (uint32_t)Sfx.Header.dosDate << 16;
 }
 
+// Whether one of the password's forms opens the encryption header; the
+// keys then stand after the header.
 static bool PasswordFits(const uint8_t* work) {
-    return CheckPasswordHeader((uint8_t*)work, kEncryptionHeaderSize, Sfx.Header.flags,
-                               Sfx.Header.crc32, HeaderTimeAndDate(), Sfx.Password);
+    char form[kPasswordBufferSize];
+    for (uint32_t index = 0; index < kPasswordForms; ++index) {
+        Text bytes = {form, PasswordForm(index, Sfx.Password, form, sizeof form)};
+        if (bytes.length > 0 && CheckPasswordHeader((uint8_t*)work, kEncryptionHeaderSize, Sfx.Header.flags,
+                                                    Sfx.Header.crc32, HeaderTimeAndDate(), bytes))
+            return true;
+    }
+    return false;
 }
 
 // Reads the encryption header and finds a password that opens it: the

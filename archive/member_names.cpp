@@ -15,10 +15,20 @@
 static const uint8_t kUnicodePathVersion = 1;
 enum : uint32_t { kUnicodePathHeader = 5 };  // version, then the CRC-32 of the header's name
 
+// "…", which marks a name shown cut.
+static const char kCutMark[] = "\xE2\x80\xA6";
+
+static uint32_t NulFreeLength(const char* bytes, uint32_t length) {
+    uint32_t kept = 0;
+    while (kept < length && bytes[kept]) ++kept;
+    return kept;
+}
+
 // The UTF-8 name of a Unicode Path field whose CRC matches the header's
-// name. A field whose CRC does not match was written for another name (a
-// tool renamed the member and left the field) and is not used. The CRC
-// covers every name byte, so a name that did not arrive whole has none.
+// name, cut at its first NUL. A field whose CRC does not match was written
+// for another name (a tool renamed the member and left the field) and is
+// not used. The CRC covers every name byte, so a name that did not arrive
+// whole has none.
 static bool FindUnicodePath(const RawMemberName& raw, const char** utf8, uint32_t* length) {
     const uint8_t* field;
     uint32_t size;
@@ -28,42 +38,51 @@ static bool FindUnicodePath(const RawMemberName& raw, const char** utf8, uint32_
     if (size < kUnicodePathHeader || field[0] != kUnicodePathVersion) return false;
     if (ReadLittleEndian(field + 1, 4) != CrcOfBytes((const uint8_t*)raw.bytes, raw.length)) return false;
     *utf8 = (const char*)field + kUnicodePathHeader;
-    *length = size - kUnicodePathHeader;
+    *length = NulFreeLength(*utf8, size - kUnicodePathHeader);
     return true;
 }
 
-// The ANSI form of a UTF-8 name in `work`, its length; 0 when the name is
-// not strict UTF-8, holds a character the code page lacks, or is too long.
-// Where the ANSI code page is UTF-8 itself, the name is its own form.
-static uint32_t AnsiFromUtf8(const char* utf8, uint32_t length, char* work) {
-    if (length == 0 || !IsStrictUtf8(utf8, length)) return 0;
-    if (!HasNonAscii(utf8, length) || AnsiCodePage() == kUtf8CodePage) {
-        if (length > kLongestMemberName) return 0;
-        memcpy(work, utf8, length);
-        return length;
-    }
-    return Utf8ToAnsi(utf8, length, work, kLongestMemberName);
+// A field whose name is UTF-8 (or empty) decides the name; any other is
+// passed over, and the header's name read as if it were not there.
+static bool FindUsableUnicodePath(const RawMemberName& raw, const char** utf8, uint32_t* length) {
+    return FindUnicodePath(raw, utf8, length) && IsStrictUtf8(*utf8, *length);
 }
 
-// A form of a refused UTF-8 name for the list and the box, cut to
-// kLongestMemberName bytes.
-static Text DisplayForm(const char* utf8, uint32_t length, char* work) {
-    uint32_t shown;
-    if (AnsiCodePage() == kUtf8CodePage) {
-        bool valid = IsStrictUtf8(utf8, length);
-        for (uint32_t i = 0; i < length; ++i) work[i] = valid || (uint8_t)utf8[i] < 0x80 ? utf8[i] : '?';
-        shown = length;
-    } else {
-        shown = Utf8ToAnsiForDisplay(utf8, length, work, kLongestRawMemberName);
-    }
-    return MakeText(work, shown < kLongestMemberName ? shown : kLongestMemberName);
+// The name read as UTF-8 into `work`: its length, 0 when it is not UTF-8.
+static uint32_t Utf8Form(const char* bytes, uint32_t length, char* work) {
+    if (!IsStrictUtf8(bytes, length)) return 0;
+    memcpy(work, bytes, length);
+    return length;
 }
 
-// The header's name taken as it stands, shown no longer than the longest
-// name there may be; usable unless it is longer.
-static bool TakeAsAnsi(const RawMemberName& raw, uint32_t length, Text& name) {
-    name = MakeText(raw.bytes, length < kLongestMemberName ? length : kLongestMemberName);
-    return raw.declaredLength <= kLongestMemberName;
+// The name read in the ANSI code page, as UTF-8 in `work`: its length, 0
+// when it is not valid there. ASCII is the same in every ANSI code page.
+static uint32_t AnsiForm(const char* bytes, uint32_t length, char* work) {
+    if (!HasNonAscii(bytes, length)) return Utf8Form(bytes, length, work);
+    return CodePageToUtf8(kAnsiCodePage, bytes, length, work, kNameWorkBytes);
+}
+
+UnmarkedNameEvidence NoUnmarkedNames() { return UnmarkedNameEvidence{false, true, false}; }
+
+void WeighUnmarkedName(const RawMemberName& raw, UnmarkedNameEvidence& evidence) {
+    const char* field;
+    uint32_t fieldLength;
+    if ((raw.flags & kFlagUtf8Name) || raw.length != raw.declaredLength ||
+        FindUsableUnicodePath(raw, &field, &fieldLength))
+        return;
+    uint32_t length = NulFreeLength(raw.bytes, raw.length);
+    if (!HasNonAscii(raw.bytes, length)) return;
+    evidence.seen = true;
+    if (!IsStrictUtf8(raw.bytes, length)) {
+        evidence.allUtf8 = false;
+    } else if (!evidence.someInvalidAnsi) {
+        char converted[kNameWorkBytes];
+        evidence.someInvalidAnsi = AnsiForm(raw.bytes, length, converted) == 0;
+    }
+}
+
+bool UnmarkedNamesAreUtf8(const UnmarkedNameEvidence& evidence) {
+    return evidence.seen && evidence.allUtf8 && (AnsiCodePageIsSingleByte() || evidence.someInvalidAnsi);
 }
 
 RawMemberName WholeRawName(const char* bytes, uint32_t length, uint16_t flags, const uint8_t* extra,
@@ -72,25 +91,66 @@ RawMemberName WholeRawName(const char* bytes, uint32_t length, uint16_t flags, c
     return RawMemberName{bytes, arrived, length, flags, extra, extraLength};
 }
 
-bool DecodeMemberName(const RawMemberName& raw, char* work, Text& name) {
-    uint32_t length = 0;
-    while (length < raw.length && raw.bytes[length]) ++length;
-    bool utf8 = (raw.flags & kFlagUtf8Name) != 0;
-    if (!utf8) {
-        const char* field;
-        uint32_t fieldLength;
-        if (FindUnicodePath(raw, &field, &fieldLength)) {
-            uint32_t converted = AnsiFromUtf8(field, fieldLength, work);
-            if (converted == 0) return TakeAsAnsi(raw, length, name);
-            name = MakeText(work, converted);
-            return true;
-        }
-        utf8 = HasNonAscii(raw.bytes, length) && IsStrictUtf8(raw.bytes, length);
+// The UTF-8 form of the name in `work`, its length; 0 when the name cannot
+// be read, and `*empty` when it is empty.
+static uint32_t ReadName(const RawMemberName& raw, bool unmarkedUtf8, char* work, bool* empty) {
+    uint32_t length = NulFreeLength(raw.bytes, raw.length);
+    const char* field;
+    uint32_t fieldLength;
+    uint32_t made = 0;
+    if (raw.flags & kFlagUtf8Name) {
+        made = Utf8Form(raw.bytes, length, work);
+    } else if (FindUsableUnicodePath(raw, &field, &fieldLength)) {
+        *empty = fieldLength == 0;
+        return Utf8Form(field, fieldLength, work);
+    } else if (unmarkedUtf8) {
+        made = Utf8Form(raw.bytes, length, work);
     }
-    if (!utf8 || !HasNonAscii(raw.bytes, length)) return TakeAsAnsi(raw, length, name);
-    uint32_t converted = raw.length == raw.declaredLength ? AnsiFromUtf8(raw.bytes, length, work) : 0;
-    name = converted ? MakeText(work, converted) : DisplayForm(raw.bytes, length, work);
-    return converted != 0;
+    *empty = length == 0;
+    return made ? made : AnsiForm(raw.bytes, length, work);
+}
+
+// A form of a name that cannot be used, for the list and the box, in
+// `work`: a byte that is not part of a UTF-8 character becomes "?", and a
+// name longer than any usable one, or not read whole, is cut and marked.
+static Text ShownForm(const char* bytes, uint32_t length, bool cut, char* work) {
+    uint32_t shown = 0;
+    for (uint32_t at = 0; at < length;) {
+        uint32_t step = 1;
+        while (step <= 4 && at + step <= length && !IsStrictUtf8(bytes + at, step)) ++step;
+        bool character = step <= 4 && at + step <= length;
+        if (!character) step = 1;
+        if (work + shown != bytes + at) memmove(work + shown, bytes + at, step);
+        if (!character) work[shown] = '?';
+        shown += step;
+        at += step;
+    }
+    if (cut || Utf16Units(work, shown) > kLongestMemberName) {
+        shown = BytesWithinUnits(work, shown, kLongestMemberName - 1);
+        memcpy(work + shown, kCutMark, sizeof kCutMark - 1);
+        shown += sizeof kCutMark - 1;
+    }
+    return MakeText(work, shown);
+}
+
+bool DecodeMemberName(const RawMemberName& raw, bool unmarkedUtf8, char* work, Text& name) {
+    bool whole = raw.length == raw.declaredLength, empty = false;
+    uint32_t made = ReadName(raw, unmarkedUtf8, work, &empty);
+    if (empty) {
+        name = MakeText(0, 0);
+        return true;
+    }
+    if (made == 0) {
+        name = ShownForm(raw.bytes, NulFreeLength(raw.bytes, raw.length), !whole, work);
+        return false;
+    }
+    made = ComposeHangulJamo(work, made);
+    if (whole && Utf16Units(work, made) <= kLongestMemberName) {
+        name = MakeText(work, made);
+        return true;
+    }
+    name = ShownForm(work, made, true, work);
+    return false;
 }
 
 // ---- Safety -----------------------------------------------------------------

@@ -10,14 +10,14 @@
 // The pass's one work block: the header's name and extra field as read,
 // then room for converting the name.
 static const uint32_t kLongestExtraField = 0xFFFF;
-static const uint32_t kNameWorkSize = kLongestRawMemberName + kLongestExtraField + kLongestRawMemberName;
+static const uint32_t kNameWorkSize = kLongestRawMemberName + kLongestExtraField + kNameWorkBytes;
 
 struct PassState {
     WindowHandle dialog;
     MemberList list;
     MemberItems items;        // extraction only: each member's item
     char* nameWork;           // kNameWorkSize bytes
-    Text name;                // the member's name in the ANSI code page, cut at its first NUL
+    Text name;                // the member's name in UTF-8, cut at its first NUL
     bool nameUsable;          // false: `name` is only a form to show (see DecodeMemberName)
     const uint8_t* extra;     // the member's extra field as read (in nameWork)
     uint32_t extraLength;

@@ -9,8 +9,6 @@
 #include "ui/control_ids.h"
 #include "util/archive_position.h"
 
-static const uint32_t kTemporaryDirectoryBufferSize = 260;
-
 // A byte of the block; one the file does not hold reads as 0.
 static uint8_t ReadSettingsByte() {
     uint8_t value = 0;
@@ -18,11 +16,19 @@ static uint8_t ReadSettingsByte() {
     return value;
 }
 
-// Reads a text of `length` bytes and ends it with a NUL at `length`; the
-// part the file does not hold reads as NUL bytes, so the text ends there.
-static void ReadSettingsText(char* buffer, uint8_t length) {
-    uint32_t arrived = length ? ReadFromFile(Sfx.ArchiveHandle, buffer, length) : 0;
-    memset(buffer + arrived, 0, length + 1 - arrived);
+// Reads a text of `length` code page 949 bytes into `buffer` as UTF-8; the
+// text ends at its first NUL, and the part the file does not hold reads as
+// NUL bytes, so the text ends there too. The block's texts are code page
+// 949 whatever the system's code page is. A text that is not valid code
+// page 949 is treated as absent: false, and `buffer` is left empty.
+static bool ReadSettingsText(char* buffer, uint8_t length) {
+    char stored[kSettingsTextRead];
+    uint32_t arrived = length ? ReadFromFile(Sfx.ArchiveHandle, stored, length) : 0;
+    uint32_t text = 0;
+    while (text < arrived && stored[text]) ++text;
+    uint32_t converted = text ? CodePageToUtf8(kKoreanCodePage, stored, text, buffer, kSettingsTextSize - 1) : 0;
+    buffer[converted] = 0;
+    return text == 0 || converted > 0;
 }
 
 static bool HasSettingsMagic() {
@@ -44,8 +50,8 @@ static void ApplyChoiceFlags(uint8_t flags) {
 // directory. When the system cannot name one, there is no default directory.
 static void ExpandTemporaryDirectory() {
     if (strcmp(Sfx.DefaultDirText, kTemporaryDirectoryMarker) != 0) return;
-    uint32_t length = TemporaryDirectory(Sfx.DefaultDirText, kTemporaryDirectoryBufferSize);
-    if (length > 0 && length < kTemporaryDirectoryBufferSize) return;
+    uint32_t length = TemporaryDirectory(Sfx.DefaultDirText, kPathBufferSize);
+    if (length > 0 && length < kPathBufferSize) return;
     Sfx.DefaultDirText[0] = 0;
     Sfx.HasDefaultDir = false;
 }
@@ -54,16 +60,10 @@ static void ReadSettingsTexts() {
     uint8_t titleLength = ReadSettingsByte();
     uint8_t defaultDirLength = ReadSettingsByte();
     uint8_t runCommandLength = ReadSettingsByte();
-    Sfx.HasTitle = titleLength > 0;
-    Sfx.HasDefaultDir = defaultDirLength > 0;
-    Sfx.HasRunCommand = runCommandLength > 0;
-
-    ReadSettingsText(Sfx.TitleText, titleLength);
-    if (Sfx.HasDefaultDir) {
-        ReadSettingsText(Sfx.DefaultDirText, defaultDirLength);
-        ExpandTemporaryDirectory();
-    }
-    ReadSettingsText(Sfx.RunCommand, runCommandLength);
+    Sfx.HasTitle = ReadSettingsText(Sfx.TitleText, titleLength) && titleLength > 0;
+    Sfx.HasDefaultDir = ReadSettingsText(Sfx.DefaultDirText, defaultDirLength) && defaultDirLength > 0;
+    if (Sfx.HasDefaultDir) ExpandTemporaryDirectory();
+    Sfx.HasRunCommand = ReadSettingsText(Sfx.RunCommand, runCommandLength) && runCommandLength > 0;
 }
 
 void ReadSettings() {

@@ -1,8 +1,6 @@
 # libFuzzer targets, built with clang when DOROMI_FUZZ is on (scripts/fuzz
 # configures build/fuzz that way). The core is compiled again with the
-# sanitizers and coverage instrumentation. clang has no CP949 execution
-# character set, so this copy keeps its texts in UTF-8; no fuzz target
-# looks at them.
+# sanitizers and coverage instrumentation.
 set(DOROMI_FUZZ_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -g -O1)
 
 get_target_property(DOROMI_FUZZ_CORE_SOURCES doromi-core SOURCES)

@@ -23,7 +23,7 @@ add_library(doromi-core STATIC
     ui/native/member_list_native.cpp
 )
 target_include_directories(doromi-core PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_options(doromi-core PUBLIC -fexec-charset=CP949 PRIVATE ${DOROMI_WARNINGS})
+target_compile_options(doromi-core PRIVATE ${DOROMI_WARNINGS})
 # The cryptography of AES-encrypted members comes from Nettle
 # natively.
 find_library(NETTLE_LIBRARY nettle REQUIRED)
@@ -88,9 +88,7 @@ endforeach()
 include(cmake/e2e.cmake)
 
 # The doromi command-line tool: builds and inspects combined files with the
-# core. Its own texts are UTF-8 for the terminal; the core's -fexec-charset
-# of CP949 is public, so the tool's sources restate UTF-8 after it (source
-# options come last on the compiler's command line, and the last one wins).
+# core. Its texts, like the core's, are UTF-8.
 find_package(ZLIB REQUIRED)
 # libdeflate: the builder's whole-buffer compressor and the decoding
 # benchmark's fastest reference.
@@ -132,7 +130,6 @@ add_custom_target(doromi-help ALL DEPENDS ${DOROMI_HELP_OUTPUTS})
 add_executable(doromi ${DOROMI_TOOL_SOURCES})
 add_dependencies(doromi doromi-help)
 target_include_directories(doromi PRIVATE ${DOROMI_GENERATED_DIR})
-set_source_files_properties(${DOROMI_TOOL_SOURCES} PROPERTIES COMPILE_OPTIONS -fexec-charset=UTF-8)
 target_compile_options(doromi PRIVATE ${DOROMI_WARNINGS})
 target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB libdeflate)
 # The C++ runtime linked in: only the parts the tool uses are loaded, which

@@ -34,7 +34,7 @@ target_include_directories(doromi-sfx PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURREN
 # where they take room in the image, instead of .bss.
 target_compile_options(doromi-sfx PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-        -ffunction-sections -fexec-charset=CP949 -Wall -Wextra>)
+        -ffunction-sections -Wall -Wextra>)
 # No C runtime start-up code (the entry is SfxEntry), no relocations (an
 # executable loads at its preferred base), only the libraries named here.
 # The entry symbol is decorated as stdcall on x86 only.
@@ -45,7 +45,7 @@ else()
 endif()
 target_link_options(doromi-sfx PRIVATE -nostdlib -Wl,-e,${DOROMI_ENTRY} -Wl,--gc-sections
     -Wl,--disable-dynamicbase -Wl,--disable-reloc-section -s)
-# shell32: the folder browser, its item list's release and ShellExecuteA.
+# shell32: the folder browser, its item list's release and ShellExecuteW.
 target_link_libraries(doromi-sfx PRIVATE kernel32 user32 shell32 msvcrt gcc)
 # Linking with the C driver keeps libstdc++ out: any use of it fails the link.
 set_target_properties(doromi-sfx PROPERTIES LINKER_LANGUAGE C OUTPUT_NAME doromi-sfx-unpadded)

@@ -11,9 +11,18 @@
 // What a front end calls back is under "Provided by the core" at the end.
 //
 // Each system call behaves as the Win32 call the core was designed around;
-// the POSIX side reproduces that behaviour. Names crossing the seam are
-// code page 949 texts in which "\" separates components. Answers to the
-// questions are left in Sfx, the process state.
+// the POSIX side reproduces that behaviour. Answers to the questions are
+// left in Sfx, the process state.
+//
+// Text inside the core is UTF-8, in NUL-terminated `char` buffers and
+// counted texts: every name, path, message and caption that crosses this
+// seam is UTF-8, with "\" between path components. The Win32 side converts
+// to UTF-16 for the wide (W) calls and back, and nowhere else; the POSIX side
+// needs no conversion. Limits given in characters (MAX_PATH, the 255 of
+// ExtractDir, a member name's 256) count UTF-16 units, as Windows does
+// (util/utf8.h counts them). The only texts in another encoding are those
+// of the settings block (code page 949) and names of archives written
+// without UTF-8, which the core converts with CodePageToUtf8.
 #include <stdint.h>
 
 typedef void* FileHandle;
@@ -36,6 +45,8 @@ enum : uint32_t {
 // ==== Provided by each front end ==========================================
 
 // ---- Files and the system ------------------------------------------------
+// A path of MAX_PATH (260) UTF-16 units or more names nothing and cannot be
+// created, on both sides, as Windows refuses it.
 
 // Writes the NUL-terminated full path of the running executable into
 // `buffer` and returns its length; 0 on failure, and when the path does not
@@ -70,7 +81,7 @@ uint32_t FileSize(FileHandle file);
 // The error code of the last failed call above (GetLastError).
 uint32_t LastSystemError();
 
-// What exists at exactly this path (GetFileAttributesA): nothing, a file or
+// What exists at exactly this path (GetFileAttributesW): nothing, a file or
 // a directory. Nothing is a pattern: "*" and "?" match only themselves, and
 // names Windows cannot hold ("*", "?", "<", ">", "|", '"', control
 // characters) name nothing. A path ending in "\" names a directory or
@@ -82,13 +93,14 @@ enum PathKind : uint32_t {
 };
 PathKind EntryAt(const char* path);
 
-// Creates one directory whose parent exists (CreateDirectoryA without
+// Creates one directory whose parent exists (CreateDirectoryW without
 // security attributes); false when it cannot be made or already exists.
 bool MakeDirectory(const char* path);
 
-// The temporary directory with a trailing "\" (GetTempPathA): returns its
-// length when it fits `size` with the terminator, otherwise the size
-// needed (and `buffer` is left alone); 0 on failure.
+// The temporary directory with a trailing "\" (GetTempPathW), in UTF-8:
+// returns its length in bytes when it fits `size` with the terminator,
+// otherwise a number of at least `size` (and `buffer` is left alone); 0 on
+// failure.
 uint32_t TemporaryDirectory(char* buffer, uint32_t size);
 
 // Creates or truncates a file for writing, shared with no one (GENERIC_WRITE,
@@ -106,46 +118,52 @@ FileHandle CreateNewFile(const char* path);
 // silent: a time that cannot be converted is not set.
 void SetFileTimeFromDos(FileHandle file, uint32_t timeDate);
 
-// Makes a directory the process's current directory (SetCurrentDirectoryA);
+// Makes a directory the process's current directory (SetCurrentDirectoryW);
 // false when it cannot be entered.
 bool EnterDirectory(const char* path);
 
 // The short (8.3) form of an existing path, written over `path` itself
-// (GetShortPathNameA with one buffer as source and target). Returns the
-// short form's length when it fits `size` with its terminator, otherwise
-// the size it needs (and `path` is left alone); 0 when the path names
+// (GetShortPathNameW, with one buffer as source and target). Returns the
+// short form's length in bytes when it fits `size` with its terminator,
+// otherwise a number of at least `size` (and `path` is left alone); 0 when the path names
 // nothing. The POSIX side has no short names: a path is its own short form.
 uint32_t ShortPathInPlace(char* path, uint32_t size);
 
-// Opens a program or document through the shell (ShellExecuteA with the
+// Opens a program or document through the shell (ShellExecuteW with the
 // verb "open", no owner window, the current directory and SW_SHOW). The
 // outcome is not reported. The POSIX side starts nothing: a Windows command
 // means nothing there, so it only records the request (see
 // platform/posix/shell_requests.h).
 void OpenWithShell(const char* file, const char* parameters);
 
-// The ANSI code page of the system (GetACP): the encoding of every name
-// that crosses this seam. 65001 when Windows uses UTF-8 for it.
-enum : uint32_t { kUtf8CodePage = 65001 };
+// The ANSI code page of the system (GetACP): the encoding of the names of
+// archives written without UTF-8 on this system. 65001 when Windows uses
+// UTF-8 for it.
+enum : uint32_t {
+    kAnsiCodePage = 0,  // CP_ACP: whatever AnsiCodePage reports
+    kKoreanCodePage = 949,
+    kUtf8CodePage = 65001,
+};
 uint32_t AnsiCodePage();
 
-// Converts `length` bytes of UTF-8 into the ANSI code page, into `out`
-// (`size` bytes, no terminator added), through UTF-16: MultiByteToWideChar
-// with MB_ERR_INVALID_CHARS, then WideCharToMultiByte with
-// WC_NO_BEST_FIT_CHARS. Returns the length written; 0 when the text is not
-// UTF-8, holds a character the code page lacks (never a look-alike
-// substitute: best-fit tables turn some characters into separators), or
-// does not fit. Not for code page 65001, which refuses those flags.
-uint32_t Utf8ToAnsi(const char* utf8, uint32_t length, char* out, uint32_t size);
+// Whether every character of the ANSI code page is one byte (GetCPInfo's
+// MaxCharSize is 1): then every byte string is valid in it, and validity
+// tells nothing about which encoding a name was written in.
+bool AnsiCodePageIsSingleByte();
 
-// The same conversion for showing a name that cannot be used: what cannot
-// be converted becomes "?". The result is never longer than the UTF-8
-// text; 0 when it does not fit `size`.
-uint32_t Utf8ToAnsiForDisplay(const char* utf8, uint32_t length, char* out, uint32_t size);
+// Converts `length` bytes of `codePage` (kAnsiCodePage for the system's)
+// into UTF-8 in `out` (`size` bytes, no terminator added), strictly
+// (MultiByteToWideChar with MB_ERR_INVALID_CHARS). Returns the length
+// written; 0 when a sequence is invalid in the code page, or the result does
+// not fit. A code page byte becomes at most three UTF-8 bytes.
+uint32_t CodePageToUtf8(uint32_t codePage, const char* in, uint32_t length, char* out, uint32_t size);
 
-// The reverse for a password typed in the ANSI code page: its UTF-8 form in
-// `out`, its length; 0 when it does not convert or fit.
-uint32_t AnsiToUtf8(const char* ansi, uint32_t length, char* out, uint32_t size);
+// The reverse: `length` bytes of UTF-8 in `codePage`, never through a
+// look-alike (WideCharToMultiByte with WC_NO_BEST_FIT_CHARS, and a character
+// the code page lacks fails rather than becoming "?"). Returns the length
+// written; 0 when the text is not UTF-8, cannot be written in the code page,
+// or does not fit. No character needs more bytes there than in UTF-8.
+uint32_t Utf8ToCodePage(uint32_t codePage, const char* utf8, uint32_t length, char* out, uint32_t size);
 
 // ---- Cryptography of AES-encrypted members ------------------------------
 // Taken from the system: CNG (bcrypt.dll, loaded from the system directory
@@ -220,8 +238,9 @@ void ShowError(const char* text, const char* caption);
 // A message box without owner window, icon or choice but OK.
 void ShowNotice(const char* text, const char* caption);
 
-// Asks for a password; leaves the text in Sfx.PasswordBuffer (at most 79
-// bytes, NUL-terminated) and its length in Sfx.PasswordLength.
+// Asks for a password; leaves the text in Sfx.PasswordBuffer (UTF-8, at
+// most kLongestPassword UTF-16 units, NUL-terminated) and its length in
+// bytes in Sfx.PasswordLength.
 void AskPassword();
 
 // Asks whether to overwrite the existing file Sfx.ExistingFileName; the

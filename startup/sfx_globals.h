@@ -9,11 +9,18 @@
 #include "platform/platform.h"
 #include "util/text.h"
 
+// Texts are UTF-8 (platform/platform.h). Limits in characters count UTF-16
+// units; the buffers hold that many units of UTF-8, at most three bytes
+// each, so that every text that fitted the system's code page still fits.
 enum : uint32_t {
-    kPathBufferSize = 256,      // ExtractDir and other path buffers
-    kSettingsTextSize = 261,    // TitleText, DefaultDirText, RunCommand
-    kPasswordBufferSize = 80,   // up to 79 bytes as typed
-    kCrcBlockSize = 1028,       // 256 table entries plus slack
+    kLongestPath = 259,          // MAX_PATH less the terminator, in UTF-16 units
+    kLongestExtractDir = 255,    // ExtractDir's limit, in UTF-16 units
+    kPathBufferSize = 3 * (kLongestPath + 1) + 1,  // 781: a path buffer
+    kSettingsTextRead = 261,     // a settings text as stored, in code page 949
+    kSettingsTextSize = kSettingsTextRead / 2 * 3 + 1,  // 391: the same as UTF-8
+    kLongestPassword = 79,       // as typed, in UTF-16 units
+    kPasswordBufferSize = 3 * kLongestPassword + 1,
+    kCrcBlockSize = 1028,        // 256 table entries plus slack
 };
 
 // Overwrite policy; equals the checked radio button's id minus 501.
@@ -40,9 +47,13 @@ struct SfxGlobals {
     bool HasDefaultDir;
     bool HasRunCommand;
     char TitleText[kSettingsTextSize];
-    char DefaultDirText[kSettingsTextSize];
+    char DefaultDirText[kPathBufferSize];  // may hold the temporary directory
     char RunCommand[kSettingsTextSize];
     bool SizeChecked;
+
+    // Names without a UTF-8 mark are UTF-8 in this archive; decided by the
+    // listing pass (UnmarkedNamesAreUtf8) and used by every later pass.
+    bool UnmarkedNamesUtf8;
 
     // Dialog and extraction state
     char ExtractDir[kPathBufferSize];

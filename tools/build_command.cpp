@@ -207,10 +207,10 @@ Password PasswordFromRequest(const BuildRequest& request) {
                                         : ReadFirstLine(*request.passwordFile, kLongestPasswordLine, "the password file");
     std::string password = Cp949Argument(utf8, "the password");
     if (password.empty()) throw UsageError("the password is empty");
-    if (password.size() > kLongestPassword)
+    if (password.size() > kLongestPasswordBytes)
         throw UsageError("the password is " + std::to_string(password.size()) + " bytes in code page 949, " +
-                         std::to_string(password.size() - kLongestPassword) + " more than the " +
-                         std::to_string(kLongestPassword) + " the stub's password box takes");
+                         std::to_string(password.size() - kLongestPasswordBytes) + " more than the " +
+                         std::to_string(kLongestPasswordBytes) + " the stub's password box takes");
     return {password, utf8};
 }
 

@@ -11,8 +11,8 @@
 // The longest password the stub's password box takes, in code page 949
 // bytes, and the longest UTF-8 line that can become one: a character of
 // two code page 949 bytes has at most three in UTF-8.
-const size_t kLongestPassword = kPasswordBufferSize - 1;
-const size_t kLongestPasswordLine = kLongestPassword / 2 * 3 + 1;
+const size_t kLongestPasswordBytes = kPasswordBufferSize - 1;
+const size_t kLongestPasswordLine = kLongestPasswordBytes + 1;
 
 struct ConsoleAnswers {
     std::optional<std::string> password;  // code page 949 bytes

@@ -80,9 +80,9 @@ StubName StubNameOf(const WalkedMember& member) {
     EnsureCrcTable();
     RawMemberName raw = WholeRawName(member.rawName.data(), (uint32_t)member.rawName.size(), member.flags,
                                      (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size());
-    char work[kLongestRawMemberName];
+    char work[kNameWorkBytes];
     Text decoded = {};
-    bool usable = DecodeMemberName(raw, work, decoded);
+    bool usable = DecodeMemberName(raw, false, work, decoded);
     StubName name{std::string(decoded.bytes ? decoded.bytes : "", decoded.length), usable};
     ReleaseText(decoded);
     return name;

@@ -1,7 +1,7 @@
 #pragma once
-// Every user-visible text of the program, kept readable here in UTF-8. The
-// compilers store them as code page 949 bytes (-fexec-charset=CP949), which
-// is what the ANSI Win32 calls expect on a Korean system.
+// Every user-visible text of the program, in UTF-8 like every text of the
+// core; the Windows side hands them to the wide calls, so they read the
+// same on a Windows of any language.
 
 #define TEXT_ERROR_CAPTION "오류"
 #define TEXT_ARCHIVE_OPEN_FAILED "압축파일을 읽는데 오류가 발생했습니다."

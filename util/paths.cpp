@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "startup/sfx_globals.h"
+#include "util/utf8.h"
 
 static const uint32_t kLongestComponent = 255;
 
@@ -26,7 +27,8 @@ static uint32_t LastSeparator(const char* bytes, uint32_t length) {
 char* AddTrailingBackslash(char* path) {
     uint32_t length = PathBufferLength(path);
     if (length > 0 && path[length - 1] == '\\') return path;
-    if (length + 2 > kPathBufferSize) return path;  // no room for "\" and the NUL
+    // No room for one more character, or for it and the NUL.
+    if (Utf16Units(path, length) >= kLongestExtractDir || length + 2 > kPathBufferSize) return path;
     path[length] = '\\';
     path[length + 1] = 0;
     return path;
@@ -61,8 +63,7 @@ Text DirectoryPart(const Text& path) {
 
 Text FileNamePart(const Text& path) {
     uint32_t start = LastSeparator(path.bytes, path.length);
-    uint32_t length = path.length - start;
-    if (length > kLongestComponent) length = kLongestComponent;
+    uint32_t length = BytesWithinUnits(path.bytes + start, path.length - start, kLongestComponent);
     return MakeText(path.bytes + start, length);
 }
 

@@ -8,15 +8,17 @@
 // "\" and "/" both separate the components of a path.
 inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
-// Length of the text in a 256-byte path buffer, never looking past it.
+// Length in bytes of the text in a path buffer (kPathBufferSize bytes),
+// never looking past it.
 uint32_t PathBufferLength(const char* path);
 
-// Appends "\" to the text in a 256-byte path buffer unless it already ends
-// with one. A text of 255 characters has no room left and stays as it is.
+// Appends "\" to the text in a path buffer unless it already ends with
+// one. A text of 255 characters (UTF-16 units, ExtractDir's limit) has no
+// room left and stays as it is.
 char* AddTrailingBackslash(char* path);
 
-// Removes one trailing "\" from the text in a 256-byte path buffer, also
-// from a drive root ("C:\" becomes "C:").
+// Removes one trailing "\" from the text in a path buffer, also from a
+// drive root ("C:\" becomes "C:").
 char* RemoveTrailingBackslash(char* path);
 
 // Turns every "/" of a NUL-terminated text into "\", in place.
@@ -26,8 +28,8 @@ char* ToBackslashes(char* text);
 // last separator, which is dropped unless it is the "\" of a drive root.
 Text DirectoryPart(const Text& path);
 
-// The last component of a path, at most 255 characters; empty when the
-// path ends with a separator.
+// The last component of a path, at most 255 characters (UTF-16 units, cut
+// on a character boundary); empty when the path ends with a separator.
 Text FileNamePart(const Text& path);
 
 // What exists at exactly this path: nothing, a file or a directory;

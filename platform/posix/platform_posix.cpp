@@ -152,12 +152,6 @@ PathKind EntryAt(const char* path) {
     return kind;
 }
 
-static uint32_t ansiCodePage = 949;
-
-uint32_t AnsiCodePage() { return ansiCodePage; }
-
-void SetAnsiCodePage(uint32_t codePage) { ansiCodePage = codePage; }
-
 // Names Windows cannot hold are refused as Windows refuses them.
 static char* NativeNameToCreate(const char* path) {
     if (!HasCharacterWindowsRefuses(path)) return NativeName(path);
@@ -255,7 +249,7 @@ bool EnterDirectory(const char* path) {
     return entered;
 }
 
-// A path is its own short form; the contract of GetShortPathNameA is kept:
+// A path is its own short form; the contract of GetShortPathNameW is kept:
 // the length when it fits with its terminator, else the size it needs.
 uint32_t ShortPathInPlace(char* path, uint32_t size) {
     char* native = NativeName(path);

@@ -57,9 +57,9 @@ struct Decoded {
 Decoded Decode(const std::string& bytes, uint16_t flags = 0, const std::string& extra = "") {
     RawMemberName raw = WholeRawName(bytes.data(), (uint32_t)bytes.size(), flags, (const uint8_t*)extra.data(),
                                      (uint32_t)extra.size());
-    char work[kLongestRawMemberName];
+    char work[kNameWorkBytes];
     Text name = {};
-    bool usable = DecodeMemberName(raw, work, name);
+    bool usable = DecodeMemberName(raw, false, work, name);
     return {Take(name), usable};
 }
 
