@@ -43,7 +43,7 @@ void RefuseWhatTheStubRefuses(const std::vector<ZipMemberSource>& members) {
     std::string refused;
     size_t count = 0;
     for (const ZipMemberSource& member : members) {
-        Text name = MakeText(member.cp949Name.data(), (uint32_t)member.cp949Name.size());
+        Text name = MakeText(member.utf8Name.data(), (uint32_t)member.utf8Name.size());
         bool safe = IsSafeMemberName(name);
         ReleaseText(name);
         if (safe) continue;
@@ -91,7 +91,7 @@ private:
                                      " members, the most an archive without ZIP64 holds, at " + path);
         ZipMemberSource member;
         member.utf8Name = name;
-        member.cp949Name = CheckedCp949Name(name, path);
+        member.headerName = CheckedCp949Name(name, path);
         member.path = path;
         member.isDirectory = isDirectory;
         member.size = isDirectory ? 0 : (uint64_t)status.st_size;

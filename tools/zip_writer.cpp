@@ -146,7 +146,7 @@ std::string HeaderFillBytes(const ZipMemberSource& member, uint32_t crc, size_t 
         std::random_device device;
         generator.seed((uint64_t)device() << 32 | device());
     } else {
-        uint64_t seed = Fnv1a(0xCBF29CE484222325ull, member.cp949Name.data(), member.cp949Name.size());
+        uint64_t seed = Fnv1a(0xCBF29CE484222325ull, member.headerName.data(), member.headerName.size());
         uint64_t numbers[2] = {crc, (uint64_t)size};
         generator.seed(Fnv1a(seed, numbers, sizeof numbers));
     }
@@ -241,7 +241,7 @@ std::string AesSalt(const ZipWriteOptions& options, const ZipMemberSource& sourc
         std::random_device device;
         for (char& c : salt) c = (char)device();
     } else {
-        std::string message = source.cp949Name + '\0' + digest.sha256;
+        std::string message = source.headerName + '\0' + digest.sha256;
         hmac_sha256_ctx hmac;
         hmac_sha256_set_key(&hmac, options.password.size(), (const uint8_t*)options.password.data());
         hmac_sha256_update(&hmac, message.size(), (const uint8_t*)message.data());
@@ -271,7 +271,7 @@ std::string UnicodePathField(const ZipMemberSource& member) {
     if (ascii) return "";
     std::string body;
     body += (char)1;
-    PutLe32(body, CrcOfBytes((const uint8_t*)member.cp949Name.data(), (uint32_t)member.cp949Name.size()));
+    PutLe32(body, CrcOfBytes((const uint8_t*)member.headerName.data(), (uint32_t)member.headerName.size()));
     body += member.utf8Name;
     std::string field;
     PutLe16(field, kExtraUnicodePath);
@@ -300,7 +300,7 @@ std::string CommonHeaderFields(const CentralEntry& entry) {
     PutLe32(out, entry.member.crc);
     PutLe32(out, entry.member.compressedSize);
     PutLe32(out, entry.member.size);
-    PutLe16(out, (uint16_t)entry.member.cp949Name.size());
+    PutLe16(out, (uint16_t)entry.member.headerName.size());
     PutLe16(out, (uint16_t)entry.extra.size());
     return out;
 }
@@ -517,8 +517,8 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     const ZipWriteOptions& options = context.options;
     ArchiveOutput& output = context.output;
     CentralEntry entry{};
-    entry.member.cp949Name = source.cp949Name;
-    entry.member.shownName = source.cp949Name;
+    entry.member.headerName = source.headerName;
+    entry.member.shownName = source.utf8Name;
     entry.dosTime = source.dosTime;
     entry.dosDate = source.dosDate;
     entry.headerOffset = output.Position();
@@ -538,7 +538,7 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     std::string header;
     PutLe32(header, kLocalHeaderSignature);
     header += CommonHeaderFields(entry);  // sizes and methods are patched once known
-    output.Write(header + source.cp949Name + entry.extra);
+    output.Write(header + source.headerName + entry.extra);
     if (source.isDirectory) return entry;
 
     uint32_t dataStart = output.Position();
@@ -551,7 +551,7 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     entry.extra = extra(data.method);
     entry.member.compressedSize = output.Position() - dataStart;
     if (data.method == kMethodDeflated && !aes) entry.version = kVersionDeflated;
-    output.Patch(entry.headerOffset + 4, CommonHeaderFields(entry) + source.cp949Name + entry.extra);
+    output.Patch(entry.headerOffset + 4, CommonHeaderFields(entry) + source.headerName + entry.extra);
     return entry;
 }
 
@@ -567,7 +567,7 @@ void WriteCentralDirectory(ArchiveOutput& output, const std::vector<CentralEntry
         PutLe16(header, 0);  // internal attributes
         PutLe32(header, entry.attributes);
         PutLe32(header, entry.headerOffset);
-        output.Write(header + entry.member.cp949Name + entry.extra);
+        output.Write(header + entry.member.headerName + entry.extra);
     }
     uint32_t size = output.Position() - start;
 

@@ -29,11 +29,15 @@ class SettingsTextTest(ToolTestCase):
             with self.subTest(option):
                 self.assertRefused([tree, option, "설치 😀"], what, "character 4", "U+1F600")
 
+    # The stub's box takes 79 UTF-16 units; a character above U+FFFF is two.
     def test_password_limits(self):
         tree = self.tree({"a.txt": b"a"})
-        self.assertRefused([tree, "--password", "가" * 40], "80 bytes", "1 more than the 79")
-        self.assertRefused([tree, "--password", "pass😀"], "the password", "U+1F600")
-        self.assertRefused([tree, "--password", ""], "password is empty")
+        run("build", "-o", self.path("ok.exe"), tree, "--password", "가" * 77 + "😀")
+        for password, *fragments in (("가" * 80, "too long", "80 characters", "1 more than the 79"),
+                                     ("가" * 78 + "😀", "too long", "80 characters"),
+                                     ("", "password is empty")):
+            with self.subTest(password=password[:2]):
+                self.assertRefused([tree, "--password", password], *fragments)
 
 
 class InputAndOptionTest(ToolTestCase):
