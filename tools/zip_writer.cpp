@@ -32,6 +32,10 @@ const uint16_t kVersionStored = 10;   // 1.0: stored, no encryption
 const uint16_t kVersionDeflated = 20; // 2.0: deflate, encryption, directories
 const uint16_t kVersionAes = 51;      // 5.1: AES encryption
 const uint16_t kVersionMadeBy = 20;   // host 0 (MS-DOS and Windows), 2.0
+// Host 11 (Windows NTFS), 2.0, for members named in UTF-8: Info-ZIP's unzip
+// converts the names of host 0 from the OEM code page even when flag bit
+// 11 marks them as UTF-8. Both hosts keep DOS attributes alike.
+const uint16_t kVersionMadeByNtfs = 11 << 8 | 20;
 const uint32_t kDosAttributeDirectory = 0x10;
 const uint32_t kDosAttributeArchive = 0x20;
 
@@ -265,10 +269,11 @@ std::string AesField(Encryption encryption, uint16_t method) {
 // Info-ZIP Unicode Path extra field: version 1, the CRC of the name as
 // stored in the header, the UTF-8 name. An ASCII name reads the same in
 // every code page, so it gets none (as Info-ZIP zip does), which saves
-// 18 bytes and twice the name's length a member.
+// 18 bytes and twice the name's length a member; nor does a name stored in
+// UTF-8, which its flag already marks.
 std::string UnicodePathField(const ZipMemberSource& member) {
     bool ascii = std::all_of(member.utf8Name.begin(), member.utf8Name.end(), [](char c) { return (uint8_t)c < 0x80; });
-    if (ascii) return "";
+    if (ascii || member.utf8Header) return "";
     std::string body;
     body += (char)1;
     PutLe32(body, CrcOfBytes((const uint8_t*)member.headerName.data(), (uint32_t)member.headerName.size()));
@@ -526,6 +531,7 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     entry.attributes = source.isDirectory ? kDosAttributeDirectory : kDosAttributeArchive;
     entry.version = source.isDirectory ? kVersionDeflated : kVersionStored;
     entry.member.size = (uint32_t)source.size;
+    if (source.utf8Header) entry.member.flags |= kFlagUtf8Name;
     bool encrypted = !source.isDirectory && !options.password.empty();
     bool aes = encrypted && options.encryption != Encryption::Traditional;
     if (encrypted) {
@@ -560,7 +566,7 @@ void WriteCentralDirectory(ArchiveOutput& output, const std::vector<CentralEntry
     for (const CentralEntry& entry : entries) {
         std::string header;
         PutLe32(header, kCentralHeaderSignature);
-        PutLe16(header, kVersionMadeBy);
+        PutLe16(header, (entry.member.flags & kFlagUtf8Name) ? kVersionMadeByNtfs : kVersionMadeBy);
         header += CommonHeaderFields(entry);
         PutLe16(header, 0);  // comment length
         PutLe16(header, 0);  // disk number

@@ -2,8 +2,10 @@
 // Writes a ZIP archive that the stub can walk: every member's CRC and
 // sizes in its local header (no data descriptors), stored or raw-deflated
 // data (libdeflate for members read whole, zlib streaming for larger ones),
-// optional AES or traditional encryption, names in code page 949 with the
-// UTF-8 name in an Info-ZIP Unicode Path extra field.
+// optional AES or traditional encryption. A name that code page 949 can
+// hold is stored in it, with the UTF-8 name in an Info-ZIP Unicode Path
+// extra field when it is not ASCII, so that Korean tools reading the
+// header see it too; any other name is stored in UTF-8 with flag bit 11.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -27,10 +29,11 @@ const uint64_t kLargestWholeMember = 64 << 20;
 enum class Encryption { Aes256, Aes128, Traditional };
 
 struct ZipMemberSource {
-    std::string utf8Name;    // "/" separators; a directory's name ends in "/"
-    std::string headerName;  // the same name as the header stores it
-    std::string path;       // where the data comes from (files only)
-    uint64_t size = 0;      // its size when it was collected; reading must find the same
+    std::string utf8Name;     // "/" separators; a directory's name ends in "/"
+    std::string headerName;   // the same name as the header stores it
+    bool utf8Header = false;  // headerName is utf8Name, marked with flag bit 11
+    std::string path;         // where the data comes from (files only)
+    uint64_t size = 0;        // its size when it was collected; reading must find the same
     bool isDirectory = false;
     uint16_t dosTime = 0;
     uint16_t dosDate = 0;

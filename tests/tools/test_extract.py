@@ -55,6 +55,14 @@ class RoundTripTest(ToolTestCase):
                          {"입력/": None, "입력/문서/": None,
                           "입력/문서/안내.txt": sample_files()["문서/안내.txt"]})
 
+    def test_names_of_any_script_come_back_whole_or_one_by_one(self):
+        files = {"café.txt": b"1", "€uro.txt": b"2", "naïve/ü.txt": b"3", "한글.txt": b"4", "웃음😀.txt": b"5"}
+        self.build(self.tree(files, name="t") + "/")
+        run("extract", self.path("out.exe"), "-d", self.path("all"), "-q")
+        self.assertEqual(tree_contents(self.path("all")), {**files, "naïve/": None})
+        run("extract", self.path("out.exe"), "-d", self.path("one"), "-q", "--only", "naïve/ü.txt")
+        self.assertEqual(tree_contents(self.path("one")), {"naïve/": None, "naïve/ü.txt": b"3"})
+
     def test_unknown_member_name_is_refused(self):
         self.build(self.tree())
         result = run("extract", self.path("out.exe"), "--only", "없는.txt", check=False)
