@@ -59,23 +59,26 @@ class AcceptedArchivesTest(ToolTestCase):
         self.assertTrue(os.path.exists(self.path("e.exe")))
 
     # UTF-8 names pass whatever code page 949 holds; a name that is neither
-    # UTF-8 nor code page 949 refuses the archive, or with
-    # --allow-refused-names is warned about, shown with "?".
-    def test_names_pass_unless_they_cannot_be_read(self):
-        cases = [("문서/안내.txt", "문서/안내.txt", False), ("전각／이름.txt", "전각／이름.txt", False),
-                 ("가격₩.txt", "가격₩.txt", False), ("café😀.txt", "café😀.txt", False),
-                 (b"bad\xff\xfe.txt", "bad??.txt", True)]
-        for name, listed, refused in cases:
-            with self.subTest(listed):
+    # UTF-8 nor code page 949, or longer than 256 UTF-16 units, refuses the
+    # archive, or with --allow-refused-names is warned about, shown with "?"
+    # or cut with "…".
+    def test_names_pass_unless_they_cannot_be_read_or_are_too_long(self):
+        cases = [("문서/안내.txt", "문서/안내.txt", None), ("전각／이름.txt", "전각／이름.txt", None),
+                 ("가격₩.txt", "가격₩.txt", None), ("café😀.txt", "café😀.txt", None),
+                 (b"bad\xff\xfe.txt", "bad??.txt", "not valid in code page 949"),
+                 ("a" * 300, "a" * 255 + "…", "longer than the 256 characters (UTF-16 units)")]
+        for name, listed, refusal in cases:
+            with self.subTest(listed[:12]):
                 archive = write_zip(self.path("n.zip"), [(name, b"x")])
                 result = run("build", "-o", self.path("n.exe"), "--zip", archive, check=False)
-                self.assertEqual(result.returncode, 1 if refused else 0, result.err)
-                if refused:
+                self.assertEqual(result.returncode, 1 if refusal else 0, result.err)
+                if refusal:
                     self.assertIn(listed, result.err)
+                    self.assertIn(refusal, result.err)
                     result = run("build", "-o", self.path("n.exe"), "--zip", archive, "--allow-refused-names")
                     self.assertIn("warning: the stub will refuse", result.err)
                 info = run("info", self.path("n.exe"), check=False)
-                self.assertEqual(info.returncode, 1 if refused else 0)
+                self.assertEqual(info.returncode, 1 if refusal else 0)
                 self.assertIn(listed, info.out)
 
 
