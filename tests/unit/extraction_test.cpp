@@ -284,23 +284,43 @@ TEST_F(Extraction, UnselectedMembersAreLeftAloneAndNothingIsSaid) {
 
 // --- Failures that leave a member selected ------------------------------
 
-TEST_F(Extraction, WrongCrcKeepsTheFileAndASecondPassRetriesItAlone) {
-    MemberSpec bad = Stored("bad.txt", "payload");
-    bad.wrongCrc = true;
-    Archive({Stored("good.txt", "fine"), bad});
+// A member that fails a check leaves no file under its name, and one that
+// was to replace a file leaves that file as it was: the next pass, even
+// one that skips existing files, finds nothing in its way and tries it
+// again alone.
+TEST_F(Extraction, FailedMemberLeavesNoFileAndASecondPassRetriesItAlone) {
+    MemberSpec bad = Stored("bad.txt", "payload"), damagedCopy = Stored("old.txt", "broken");
+    bad.wrongCrc = damagedCopy.wrongCrc = true;
+    Archive({Stored("good.txt", "fine"), bad, damagedCopy});
+    WriteWholeFile(target + "/old.txt", "precious");
+    Sfx.OverwriteMode = kOverwrite;
     List();
     Extract();
-    EXPECT_EQ(Out("bad.txt"), "payload");
-    EXPECT_EQ(Selected(), (std::vector<std::string>{"bad.txt"}));
+    EXPECT_EQ(Tree(), (Files{{"good.txt", "fine"}, {"old.txt", "precious"}}));  // no temporary file left
+    EXPECT_EQ(Selected(), (std::vector<std::string>{"bad.txt", "old.txt"}));
     EXPECT_EQ(Events(), (std::vector<Event>{kSomeNotExtracted}));
     EXPECT_FALSE(Sfx.AllExtracted);
 
     ResetFrontend();
     unlink((target + "/good.txt").c_str());
-    Sfx.OverwriteMode = kOverwrite;
+    Sfx.OverwriteMode = kSkip;
     Extract();
     EXPECT_FALSE(Exists("good.txt"));  // done before, not written again
+    EXPECT_FALSE(Exists("bad.txt"));
     EXPECT_EQ(Events(), (std::vector<Event>{kSomeNotExtracted}));
+}
+
+// A member that replaces a file passes through a temporary file beside it,
+// which then takes the old file's name.
+TEST_F(Extraction, ReplacedFileGetsItsSuccessorWhole) {
+    Archive({Stored("old.txt", "new content")});
+    WriteWholeFile(target + "/old.txt", "old");
+    Sfx.OverwriteMode = kOverwrite;
+    List();
+    Extract();
+    EXPECT_EQ(Out("old.txt"), "new content");
+    EXPECT_EQ(Tree(), (Files{{"old.txt", "new content"}}));
+    EXPECT_EQ(Events(), (std::vector<Event>{kAllExtracted}));
 }
 
 // One pass over everything listed, with files already in the target: what
