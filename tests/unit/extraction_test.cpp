@@ -310,13 +310,16 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
     shrunk.method = 12;
     shrunk.stored = "BZh9 not really";
     std::string tooLong(256, 'n');  // longer than a file name may be here
-    std::string overlong = std::string(300, 'L') + ".txt", cut = overlong.substr(0, 256);
-    // UTF-8 names reach the disk under their own names (UTF-8 natively, as
-    // code page 949 on a Korean Windows); one that code page 949 cannot
-    // hold is refused without ending the pass.
-    MemberSpec korean = Stored(u8"한글 폴더/문서.txt", "document"), won = Stored(u8"가격₩.txt", "price");
-    korean.utf8Name = won.utf8Name = true;
-    std::string shown = "\xB0\xA1\xB0\xDD?.txt";  // 가격?.txt in code page 949
+    std::string longDir(240, 'd');
+    // Shown cut to 255 characters, and marked.
+    std::string overlong = std::string(300, 'L') + ".txt", cut = overlong.substr(0, 255) + "…";
+    // UTF-8 names reach the disk under their own names, also with characters
+    // no ANSI code page holds; bytes that are neither UTF-8 nor code page 949
+    // are refused without ending the pass.
+    MemberSpec korean = Stored(u8"한글 폴더/문서.txt", "document"), won = Stored(u8"가격₩.txt", "price"),
+               unreadable = Stored("\xB0\xA1\xC7.txt", "never");
+    korean.utf8Name = won.utf8Name = unreadable.utf8Name = true;
+    std::string shown = "???.txt";
     const std::string blocker = "a file where a directory should be";
     // The header's uncompressed size bounds the output: a member whose data
     // is larger (with a CRC that matches the data) writes no more than it
@@ -370,23 +373,24 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
          {{"a.txt/", ""}, {"a.txt/inside", "kept"}, {"z.txt", "z"}},
          {"a.txt"},
          {Error(kTarget + "a.txt", TEXT_CANNOT_OPEN_FILE), kSomeNotExtracted}},
-        // The existence test matches no patterns: "*.txt" exists nowhere,
-        // cannot be created, and is not skipped as if it existed.
-        {"WildcardNameIsNoExistingFile",
+        // "*" is no character of a Windows name: the member is refused by
+        // its name, never taken for an existing file, and the pass goes on.
+        {"WildcardNameIsRefused",
          {Stored("*.txt", "star"), Stored("x.txt", "new")},
          {{"x.txt", "old"}},
          {kSkip},
          {{"x.txt", "old"}},
          {"*.txt"},
-         {Error(kTarget + "*.txt", TEXT_CANNOT_OPEN_FILE), kSomeNotExtracted}},
-        // A byte that is no character of code page 949 cannot become a native name.
+         {Error("*.txt", TEXT_BAD_MEMBER_NAME), kSomeNotExtracted}},
+        // Below the target, a directory of 240 characters makes a path of
+        // MAX_PATH or more, which names nothing.
         {"DirectoryThatCannotBeMadeEndsTheWalk",
-         {Stored("bad\x80 dir/inner.txt", "x"), Stored("z.txt", "z")},
+         {Stored(longDir + "/inner.txt", "x"), Stored("z.txt", "z")},
          {},
          {kAsk},
          {},
-         {"bad\x80 dir/inner.txt", "z.txt"},
-         {Error(kTarget + "bad\x80 dir", TEXT_DIRECTORY_ERROR), kSomeNotExtracted}},
+         {longDir + "/inner.txt", "z.txt"},
+         {Error(kTarget + longDir, TEXT_DIRECTORY_ERROR), kSomeNotExtracted}},
         {"OverlongNameIsRefusedNotCut",
          {Stored(overlong, "long"), Stored("short.txt", "s")},
          {},
@@ -394,11 +398,11 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
          {{"short.txt", "s"}},
          {cut},
          {Error(cut, TEXT_BAD_MEMBER_NAME), kSomeNotExtracted}},
-        {"Utf8NamesAreWrittenAsThemselvesAndUnholdableOnesRefused",
-         {korean, won, Stored("after.txt", "a")},
+        {"Utf8NamesAreWrittenAsThemselvesAndUnreadableOnesRefused",
+         {korean, won, unreadable, Stored("after.txt", "a")},
          {},
          {kAsk},
-         {{u8"한글 폴더/", ""}, {u8"한글 폴더/문서.txt", "document"}, {"after.txt", "a"}},
+         {{u8"한글 폴더/", ""}, {u8"한글 폴더/문서.txt", "document"}, {u8"가격₩.txt", "price"}, {"after.txt", "a"}},
          {shown},
          {Error(shown, TEXT_BAD_MEMBER_NAME), kSomeNotExtracted}},
         {"DeclaredSizeBoundsWhatAMemberWrites, stored",
