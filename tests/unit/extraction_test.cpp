@@ -5,6 +5,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -16,6 +17,8 @@
 #include "decode/zip_cipher.h"
 #include "deflate_streams.h"
 #include "failing_close.h"
+#include "name_table.h"
+#include "platform/posix/native_names.h"
 #include "scripted_frontend.h"
 #include "test_files.h"
 #include "ui/control_ids.h"
@@ -62,6 +65,7 @@ protected:
     }
     void TearDown() override {
         CloseArchive();
+        SetAnsiCodePage(kKoreanCodePage);
         WithCrcTable::TearDown();
     }
 
@@ -433,6 +437,46 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
             EXPECT_EQ(Selected(), c.selected);
             EXPECT_EQ(Events(), BelowTarget(c.events));
             EXPECT_EQ(Sfx.AllExtracted, c.events == std::vector<Event>{kAllExtracted});
+        }
+    }
+}
+
+// The archives of the name table through the passes themselves, under
+// each of their code pages: every written path holds its member's data and
+// nothing else is written; every refused name is named in a box, in archive
+// order, and stays selected; the pass goes on past it.
+TEST_F(Extraction, TableArchivesAreWrittenOrRefusedAsTheTableSays) {
+    for (const NameArchive& archive : ReadNameTable()) {
+        std::vector<MemberSpec> members;
+        Files written;
+        std::vector<std::string> refused;
+        std::vector<Event> events;
+        for (const NameRow& row : archive.members) {
+            MemberSpec member = Stored(row.name, "line " + std::to_string(row.line));
+            member.utf8Name = row.flags & 0x800;
+            member.extra = row.extra;
+            members.push_back(member);
+            std::string text = row.outcome.substr(1);
+            if (row.outcome[0] == '=') written[text] = member.data;
+            else refused.push_back(text), events.push_back(Error(text, TEXT_BAD_MEMBER_NAME));
+        }
+        events.push_back(refused.empty() ? kAllExtracted : kSomeNotExtracted);
+        std::sort(refused.begin(), refused.end());
+        for (uint32_t codePage : archive.codePages) {
+            SCOPED_TRACE(archive.label + " in code page " + std::to_string(codePage));
+            SetAnsiCodePage(codePage);
+            Fresh();
+            Archive(members);
+            List();
+            Extract();
+            Files files = Tree();
+            for (auto entry = files.begin(); entry != files.end();)
+                entry = entry->first.back() == '/' ? files.erase(entry) : std::next(entry);
+            std::vector<std::string> selected = Selected();
+            std::sort(selected.begin(), selected.end());
+            EXPECT_EQ(files, written);
+            EXPECT_EQ(selected, refused);
+            EXPECT_EQ(Events(), events);
         }
     }
 }
