@@ -44,6 +44,7 @@ add_executable(unit-tests
     tests/unit/member_names_test.cpp
     tests/unit/member_run.cpp
     tests/unit/name_table.cpp
+    tests/unit/password_forms_test.cpp
     tests/unit/paths_test.cpp
     tests/unit/platform_posix_test.cpp
     tests/unit/run_command_test.cpp
@@ -54,6 +55,7 @@ add_executable(unit-tests
     tests/unit/subdirectory_test.cpp
     tests/unit/test_files.cpp
     tests/unit/text_test.cpp
+    tests/unit/utf8_test.cpp
     tests/unit/zip_builder.cpp
     tests/unit/zip_cipher_test.cpp
 )

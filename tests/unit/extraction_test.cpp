@@ -709,6 +709,25 @@ TEST_F(Extraction, AesMemberFailingItsCodeTouchesNoFile) {
     EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kSomeNotExtracted, kPasswordPrompt, kAllExtracted}));
 }
 
+// A password typed in Korean opens a member encrypted with its code page
+// 949 bytes (a Korean tool) and one encrypted with its UTF-8 bytes (doromi
+// build), asked once, whatever the ANSI code page.
+TEST_F(Extraction, TypedPasswordIsTriedInEachOfItsForms) {
+    for (uint32_t codePage : {949u, 1252u}) {
+        SCOPED_TRACE(codePage);
+        SetAnsiCodePage(codePage);
+        Fresh();
+        ReleaseText(Sfx.Password);
+        Archive({Encrypted("949.txt", "korean tool", "\xBA\xF1\xB9\xD0"), Aes("utf8.txt", "doromi", "비밀")});
+        Frontend().passwords = {"비밀"};
+        List();
+        Extract();
+        EXPECT_EQ(Out("949.txt"), "korean tool");
+        EXPECT_EQ(Out("utf8.txt"), "doromi");
+        EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kAllExtracted}));
+    }
+}
+
 TEST_F(Extraction, EncryptedEmptyMemberIsJustItsHeader) {
     Archive({Encrypted("empty.txt", "", "pw")});
     Frontend().passwords = {"pw"};
