@@ -112,12 +112,6 @@ static void NoteMemberStarted(const char* text) {
     static const std::string prefix = TEXT_EXTRACTING;
     if (std::strncmp(text, prefix.c_str(), prefix.size()) != 0) return;
     ++Watch().membersStarted;
-    char* native = NativeName(text + prefix.size());
-    size_t length = native ? std::strlen(native) : 0;
-    if (length >= sizeof Watch().currentPath) length = 0;
-    std::memcpy(Watch().currentPath, native ? native : "", length);
-    Watch().currentPath[length] = 0;
-    std::free(native);
 }
 
 // One line per member written, with "/" between path components.
