@@ -81,6 +81,31 @@ static bool MayReplace(PassState& pass, const Text& path) {
     return true;
 }
 
+// Whether a directory between the target directory and the member's file
+// is a link: following it could put the file anywhere. The target directory
+// itself is the user's choice and is not looked at. Directories already
+// found plain for the member before are not looked at again (under Wine
+// each look costs a scan of a directory).
+static bool PassesThroughLink(PassState& pass, const Text& path) {
+    uint32_t start = PathBufferLength(Sfx.ExtractDir) + 1, end = path.length;
+    while (end > start && path.bytes[end - 1] != '\\') --end;
+    if (end <= start) return false;
+    uint32_t checked = pass.plainDirectory.length;
+    if (checked > 0 && checked <= end - 1 && memcmp(pass.plainDirectory.bytes, path.bytes, checked) == 0 &&
+        (checked == end - 1 || path.bytes[checked] == '\\'))
+        start = checked + 1;
+    for (uint32_t at = start; at < end; ++at) {
+        if (path.bytes[at] != '\\') continue;
+        path.bytes[at] = 0;
+        bool linked = IsLinkedDirectory(path.bytes);
+        path.bytes[at] = '\\';
+        if (linked) return true;
+    }
+    ReleaseText(pass.plainDirectory);
+    pass.plainDirectory = MakeText(path.bytes, end - 1);
+    return false;
+}
+
 // Creates the directories the file goes into. False, after telling the
 // user, when they still do not exist.
 static bool MakeParentDirectories(const Text& path) {
@@ -195,6 +220,10 @@ static bool SettleMemberFile(const Text& path, const MemberOutput& output, bool 
 
 static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
     bool directoryMember = IsDirectoryMember(pass.name);
+    if (PassesThroughLink(pass, path)) {
+        ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
+        return kNextMember;
+    }
     MemberOutput output;
     output.replacing = false;
     // Most files are new, in a directory that exists: creating the file

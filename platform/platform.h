@@ -98,6 +98,12 @@ enum PathKind : uint32_t {
 };
 PathKind EntryAt(const char* path);
 
+// Whether a directory at `path` is a link to somewhere else: a reparse point
+// (a junction or a symbolic link; Wine reports a folder link of the Unix
+// side as one), natively a symbolic link, which then sets LastSystemError
+// to ELOOP. False when nothing or an ordinary directory is there.
+bool IsLinkedDirectory(const char* path);
+
 // Creates one directory whose parent exists (CreateDirectoryW without
 // security attributes); false when it cannot be made or already exists.
 bool MakeDirectory(const char* path);

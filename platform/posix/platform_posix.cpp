@@ -160,6 +160,15 @@ static char* NativeNameToCreate(const char* path) {
     return 0;
 }
 
+bool IsLinkedDirectory(const char* path) {
+    char* native = NativeName(path);
+    struct stat status;
+    bool linked = native && lstat(native, &status) == 0 && S_ISLNK(status.st_mode);
+    if (linked) lastError = ELOOP;
+    free(native);
+    return linked;
+}
+
 bool MakeDirectory(const char* path) {
     char* native = NativeNameToCreate(path);
     bool made = native && mkdir(native, 0777) == 0;
@@ -225,7 +234,9 @@ FileHandle CreateNewFile(const char* path) { return CreateWithFlags(path, O_CREA
 bool CanReplaceFile(const char* path) {
     char* native = NativeName(path);
     struct stat status;
-    bool replaceable = native && lstat(native, &status) == 0 && S_ISREG(status.st_mode) && (status.st_mode & S_IWUSR);
+    bool found = native && lstat(native, &status) == 0;
+    bool replaceable = found && S_ISREG(status.st_mode) && (status.st_mode & S_IWUSR);
+    if (found && S_ISLNK(status.st_mode)) errno = ELOOP;  // a link is never written through
     if (!replaceable) RecordFailure();
     free(native);
     return replaceable;

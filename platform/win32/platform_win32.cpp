@@ -54,6 +54,12 @@ PathKind EntryAt(const char* path) {
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? kDirectoryEntry : kFileEntry;
 }
 
+bool IsLinkedDirectory(const char* path) {
+    WCHAR wide[MAX_PATH];
+    DWORD attributes = WidePath(path, wide) ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool MakeDirectory(const char* path) {
     WCHAR wide[MAX_PATH];
     return WidePath(path, wide) && CreateDirectoryW(wide, NULL) != 0;
