@@ -18,6 +18,7 @@ add_executable(doromi-sfx WIN32
     ${DOROMI_CORE_SOURCES}
     platform/win32/crypto_win32.cpp
     platform/win32/platform_win32.cpp
+    platform/win32/wide_text.cpp
     startup/sfx_main.cpp
     ui/centre_window.cpp
     ui/folder_browser.cpp
@@ -87,7 +88,7 @@ set_target_properties(e2e-planted-dll PROPERTIES PREFIX "" OUTPUT_NAME e2e-plant
 add_executable(bare-writer bench/floor/bare_writer.cpp
     decode/aes_ctr.cpp decode/crc32.cpp decode/decode_codes.cpp decode/decode_table.cpp
     decode/deflate_tables.cpp decode/inflate.cpp decode/member_io.cpp decode/zip_cipher.cpp
-    platform/win32/crypto_win32.cpp platform/win32/platform_win32.cpp
+    platform/win32/crypto_win32.cpp platform/win32/platform_win32.cpp platform/win32/wide_text.cpp
     startup/sfx_globals.cpp util/text.cpp)
 target_include_directories(bare-writer PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(bare-writer PRIVATE -Os -Wall -Wextra)

@@ -16,7 +16,7 @@ static void CloseArchive() {
 }
 
 static void RunSelfExtractor() {
-    char ownPath[MAX_PATH + 1];
+    char ownPath[kPathBufferSize];
     OwnExecutablePath(ownPath, sizeof ownPath);
 
     Sfx.ArchiveHandle = OpenFileForReading(ownPath);
@@ -42,18 +42,18 @@ static void RunSelfExtractor() {
 // the process, or the shell inside it, loads a DLL by name after start-up,
 // so the process searches only the system directory for DLLs from here on.
 // SetDefaultDllDirectories is missing from older Windows versions, so it is
-// looked up rather than imported; where it is missing, SetDllDirectoryA("")
+// looked up rather than imported; where it is missing, SetDllDirectoryW(L"")
 // at least takes the current directory out of the search. The static
 // imports, resolved before this runs, are all system DLLs.
 static void SearchOnlySystemDirectoryForDlls() {
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesCall)(DWORD);
-    typedef BOOL(WINAPI * SetDllDirectoryCall)(LPCSTR);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    typedef BOOL(WINAPI * SetDllDirectoryCall)(LPCWSTR);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     SetDefaultDllDirectoriesCall setDefault =
         (SetDefaultDllDirectoriesCall)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
     if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
-    SetDllDirectoryCall setDirectory = (SetDllDirectoryCall)(void*)GetProcAddress(kernel, "SetDllDirectoryA");
-    if (setDirectory) setDirectory("");
+    SetDllDirectoryCall setDirectory = (SetDllDirectoryCall)(void*)GetProcAddress(kernel, "SetDllDirectoryW");
+    if (setDirectory) setDirectory(L"");
 }
 
 // The process entry. The stub links no C runtime start-up code: it takes no

@@ -8,6 +8,7 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include "platform/win32/wide_text.h"
 #include "startup/sfx_globals.h"
 #include "ui/control_ids.h"
 #include "ui/texts.h"
@@ -16,7 +17,11 @@ static const int kNewFolderGap = 90;  // from the OK button's left edge to the n
 static const int kNewFolderWidth = 75;
 static const DWORD kNewFolderStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP;
 
-static BROWSEINFOA BrowseRequest;
+// The texts of this file as UTF-16 literals: "L" joined to a UTF-8 literal
+// makes the compiler store it as UTF-16.
+#define WIDE(text) L"" text
+
+static BROWSEINFOW BrowseRequest;
 static bool NewFolderRequested;
 static HWND NewFolderButton;
 
@@ -36,10 +41,10 @@ static void MatchNewFolderToOk(HWND browser) {
 static LRESULT CALLBACK BrowseWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND && wParam == IDC_NEW_FOLDER) {
         NewFolderRequested = true;
-        PostMessageA(window, WM_COMMAND, IDOK, 0);
+        PostMessageW(window, WM_COMMAND, IDOK, 0);
         return 1;
     }
-    LRESULT result = DefDlgProcA(window, message, wParam, lParam);
+    LRESULT result = DefDlgProcW(window, message, wParam, lParam);
     if (message == WM_NOTIFY && IsSelectionChange((const NMHDR*)lParam)) MatchNewFolderToOk(window);
     return result;
 }
@@ -48,27 +53,27 @@ static LRESULT CALLBACK BrowseWindowProc(HWND window, UINT message, WPARAM wPara
 // its height and font, disabled until the first selection change, and
 // takes over the browser's window procedure to hear the button.
 static void AddNewFolderButton(HWND browser) {
-    SetWindowTextA(browser, TEXT_BROWSE_CAPTION);
+    SetWindowTextW(browser, WIDE(TEXT_BROWSE_CAPTION));
     HWND ok = GetDlgItem(browser, IDOK);
     RECT okRect;
     GetWindowRect(ok, &okRect);
     POINT topLeft = {okRect.left, okRect.top};
     ScreenToClient(browser, &topLeft);
-    NewFolderButton = CreateWindowExA(0, "BUTTON", TEXT_NEW_FOLDER_BUTTON, kNewFolderStyle,
+    NewFolderButton = CreateWindowExW(0, L"BUTTON", WIDE(TEXT_NEW_FOLDER_BUTTON), kNewFolderStyle,
                                       topLeft.x - kNewFolderGap, topLeft.y, kNewFolderWidth,
                                       okRect.bottom - okRect.top, browser, (HMENU)IDC_NEW_FOLDER,
-                                      GetModuleHandleA(NULL), NULL);
-    LRESULT font = SendMessageA(ok, WM_GETFONT, 0, 0);
-    PostMessageA(NewFolderButton, WM_SETFONT, (WPARAM)font, 1);
+                                      GetModuleHandleW(NULL), NULL);
+    LRESULT font = SendMessageW(ok, WM_GETFONT, 0, 0);
+    PostMessageW(NewFolderButton, WM_SETFONT, (WPARAM)font, 1);
     EnableWindow(NewFolderButton, FALSE);
-    SetWindowLongPtrA(browser, GWLP_WNDPROC, (LONG_PTR)BrowseWindowProc);
+    SetWindowLongPtrW(browser, GWLP_WNDPROC, (LONG_PTR)BrowseWindowProc);
 }
 
 // OK is disabled for an item without a file-system path; the new button
 // always follows OK.
 static void FollowSelection(HWND browser, LPCITEMIDLIST item) {
     HWND ok = GetDlgItem(browser, IDOK);
-    if (!SHGetPathFromIDListA(item, BrowseRequest.pszDisplayName)) EnableWindow(ok, FALSE);
+    if (!SHGetPathFromIDListW(item, BrowseRequest.pszDisplayName)) EnableWindow(ok, FALSE);
     MatchNewFolderToOk(browser);
 }
 
@@ -78,17 +83,17 @@ static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM argument, 
     return 0;
 }
 
-// The chosen folder's path, when it fits the 256-byte target buffer. A
-// longer path is refused as a whole rather than cut, since a cut path
-// could name another folder; the browse then counts as cancelled.
+// The chosen folder's path, when it fits the 255 characters of the target
+// buffer; it then becomes the current directory. A longer path is refused
+// as a whole rather than cut, since a cut path could name another folder;
+// the browse then counts as cancelled.
 static bool TakeChosenPath(LPITEMIDLIST chosen, char* pathBuffer) {
-    char path[MAX_PATH];
+    WCHAR path[MAX_PATH];
     path[0] = 0;
-    if (!SHGetPathFromIDListA(chosen, path)) return false;
+    if (!SHGetPathFromIDListW(chosen, path)) return false;
     path[MAX_PATH - 1] = 0;
-    size_t length = strlen(path);
-    if (length >= kPathBufferSize) return false;
-    memcpy(pathBuffer, path, length + 1);
+    if (lstrlenW(path) > (int)kLongestExtractDir || !Utf8FromWide(path, -1, pathBuffer, kPathBufferSize)) return false;
+    SetCurrentDirectoryW(path);
     return true;
 }
 
@@ -96,22 +101,20 @@ static bool TakeChosenPath(LPITEMIDLIST chosen, char* pathBuffer) {
 // lives on the stack for the browse only: a static one would lie in .bss,
 // taking no room in the image, but its uses would take more code.
 bool BrowseForExtractDir(HWND owner, char* pathBuffer) {
-    char displayName[MAX_PATH];
+    WCHAR displayName[MAX_PATH];
     BrowseRequest.hwndOwner = owner;
     BrowseRequest.pidlRoot = NULL;
     BrowseRequest.pszDisplayName = displayName;
-    BrowseRequest.lpszTitle = TEXT_BROWSE_TITLE;
+    BrowseRequest.lpszTitle = WIDE(TEXT_BROWSE_TITLE);
     BrowseRequest.ulFlags = BIF_RETURNONLYFSDIRS;
     BrowseRequest.lpfn = BrowseCallback;
     BrowseRequest.lParam = 0;
     NewFolderRequested = false;
 
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&BrowseRequest);
+    LPITEMIDLIST chosen = SHBrowseForFolderW(&BrowseRequest);
     NewFolderButton = NULL;  // went with the browser window
     if (!chosen) return false;
     bool taken = TakeChosenPath(chosen, pathBuffer);
     ILFree(chosen);  // the shell allocated it
-    if (!taken) return false;
-    SetCurrentDirectoryA(pathBuffer);
-    return NewFolderRequested;
+    return taken && NewFolderRequested;
 }

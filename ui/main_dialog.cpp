@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "archive/extraction_pass.h"
+#include "platform/win32/wide_text.h"
 #include "startup/sfx_globals.h"
 #include "ui/centre_window.h"
 #include "ui/control_ids.h"
@@ -13,6 +14,15 @@
 #include "ui/texts.h"
 #include "util/paths.h"
 #include "util/run_command.h"
+#include "util/utf8.h"
+
+// The current directory into ExtractDir; one that does not fit its 255
+// characters leaves it untouched.
+static void TakeCurrentDirectory() {
+    WCHAR wide[kLongestExtractDir + 1];
+    DWORD units = GetCurrentDirectoryW(kLongestExtractDir + 1, wide);
+    if (units > 0 && units <= kLongestExtractDir) Utf8FromWide(wide, (int)units, Sfx.ExtractDir, kPathBufferSize);
+}
 
 // The target directory the dialog starts with: the settings block's default
 // directory, or else the current directory. A default directory that does
@@ -20,18 +30,16 @@
 // another existing directory); the current directory is used instead.
 static void InitialExtractDir() {
     Sfx.ExtractDir[0] = 0;
-    if (Sfx.HasDefaultDir && strlen(Sfx.DefaultDirText) < kPathBufferSize) {
+    if (Sfx.HasDefaultDir && Utf16Units(Sfx.DefaultDirText, strlen(Sfx.DefaultDirText)) <= kLongestExtractDir) {
         strcpy(Sfx.ExtractDir, Sfx.DefaultDirText);
         return;
     }
-    // A current directory that does not fit leaves the buffer untouched.
-    GetCurrentDirectoryA(kPathBufferSize, Sfx.ExtractDir);
-    Sfx.ExtractDir[kPathBufferSize - 1] = 0;
+    TakeCurrentDirectory();
 }
 
 static void ShowExtractDir(HWND dialog) {
-    SendDlgItemMessageA(dialog, IDC_EXTRACT_DIR, WM_SETTEXT, 0, (LPARAM)Sfx.ExtractDir);
-    SendDlgItemMessageA(dialog, IDC_EXTRACT_DIR, EM_SETSEL, 0, 32767);
+    SetItemUtf8(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir);
+    SendDlgItemMessageW(dialog, IDC_EXTRACT_DIR, EM_SETSEL, 0, 32767);
 }
 
 // The run check box names the program and the parameters' last component.
@@ -45,14 +53,14 @@ static void InitRunChoice(HWND dialog) {
         return;
     }
     Text caption = RunChoiceCaption();
-    SendMessageA(box, WM_SETTEXT, 0, (LPARAM)(caption.bytes ? caption.bytes : ""));
+    SetWindowUtf8(box, caption.bytes ? caption.bytes : "");
     ReleaseText(caption);
-    SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
     if (!Sfx.ShowRunChoice) ShowWindow(box, SW_HIDE);
 }
 
 static void InitOverwriteChoice(HWND dialog) {
-    SendDlgItemMessageA(dialog, Sfx.DefaultOverwriteButton, BM_SETCHECK, 1, 0);
+    SendDlgItemMessageW(dialog, Sfx.DefaultOverwriteButton, BM_SETCHECK, 1, 0);
     Sfx.OverwriteMode = (uint8_t)(Sfx.DefaultOverwriteButton - IDC_OVERWRITE);
     if (!Sfx.HideOverwriteChoice) return;
     static const int kOverwriteControls[] = {IDC_OVERWRITE, IDC_SKIP, IDC_ASK, IDC_OVERWRITE_GROUP};
@@ -60,7 +68,7 @@ static void InitOverwriteChoice(HWND dialog) {
 }
 
 static void SelectAllMembers(HWND dialog) {
-    SendDlgItemMessageA(dialog, IDC_MEMBER_LIST, LB_SETSEL, TRUE, -1);
+    SendDlgItemMessageW(dialog, IDC_MEMBER_LIST, LB_SETSEL, TRUE, -1);
 }
 
 // Lists the members; when the user may not choose, a second, inert list
@@ -84,7 +92,7 @@ static void InitMainDialog(HWND dialog) {
     InitRunChoice(dialog);
     ShowExtractDir(dialog);
     InitOverwriteChoice(dialog);
-    if (Sfx.HasTitle) SetWindowTextA(dialog, Sfx.TitleText);
+    if (Sfx.HasTitle) SetWindowUtf8(dialog, Sfx.TitleText);
     CentreWindow(dialog);
     FillMemberLists(dialog);
     if (Sfx.AutoStart) {
@@ -92,20 +100,18 @@ static void InitMainDialog(HWND dialog) {
         // seen while the automatic extraction runs.
         ShowWindow(dialog, SW_SHOW);
         UpdateWindow(dialog);
-        SendMessageA(dialog, WM_COMMAND, IDC_START, 0);
+        SendMessageW(dialog, WM_COMMAND, IDC_START, 0);
     }
 }
 
 // The target directory as typed, without one trailing "\"; an empty field
 // means the current directory, which the field then shows.
 static void TakeExtractDir(HWND dialog) {
-    UINT length = GetDlgItemTextA(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir, kPathBufferSize);
-    Sfx.ExtractDir[length < kPathBufferSize ? length : kPathBufferSize - 1] = 0;
+    ItemUtf8(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir, kPathBufferSize, kLongestExtractDir);
     RemoveTrailingBackslash(Sfx.ExtractDir);
     if (Sfx.ExtractDir[0]) return;
-    GetCurrentDirectoryA(kPathBufferSize, Sfx.ExtractDir);
-    Sfx.ExtractDir[kPathBufferSize - 1] = 0;
-    SendDlgItemMessageA(dialog, IDC_EXTRACT_DIR, WM_SETTEXT, 0, (LPARAM)Sfx.ExtractDir);
+    TakeCurrentDirectory();
+    SetItemUtf8(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir);
 }
 
 // Set while a pass runs. The pass lets window messages through, so Start
@@ -127,16 +133,16 @@ static void OnStart(HWND dialog) {
     TakeExtractDir(dialog);
     // The pass shows its progress in the title bar; the title comes back
     // afterwards.
-    char title[kSettingsTextSize];
-    GetWindowTextA(dialog, title, sizeof title);
+    WCHAR title[kSettingsTextRead];
+    GetWindowTextW(dialog, title, kSettingsTextRead);
     ExtractionPass(dialog, IDC_MEMBER_LIST, false);
-    SetWindowTextA(dialog, title);
+    SetWindowTextW(dialog, title);
     PassRunning = false;
     if (Sfx.AllExtracted) {
-        RunAfterExtraction(SendDlgItemMessageA(dialog, IDC_RUN_AFTER, BM_GETCHECK, 0, 0));
+        RunAfterExtraction(SendDlgItemMessageW(dialog, IDC_RUN_AFTER, BM_GETCHECK, 0, 0));
         EndDialog(dialog, IDC_START);
     }
-    if (Sfx.AutoStart) SendMessageA(dialog, WM_COMMAND, IDC_CLOSE, 0);
+    if (Sfx.AutoStart) SendMessageW(dialog, WM_COMMAND, IDC_CLOSE, 0);
 }
 
 // "...": the folder browser, then the new-subdirectory dialog when the
@@ -146,11 +152,9 @@ static void OnStart(HWND dialog) {
 static void OnBrowse(HWND dialog) {
     if (PassRunning) return;
     if (BrowseForExtractDir(dialog, Sfx.ExtractDir) &&
-        DialogBoxParamA(GetModuleHandleA(NULL), "DLGNEW", dialog, NewDirDialogProc, 0) != IDOK) {
-        UINT length = GetDlgItemTextA(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir, kPathBufferSize);
-        Sfx.ExtractDir[length < kPathBufferSize ? length : kPathBufferSize - 1] = 0;
-    }
-    SetDlgItemTextA(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir);
+        DialogBoxParamW(GetModuleHandleW(NULL), L"DLGNEW", dialog, NewDirDialogProc, 0) != IDOK)
+        ItemUtf8(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir, kPathBufferSize, kLongestExtractDir);
+    SetItemUtf8(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir);
 }
 
 // Returns true only for Close, as the dialog manager expects of a command
@@ -166,7 +170,7 @@ static bool OnCommand(HWND dialog, int id) {
             OnBrowse(dialog);
             return false;
         case IDC_ABOUT:
-            MessageBoxA(dialog, TEXT_ABOUT, TEXT_ABOUT_CAPTION, MB_OK);
+            MessageBoxUtf8(dialog, TEXT_ABOUT, TEXT_ABOUT_CAPTION, MB_OK);
             return false;
         case IDC_START:
             OnStart(dialog);

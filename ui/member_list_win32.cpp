@@ -4,9 +4,10 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32/wide_text.h"
 
 static LRESULT Send(MemberList list, UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendMessageA((HWND)list, message, wParam, lParam);
+    return SendMessageW((HWND)list, message, wParam, lParam);
 }
 
 MemberList MemberListOf(WindowHandle dialog, int listId) { return GetDlgItem((HWND)dialog, listId); }
@@ -14,8 +15,10 @@ MemberList MemberListOf(WindowHandle dialog, int listId) { return GetDlgItem((HW
 void ClearMemberList(MemberList list) { Send(list, LB_RESETCONTENT, 0, 0); }
 
 void AddMemberName(MemberList list, const char* name, uint32_t ordinal) {
-    LRESULT index = Send(list, LB_ADDSTRING, 0, (LPARAM)name);
+    WCHAR* wide = WideCopy(name);
+    LRESULT index = wide ? Send(list, LB_ADDSTRING, 0, (LPARAM)wide) : LB_ERR;
     if (index >= 0) Send(list, LB_SETITEMDATA, (WPARAM)index, (LPARAM)ordinal);
+    ReleaseBlock(wide);
 }
 
 // The list box sorts each item into place as it is added.

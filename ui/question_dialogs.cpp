@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "platform/platform.h"
+#include "platform/win32/wide_text.h"
 #include "startup/sfx_globals.h"
 #include "ui/centre_window.h"
 #include "ui/control_ids.h"
@@ -15,12 +16,12 @@
 static void ShowExistsQuestion(HWND dialog) {
     static const char question[] = TEXT_FILE_EXISTS;
     uint32_t nameLength = Sfx.ExistingFileName.length;
-    char* text = (char*)HeapAlloc(GetProcessHeap(), 0, nameLength + sizeof question);
+    char* text = (char*)AllocateBlock(nameLength + sizeof question);
     if (!text) return;
     if (nameLength) memcpy(text, Sfx.ExistingFileName.bytes, nameLength);
     memcpy(text + nameLength, question, sizeof question);
-    SendDlgItemMessageA(dialog, IDC_EXISTS_QUESTION, WM_SETTEXT, 0, (LPARAM)text);
-    HeapFree(GetProcessHeap(), 0, text);
+    SetItemUtf8(dialog, IDC_EXISTS_QUESTION, text);
+    ReleaseBlock(text);
 }
 
 // With "never ask again" the main dialog's radio buttons follow the new
@@ -28,8 +29,8 @@ static void ShowExistsQuestion(HWND dialog) {
 // messages then do nothing.
 static void ShowNewPolicy(bool overwrite) {
     HWND main = (HWND)Sfx.MainDialogHandle;
-    SendDlgItemMessageA(main, IDC_ASK, BM_SETCHECK, 0, 0);
-    SendDlgItemMessageA(main, overwrite ? IDC_OVERWRITE : IDC_SKIP, BM_SETCHECK, 1, 0);
+    SendDlgItemMessageW(main, IDC_ASK, BM_SETCHECK, 0, 0);
+    SendDlgItemMessageW(main, overwrite ? IDC_OVERWRITE : IDC_SKIP, BM_SETCHECK, 1, 0);
 }
 
 INT_PTR CALLBACK FileExistDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -42,7 +43,7 @@ INT_PTR CALLBACK FileExistDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     int id = LOWORD(wParam);
     if (id != IDOK && id != IDCANCEL) return FALSE;
     bool overwrite = id == IDOK;
-    bool neverAskAgain = SendDlgItemMessageA(dialog, IDC_NEVER_ASK_AGAIN, BM_GETCHECK, 0, 0) == 1;
+    bool neverAskAgain = SendDlgItemMessageW(dialog, IDC_NEVER_ASK_AGAIN, BM_GETCHECK, 0, 0) == 1;
     if (neverAskAgain) ShowNewPolicy(overwrite);
     RecordOverwriteAnswer(overwrite, neverAskAgain);
     EndDialog(dialog, id);
@@ -56,11 +57,11 @@ INT_PTR CALLBACK PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         return FALSE;
     }
     // Only 확인 (or Enter) leaves the prompt; Esc and the rest are ignored.
+    // The box takes Unicode; the cipher tries the text's forms in the code
+    // pages archivers use (archive/password_forms.h).
     if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
-        UINT length = GetDlgItemTextA(dialog, IDC_PASSWORD, Sfx.PasswordBuffer, kPasswordBufferSize);
-        if (length >= kPasswordBufferSize) length = kPasswordBufferSize - 1;
+        uint32_t length = ItemUtf8(dialog, IDC_PASSWORD, Sfx.PasswordBuffer, kPasswordBufferSize, kLongestPassword);
         Sfx.PasswordLength = (int32_t)length;
-        Sfx.PasswordBuffer[length] = 0;
         EndDialog(dialog, IDOK);
     }
     return FALSE;

@@ -5,27 +5,30 @@
 #include <string.h>
 
 #include "platform/platform.h"
+#include "platform/win32/wide_text.h"
 #include "ui/main_dialog.h"
 #include "ui/question_dialogs.h"
 #include "ui/texts.h"
 
-static HINSTANCE Module() { return GetModuleHandleA(NULL); }
-
-void ShowError(const char* text, const char* caption) {
-    MessageBoxA(NULL, text, caption, MB_ICONERROR);
+// Every dialog is created through the wide calls, so that its Korean texts
+// reach the controls as Unicode whatever the system's code page.
+static INT_PTR RunDialog(const WCHAR* name, DLGPROC procedure) {
+    return DialogBoxParamW(GetModuleHandleW(NULL), name, NULL, procedure, 0);
 }
 
-void ShowNotice(const char* text, const char* caption) { MessageBoxA(NULL, text, caption, MB_OK); }
+void ShowError(const char* text, const char* caption) { MessageBoxUtf8(NULL, text, caption, MB_ICONERROR); }
 
-void AskPassword() { DialogBoxParamA(Module(), "PASSWD", NULL, PasswordDialogProc, 0); }
+void ShowNotice(const char* text, const char* caption) { MessageBoxUtf8(NULL, text, caption, MB_OK); }
 
-void AskOverwrite() { DialogBoxParamA(Module(), "FileExist", NULL, FileExistDialogProc, 0); }
+void AskPassword() { RunDialog(L"PASSWD", PasswordDialogProc); }
+
+void AskOverwrite() { RunDialog(L"FileExist", FileExistDialogProc); }
 
 void PumpOneMessage() {
     MSG message;
-    if (!PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) return;
+    if (!PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) return;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
 }
 
 // In the title bar: the dialog's layout has no room for a progress line.
@@ -44,7 +47,7 @@ void ShowProgress(WindowHandle dialog, const char* text) {
     if (isMember && memberShown && now - lastMemberShown < kMemberInterval) return;
     memberShown = isMember;
     lastMemberShown = now;
-    SetWindowTextA((HWND)dialog, text);
+    SetWindowUtf8((HWND)dialog, text);
 }
 
-void RunMainDialog() { DialogBoxParamA(Module(), "MAINDIALOG", NULL, MainDialogProc, 0); }
+void RunMainDialog() { RunDialog(L"MAINDIALOG", MainDialogProc); }

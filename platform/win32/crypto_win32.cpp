@@ -32,11 +32,11 @@ bool Find(HMODULE dll, const char* name, Call& call) {
 }
 
 bool LoadCng() {
-    char path[MAX_PATH + 16];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    WCHAR path[MAX_PATH + 16];
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
-    lstrcpyA(path + length, "\\bcrypt.dll");
-    HMODULE dll = LoadLibraryA(path);
+    lstrcpyW(path + length, L"\\bcrypt.dll");
+    HMODULE dll = LoadLibraryW(path);
     return dll && Find(dll, "BCryptOpenAlgorithmProvider", cng.open) &&
            Find(dll, "BCryptSetProperty", cng.setProperty) && Find(dll, "BCryptDeriveKeyPBKDF2", cng.pbkdf2) &&
            Find(dll, "BCryptCreateHash", cng.createHash) && Find(dll, "BCryptHashData", cng.hashData) &&

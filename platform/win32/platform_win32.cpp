@@ -1,19 +1,28 @@
-// Win32 side of the platform seam: thin wrappers over the kernel calls.
+// Win32 side of the platform seam: thin wrappers over the kernel calls, in
+// their wide forms, with the core's UTF-8 converted at the boundary.
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string.h>
+
 #include "platform/platform.h"
+#include "platform/win32/wide_text.h"
 
 uint32_t OwnExecutablePath(char* buffer, uint32_t size) {
-    DWORD length = GetModuleFileNameA(NULL, buffer, size);
-    // Windows XP does not terminate a path that fills the buffer exactly.
-    if (size > 0) buffer[length < size ? length : size - 1] = 0;
-    return length < size ? length : 0;
+    WCHAR wide[MAX_PATH + 1];
+    DWORD length = GetModuleFileNameW(NULL, wide, MAX_PATH + 1);
+    // A path that fills the buffer was cut (and Windows XP leaves it
+    // unterminated): it is shown, but cannot be opened.
+    bool whole = length > 0 && length <= MAX_PATH;
+    wide[whole ? length : MAX_PATH] = 0;
+    uint32_t converted = Utf8FromWide(wide, -1, buffer, size);
+    return whole ? converted : 0;
 }
 
 FileHandle OpenFileForReading(const char* path) {
-    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, NULL);
+    WCHAR wide[MAX_PATH];
+    if (!WidePath(path, wide)) return kInvalidFile;
+    return CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
 bool CloseFile(FileHandle file) { return CloseHandle(file) != 0; }
@@ -39,14 +48,27 @@ uint32_t FileSize(FileHandle file) { return GetFileSize(file, NULL); }
 uint32_t LastSystemError() { return GetLastError(); }
 
 PathKind EntryAt(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+    WCHAR wide[MAX_PATH];
+    DWORD attributes = WidePath(path, wide) ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
     if (attributes == INVALID_FILE_ATTRIBUTES) return kNoEntry;
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? kDirectoryEntry : kFileEntry;
 }
 
-bool MakeDirectory(const char* path) { return CreateDirectoryA(path, NULL) != 0; }
+bool MakeDirectory(const char* path) {
+    WCHAR wide[MAX_PATH];
+    return WidePath(path, wide) && CreateDirectoryW(wide, NULL) != 0;
+}
 
-uint32_t TemporaryDirectory(char* buffer, uint32_t size) { return GetTempPathA(size, buffer); }
+uint32_t TemporaryDirectory(char* buffer, uint32_t size) {
+    WCHAR wide[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, wide);
+    if (length == 0 || length > MAX_PATH) return 0;
+    char* utf8 = (char*)AllocateBlock(3 * MAX_PATH + 1);
+    uint32_t converted = utf8 ? Utf8FromWide(wide, (int)length, utf8, 3 * MAX_PATH + 1) : 0;
+    if (converted > 0 && converted < size) memcpy(buffer, utf8, converted + 1);
+    ReleaseBlock(utf8);
+    return converted < size ? converted : size;
+}
 
 void* AllocateBlock(uint32_t size) { return HeapAlloc(GetProcessHeap(), 0, size); }
 
@@ -54,13 +76,15 @@ void ReleaseBlock(void* block) {
     if (block) HeapFree(GetProcessHeap(), 0, block);
 }
 
-FileHandle CreateFileForWriting(const char* path) {
-    return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+static FileHandle CreateForWriting(const char* path, DWORD disposition) {
+    WCHAR wide[MAX_PATH];
+    if (!WidePath(path, wide)) return kInvalidFile;
+    return CreateFileW(wide, GENERIC_WRITE, 0, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
-FileHandle CreateNewFile(const char* path) {
-    return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-}
+FileHandle CreateFileForWriting(const char* path) { return CreateForWriting(path, CREATE_ALWAYS); }
+
+FileHandle CreateNewFile(const char* path) { return CreateForWriting(path, CREATE_NEW); }
 
 void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
     FILETIME local, universal;
@@ -69,43 +93,67 @@ void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
     SetFileTime(file, NULL, NULL, &universal);
 }
 
-bool EnterDirectory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
+bool EnterDirectory(const char* path) {
+    WCHAR wide[MAX_PATH];
+    return WidePath(path, wide) && SetCurrentDirectoryW(wide) != 0;
+}
 
-uint32_t ShortPathInPlace(char* path, uint32_t size) { return GetShortPathNameA(path, path, size); }
+uint32_t ShortPathInPlace(char* path, uint32_t size) {
+    WCHAR wide[MAX_PATH], shortForm[MAX_PATH];
+    if (!WidePath(path, wide)) return 0;
+    DWORD units = GetShortPathNameW(wide, shortForm, MAX_PATH);
+    if (units == 0 || units >= MAX_PATH) return 0;
+    char* utf8 = (char*)AllocateBlock(3 * MAX_PATH + 1);
+    uint32_t length = utf8 ? Utf8FromWide(shortForm, (int)units, utf8, 3 * MAX_PATH + 1) : 0;
+    if (length > 0 && length < size) memcpy(path, utf8, length + 1);
+    ReleaseBlock(utf8);
+    return length == 0 ? 0 : length < size ? length : length + 1;
+}
 
 void OpenWithShell(const char* file, const char* parameters) {
-    ShellExecuteA(NULL, "open", file, parameters, "", SW_SHOW);
+    WCHAR* wideFile = WideCopy(file);
+    WCHAR* wideParameters = WideCopy(parameters);
+    if (wideFile && wideParameters) ShellExecuteW(NULL, L"open", wideFile, wideParameters, L"", SW_SHOW);
+    ReleaseBlock(wideFile);
+    ReleaseBlock(wideParameters);
 }
 
 void EndProcess() { ExitProcess(0); }
 
 uint32_t AnsiCodePage() { return GetACP(); }
 
-// Text from one code page to another through UTF-16, which never needs
-// more units than the text has bytes. `strict`: an invalid sequence, or a
-// character the target lacks (the "used default" answer, which code pages
-// such as UTF-8 cannot give), fails instead of becoming "?".
-static uint32_t Recode(UINT from, UINT to, DWORD toFlags, bool strict, const char* in, uint32_t length, char* out,
-                       uint32_t size) {
+bool AnsiCodePageIsSingleByte() {
+    CPINFO info;
+    return GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+}
+
+static bool IsUtf8(uint32_t codePage) {
+    return codePage == kUtf8CodePage || (codePage == kAnsiCodePage && GetACP() == kUtf8CodePage);
+}
+
+// Text from one code page to another through UTF-16, which never needs more
+// units than the text has bytes. Strict both ways: an invalid sequence
+// fails, and so does a character the target lacks (the "used default"
+// answer, which UTF-8, having every character, cannot give and may not be
+// asked for), instead of becoming "?" or a best-fit look-alike.
+static uint32_t Recode(uint32_t from, uint32_t to, const char* in, uint32_t length, char* out, uint32_t size) {
     if (length == 0 || size == 0) return 0;
     WCHAR* wide = (WCHAR*)AllocateBlock(length * sizeof(WCHAR));
     if (!wide) return 0;
-    int units = MultiByteToWideChar(from, strict ? MB_ERR_INVALID_CHARS : 0, in, (int)length, wide, (int)length);
+    int units = MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, in, (int)length, wide, (int)length);
     BOOL usedDefault = FALSE;
-    BOOL* defaultAnswer = strict && to != CP_UTF8 ? &usedDefault : NULL;
-    int written = units > 0 ? WideCharToMultiByte(to, toFlags, wide, units, out, (int)size, NULL, defaultAnswer) : 0;
+    bool toUtf8 = IsUtf8(to);
+    int written = units > 0 ? WideCharToMultiByte(to, toUtf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, units, out, (int)size,
+                                                  NULL, toUtf8 ? NULL : &usedDefault)
+                            : 0;
     ReleaseBlock(wide);
     return written > 0 && !usedDefault ? (uint32_t)written : 0;
 }
 
-uint32_t Utf8ToAnsi(const char* utf8, uint32_t length, char* out, uint32_t size) {
-    return Recode(CP_UTF8, CP_ACP, WC_NO_BEST_FIT_CHARS, true, utf8, length, out, size);
+uint32_t CodePageToUtf8(uint32_t codePage, const char* in, uint32_t length, char* out, uint32_t size) {
+    return Recode(codePage, CP_UTF8, in, length, out, size);
 }
 
-uint32_t Utf8ToAnsiForDisplay(const char* utf8, uint32_t length, char* out, uint32_t size) {
-    return Recode(CP_UTF8, CP_ACP, WC_NO_BEST_FIT_CHARS, false, utf8, length, out, size);
-}
-
-uint32_t AnsiToUtf8(const char* ansi, uint32_t length, char* out, uint32_t size) {
-    return Recode(CP_ACP, CP_UTF8, 0, true, ansi, length, out, size);
+uint32_t Utf8ToCodePage(uint32_t codePage, const char* utf8, uint32_t length, char* out, uint32_t size) {
+    return Recode(CP_UTF8, codePage, utf8, length, out, size);
 }
