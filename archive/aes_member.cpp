@@ -24,15 +24,17 @@ static uint32_t KeyLength(const AesMember& member) { return 8 + 8 * member.stren
 static uint32_t SaltLength(const AesMember& member) { return 4 + 4 * member.strength; }  // 8, 12, 16
 
 // The field's data: the vendor version, "AE", the strength, the real method.
-bool FindAesField(uint16_t method, const uint8_t* extra, uint32_t length, AesMember& member) {
+bool FindAesField(uint16_t method, uint16_t flags, const uint8_t* extra, uint32_t length, AesMember& member) {
     const uint8_t* field;
     uint32_t size;
-    if (method != kMethodAes || !FindExtraField(extra, length, kExtraAes, &field, &size)) return false;
+    if (method != kMethodAes || !(flags & kFlagEncrypted) || !FindExtraField(extra, length, kExtraAes, &field, &size))
+        return false;
     if (size < 7 || field[2] != 'A' || field[3] != 'E') return false;
     member.version = (uint16_t)ReadLittleEndian(field, 2);
     member.strength = field[4];
     member.method = (uint16_t)ReadLittleEndian(field + 5, 2);
-    return (member.version == 1 || member.version == 2) && member.strength >= 1 && member.strength <= 3;
+    return (member.version == 1 || member.version == 2) && member.strength >= 1 && member.strength <= 3 &&
+           (member.method == kMethodStored || member.method == kMethodDeflated);
 }
 
 // The last key derivation: archivers that give every member of an archive
@@ -66,8 +68,8 @@ static bool DeriveOrRecall(const char* password, uint32_t length, const uint8_t*
 
 // The key material of one password: the AES key, the HMAC key, then the
 // verifier; true when the verifier matches the member's.
-static bool DeriveKeys(const char* password, uint32_t length, const uint8_t* saltAndVerifier,
-                       const AesMember& member, uint8_t* keys) {
+static bool DeriveKeys(const char* password, uint32_t length, const uint8_t* saltAndVerifier, const AesMember& member,
+                       uint8_t* keys) {
     uint32_t keyLength = KeyLength(member);
     return length > 0 && DeriveOrRecall(password, length, saltAndVerifier, member, keys) &&
            memcmp(keys + 2 * keyLength, saltAndVerifier + SaltLength(member), kVerifierSize) == 0;

@@ -14,16 +14,19 @@ struct AesMember {
     uint16_t method;   // the real compression method
 };
 
-// The member's AES field, when its header's `method` is 99 and `extra`
-// holds a well-formed one; false otherwise.
-bool FindAesField(uint16_t method, const uint8_t* extra, uint32_t extraLength, AesMember& member);
+// The one decision whether a member is AES-encrypted: its header's
+// `method` is 99, its `flags` say it is encrypted (bit 0), and `extra`
+// holds a complete 0x9901 field of vendor "AE", version 1 or 2, strength 1
+// to 3 and a real method of stored or deflated. Any other member of method
+// 99 has a method nothing here can decode.
+bool FindAesField(uint16_t method, uint16_t flags, const uint8_t* extra, uint32_t extraLength, AesMember& member);
 
 // What the password step of an AES member ends with.
 enum AesStepOutcome {
-    kAesReady,          // keys derived, the data authenticated, the archive at the first data byte
-    kAesNoPassword,     // three typed passwords failed the verifier: the walk ends
-    kAesUnauthentic,    // the authentication code does not match: the member fails
-    kAesUnavailable,    // the system has no AES (a box has said so): the member fails
+    kAesReady,        // keys derived, the data authenticated, the archive at the first data byte
+    kAesNoPassword,   // three typed passwords failed the verifier: the walk ends
+    kAesUnauthentic,  // the authentication code does not match: the member fails
+    kAesUnavailable,  // the system has no AES (a box has said so): the member fails
 };
 
 // Reads the salt and verifier at the archive position (the member's data

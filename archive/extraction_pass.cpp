@@ -1,5 +1,6 @@
 #include "archive/extraction_pass.h"
 
+#include "archive/extra_fields.h"
 #include "archive/member_extraction.h"
 #include "archive/pass_state.h"
 #include "archive/zip_format.h"
@@ -53,6 +54,8 @@ static RawMemberName ReadRawName(PassState& pass) {
     raw.extraLength = whole ? arrived - raw.length : 0;
     pass.extra = raw.extra;
     pass.extraLength = raw.extraLength;
+    pass.sizesKnown = TakeZip64Sizes(Sfx.Header, pass.extra, pass.extraLength);
+    Sfx.CompressedLeft = (int32_t)Sfx.Header.compressedSize;
     return raw;
 }
 
@@ -67,8 +70,10 @@ static void ReadMemberName(PassState& pass) {
 // descriptor and put zeros in its local header; the walk, which takes sizes
 // from the local header only, would then look for the next header inside
 // the member's data. Only an empty member is followed by its descriptor
-// right away.
+// right away. A ZIP64 placeholder without a size that fits here is as
+// unknown.
 static bool HidesItsSize(const PassState& pass) {
+    if (!pass.sizesKnown) return true;
     if (!(Sfx.Header.flags & kFlagSizesAfterData) || Sfx.Header.compressedSize != 0) return false;
     uint32_t following = 0;
     SeekArchive((int32_t)MemberDataPosition(pass), kFromStart);

@@ -18,9 +18,7 @@
 
 static const int kPasswordAttempts = 3;
 
-static uint32_t HeaderTimeAndDate() {
-    return Sfx.Header.dosTime | (uint32_t)Sfx.Header.dosDate << 16;
-}
+static uint32_t HeaderTimeAndDate() { return Sfx.Header.dosTime | (uint32_t)Sfx.Header.dosDate << 16; }
 
 // Whether one of the password's forms opens the encryption header; the
 // keys then stand after the header.
@@ -131,9 +129,7 @@ static void ShowExtracting(const PassState& pass, const Text& path) {
 
 // The header's uncompressed size bounds what a member writes, unless the
 // sizes follow the data (bit 3) and the header's is zero.
-static bool HasDeclaredSize() {
-    return !(Sfx.Header.flags & kFlagSizesAfterData) || Sfx.Header.uncompressedSize != 0;
-}
+static bool HasDeclaredSize() { return !(Sfx.Header.flags & kFlagSizesAfterData) || Sfx.Header.uncompressedSize != 0; }
 
 // Decodes the member into the open output file; true when its CRC matches
 // and it wrote exactly the size its header declares.
@@ -153,6 +149,20 @@ static bool WriteMemberData(const PassState& pass, const Text& path) {
 
 static bool IsKnownMethod(uint16_t method) { return method == kMethodStored || method == kMethodDeflated; }
 
+static MemberOutcome EndPassForUnknownMethod() {
+    ShowError(TEXT_UNKNOWN_METHOD, TEXT_ERROR_CAPTION);
+    return kEndPassAtOnce;
+}
+
+// Method 99 that is not AES as FindAesField decides it: nothing can decode
+// it, so no password is asked for. A directory member is exempt, as from
+// every method check.
+static bool IsUndecodableAes(const PassState& pass) {
+    AesMember aes;
+    return Sfx.Header.method == kMethodAes && !IsDirectoryMember(pass.name) &&
+           !FindAesField(Sfx.Header.method, Sfx.Header.flags, pass.extra, pass.extraLength, aes);
+}
+
 // Opens the member's file in Sfx.OutputHandle when it is to be written,
 // after the existing-file policy and the directories it goes into;
 // otherwise leaves it kInvalidFile and says how the walk goes on. Only a
@@ -166,19 +176,16 @@ static MemberOutcome OpenMemberFile(PassState& pass, Text& path, bool directoryM
     } else if (!MakeParentDirectories(path)) {
         return kEndWalk;
     }
-    // Checked before the file is created, so that an existing file is not
-    // replaced by an empty one.
-    if (!IsKnownMethod(pass.method)) {
-        ShowError(TEXT_UNKNOWN_METHOD, TEXT_ERROR_CAPTION);
-        return kEndPassAtOnce;
-    }
-    // A directory member is done when a directory is in its place; no file
-    // is opened under a name that ends in a separator.
+    // A directory member is done when a directory is in its place, whatever
+    // its method; no file is opened under a name that ends in a separator.
     if (directoryMember) {
         if (EntryAt(path.bytes) == kDirectoryEntry) MarkMemberDone(pass.list);
         else ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
         return kNextMember;
     }
+    // Checked before the file is created, so that an existing file is not
+    // replaced by an empty one.
+    if (!IsKnownMethod(pass.method)) return EndPassForUnknownMethod();
     Sfx.OutputHandle = CreateFileForWriting(path.bytes);
     if (Sfx.OutputHandle == kInvalidFile) ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
     return kNextMember;
@@ -216,7 +223,7 @@ static bool PrepareMemberData(PassState& pass, MemberOutcome& outcome) {
     pass.method = Sfx.Header.method;
     pass.crcChecked = true;
     AesMember aes;
-    if (FindAesField(Sfx.Header.method, pass.extra, pass.extraLength, aes)) {
+    if (FindAesField(Sfx.Header.method, Sfx.Header.flags, pass.extra, pass.extraLength, aes)) {
         AesStepOutcome step = PrepareAesMember(aes, MemberDataPosition(pass));
         pass.ready = step != kAesNoPassword;
         outcome = step == kAesNoPassword ? kEndWalk : kNextMember;
@@ -243,6 +250,7 @@ MemberOutcome ExtractMember(PassState& pass) {
         ShowError(pass.name.bytes, TEXT_BAD_MEMBER_NAME);
         return kNextMember;
     }
+    if (IsUndecodableAes(pass)) return EndPassForUnknownMethod();
     SeekArchive((int32_t)MemberDataPosition(pass), kFromStart);
     MemberOutcome outcome = kNextMember;
     if (PrepareMemberData(pass, outcome)) {

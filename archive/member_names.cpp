@@ -184,11 +184,18 @@ static bool IsSafeComponent(const char* component, unsigned length) {
     return last != '.' && last != ' ' && !NamesDevice(component, length);
 }
 
+// Characters no Windows file or folder name may hold (":" among them, which
+// would also name a drive or a stream). Refused in every part alike, so
+// that a folder part with one fails its member, not the whole pass.
+static bool IsReservedCharacter(char c) {
+    return (uint8_t)c < 0x20 || c == ':' || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*';
+}
+
 bool IsSafeMemberName(const Text& name) {
     if (name.length == 0 || IsPathSeparator(name.bytes[0])) return false;
     uint32_t componentStart = 0;
     for (uint32_t i = 0; i <= name.length; ++i) {
-        if (i < name.length && name.bytes[i] == ':') return false;
+        if (i < name.length && IsReservedCharacter(name.bytes[i])) return false;
         if (i < name.length && !IsPathSeparator(name.bytes[i])) continue;
         if (!IsSafeComponent(name.bytes + componentStart, i - componentStart)) return false;
         componentStart = i + 1;

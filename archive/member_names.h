@@ -80,12 +80,14 @@ bool UnmarkedNamesAreUtf8(const UnmarkedNameEvidence& evidence);
 bool DecodeMemberName(const RawMemberName& raw, bool unmarkedUtf8, char* work, Text& name);
 
 // False for a name that would put a file outside the target directory or
-// somewhere other than its name says: one that starts with "\" or "/";
-// holds a ":" (a drive prefix, or an alternate data stream on Windows); has
-// a component other than "." ending in a dot or a blank (Windows drops
-// those, so ".." and forms such as "..." or ". ." climb up, and "a." would
-// become "a"); or has a component that Windows takes for a device (CON,
-// PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with or without an extension).
+// somewhere other than its name says, or that no Windows name can be: one
+// that starts with "\" or "/"; holds a ":" (a drive prefix, or an alternate
+// data stream on Windows) or another character no Windows name may hold
+// ("<", ">", '"', "|", "?", "*" or one below U+0020); has a component other
+// than "." ending in a dot or a blank (Windows drops those, so ".." and
+// forms such as "..." or ". ." climb up, and "a." would become "a"); or has
+// a component that Windows takes for a device (CON, PRN, AUX, NUL, COM1 to
+// COM9, LPT1 to LPT9, with or without an extension).
 // The name is the final UTF-8 one: look-alikes of separators and dots
 // (U+FF0F, U+2215, U+FF0E ...) are other characters and stay in the name.
 bool IsSafeMemberName(const Text& name);

@@ -94,19 +94,18 @@ static bool ArchiveEndsAt(FileHandle archive, uint32_t archiveBase, uint32_t end
     return matches;
 }
 
+// The archive's end record ends the file; or, in a signed file, it ends
+// where the certificate table that closes the file begins. Either passes: a
+// file whose end record's comment runs to the end of the file passes the
+// first, whatever its PE header says.
 bool ArchiveSizeMatches(FileHandle archive, uint32_t archiveBase) {
     uint32_t fileSize = FileSize(archive);
     if (fileSize == kInvalidPosition) return false;
+    if (ArchiveEndsAt(archive, archiveBase, fileSize, 0)) return true;
     uint32_t tableStart, tableSize;
-    switch (FindCertificateTable(archive, fileSize, &tableStart, &tableSize)) {
-        case kNotSigned:
-            return ArchiveEndsAt(archive, archiveBase, fileSize, 0);
-        case kSigned:
-            if (tableStart < archiveBase || tableStart + tableSize != fileSize) return false;
-            return ArchiveEndsAt(archive, archiveBase, tableStart, kLongestAlignment);
-        default:
-            return false;
-    }
+    if (FindCertificateTable(archive, fileSize, &tableStart, &tableSize) != kSigned) return false;
+    if (tableStart < archiveBase || tableStart + tableSize != fileSize) return false;
+    return ArchiveEndsAt(archive, archiveBase, tableStart, kLongestAlignment);
 }
 
 // Ends the run as start-up would after its dialog: the archive closed

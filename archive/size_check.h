@@ -12,11 +12,11 @@
 //
 // A signed file carries a certificate table at its end, which the PE
 // header's security directory names. When that table ends exactly at the
-// end of the file and begins after `archiveBase`, the comment must end at
-// the table's start instead, or up to 7 zero bytes before it (the signing
-// tools align the table to 8 bytes). A table that lies anywhere else fails
-// the check; a file without one is checked as described above. The
-// signature itself is not verified.
+// end of the file and begins after `archiveBase`, the file also passes when
+// the comment ends at the table's start, or up to 7 zero bytes before it
+// (the signing tools align the table to 8 bytes). A table that lies
+// anywhere else passes nothing beyond the plain check. The signature
+// itself is not verified.
 bool ArchiveSizeMatches(FileHandle archive, uint32_t archiveBase);
 
 // Where the file's certificate table lies, as its PE header's security

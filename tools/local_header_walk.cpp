@@ -89,7 +89,8 @@ StubName StubNameOf(const WalkedMember& member) {
 }
 
 static bool AesFieldOf(const WalkedMember& member, AesMember& aes) {
-    return FindAesField(member.method, (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size(), aes);
+    return FindAesField(member.method, member.flags, (const uint8_t*)member.extra.data(),
+                        (uint32_t)member.extra.size(), aes);
 }
 
 uint16_t RealMethod(const WalkedMember& member) {

@@ -89,7 +89,6 @@ class MainDialogTemplateTest(unittest.TestCase):
         caption = re.search(r"CAPTION (L?\"[^\"]*\")", self.header).group(1)
         self.assertEqual(decode(caption), "도로미 자동풀림 압축파일 ")
         font = re.search(r"FONT (\d+), (L?\"[^\"]*\")", self.header)
-        # A font that every Windows since Vista has, whatever its language.
         self.assertEqual((int(font.group(1)), decode(font.group(2))), (10, "Malgun Gothic"))
 
     def test_controls_in_tab_order_with_texts_and_places(self):

@@ -15,20 +15,24 @@
 
 namespace {
 
-// Code page 949 folds only single ASCII letters; a lead byte (0x81 and up)
-// makes the next byte a trail byte, never folded.
-int ReferenceCompare(const std::string& a, const std::string& b) {
-    bool trail = false;
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
-        unsigned char x = a[i], y = b[i];
-        if (!trail) {
-            x = (x >= 'A' && x <= 'Z') ? x + 32 : x;
-            y = (y >= 'A' && y <= 'Z') ? y + 32 : y;
-        }
-        if (x != y) return x < y ? -1 : 1;
-        trail = !trail && x >= 0x81;
+// The names are UTF-8, compared character by character with only the ASCII
+// letters folded: "é" and "É" stay different names.
+std::vector<uint32_t> FoldedCharacters(const std::string& name) {
+    std::vector<uint32_t> characters;
+    for (size_t i = 0; i < name.size();) {
+        unsigned char lead = name[i];
+        size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        uint32_t value = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) value = value << 6 | (name[i + k] & 0x3F);
+        characters.push_back(value >= 'A' && value <= 'Z' ? value + 32 : value);
+        i += length;
     }
-    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+    return characters;
+}
+
+int ReferenceCompare(const std::string& a, const std::string& b) {
+    std::vector<uint32_t> x = FoldedCharacters(a), y = FoldedCharacters(b);
+    return x < y ? -1 : y < x ? 1 : 0;
 }
 
 // What a sorted list box holds after adding `names` one by one: each new
@@ -36,7 +40,8 @@ int ReferenceCompare(const std::string& a, const std::string& b) {
 std::vector<std::string> ReferenceListing(const std::vector<std::string>& names) {
     std::vector<std::string> list;
     for (const std::string& name : names) {
-        auto place = std::upper_bound(list.begin(), list.end(), name, [](const std::string& n, const std::string& item) {
+        auto place = std::upper_bound(list.begin(), list.end(), name,
+                                      [](const std::string& n, const std::string& item) {
             return ReferenceCompare(n, item) < 0;
         });
         list.insert(place, name);
@@ -45,10 +50,11 @@ std::vector<std::string> ReferenceListing(const std::vector<std::string>& names)
 }
 
 // Names from a small alphabet, so that many differ only in letter case or
-// share long prefixes; some carry double-byte characters whose trail byte
-// is an ASCII letter (folding it would make different names equal).
+// share long prefixes; some carry letters outside ASCII in both cases,
+// which are not folded.
 std::vector<std::string> RandomNames(std::mt19937& random, size_t count) {
-    static const char* pieces[] = {"a", "A", "b", "B", "dir/", "DIR/", "x.txt", "X.TXT", "\xB0\x41", "\xB0\x61", "_"};
+    static const char* pieces[] = {"a",     "A",     "b",        "B",        "dir/",         "DIR/",
+                                   "x.txt", "X.TXT", "\xC3\xA9", "\xC3\x89", "\xEA\xB0\x80", "_"};
     std::vector<std::string> names;
     for (size_t i = 0; i < count; ++i) {
         std::string name;
@@ -68,8 +74,7 @@ std::vector<std::string> ItemNames(const NativeMemberList& list) {
 }  // namespace
 
 void AddAll(NativeMemberList& list, const std::vector<std::string>& names) {
-    for (uint32_t ordinal = 0; ordinal < names.size(); ++ordinal)
-        AddMemberName(&list, names[ordinal].c_str(), ordinal);
+    for (uint32_t ordinal = 0; ordinal < names.size(); ++ordinal) AddMemberName(&list, names[ordinal].c_str(), ordinal);
 }
 
 TEST(MemberList, ListingLeavesTheOrderOfInsertionInPlace) {

@@ -31,6 +31,8 @@ TEST(MemberNames, OnlyNamesThatStayInTheirPlacePass) {
         {false, {"../x", "a/../../x", "a\\..\\x", "..", "a/..", "/abs", "\\abs", "a/.../x", "a/. ./x", "a/.. /x"}},
         // drives, streams, trailing dots or blanks
         {false, {"C:x", "c:\\x", "file.txt:stream", "dir/a.", "dir./a", "a ", "dir /a"}},
+        // characters no Windows name holds, in a folder part or the file part
+        {false, {"a/b*c/x.txt", "a?/x", "d\"q/x", "l<t/x", "g>t/x", "p|p/x", "tab\t/x", "x*.txt", "nl\n"}},
         // device names in any case and place
         {false, {"CON", "con.txt", "dir/Prn.log", "aux", "NUL.tar.gz", "COM1", "com9.x", "LPT1", "lpt9/inner.txt",
                  "nul .txt"}},

@@ -110,6 +110,9 @@ TEST_F(SignedSizeCheck, TableAfterTheArchiveWithUpToSevenZerosOfAlignmentPasses)
     EXPECT_TRUE(SignedPasses(kMembers + EndRecord(), std::string(3, '\0')));
     EXPECT_FALSE(SignedPasses(kMembers + EndRecord("c"), std::string("\0\0x\0", 4)));
     EXPECT_FALSE(SignedPasses(kMembers + EndRecord("c") + "x", ""));
+    // A comment that runs over the table to the very end of the file passes
+    // as it would in an unsigned file.
+    EXPECT_TRUE(SignedPasses(kMembers + EndRecord("", (int)kTable.size()), ""));
 }
 
 TEST_F(SignedSizeCheck, TableAnywhereElseFails) {

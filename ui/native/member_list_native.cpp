@@ -9,19 +9,15 @@
 #include "ui/control_ids.h"
 #include "ui/native/native_dialog.h"
 
-// Letter case folded as the system folds it in code page 949: only single
-// ASCII letters; the trail byte of a double-byte character is never folded.
+// Letter case folded in ASCII letters only. The names are UTF-8, in which
+// no byte of a longer character is an ASCII letter.
 static int CompareIgnoringCase(std::string_view a, std::string_view b) {
     size_t i = 0;
-    bool trail = false;
     for (; i < a.size() && i < b.size(); ++i) {
         unsigned char x = a[i], y = b[i];
-        if (!trail) {
-            if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-            if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-        }
+        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
+        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
         if (x != y) return x < y ? -1 : 1;
-        trail = !trail && x >= 0x81;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
