@@ -374,9 +374,10 @@ def make_prefix():
     its language. Wine has no font of that name: without a substitute it
     falls back by the program's code page, to a font with Hangul for a
     Korean program but to a Latin one without Hangul (DejaVu Sans) for an
-    English or Japanese one. The substitute, a Windows setting that Wine
-    applies under every code page alike, gives every locale the same font
-    with Hangul, as a real Windows would."""
+    English or Japanese one, which draws every Hangul syllable as an empty
+    box. The substitute, a Windows setting that Wine applies under every
+    code page alike, gives every locale the same font with Hangul, as a
+    real Windows would."""
     if os.path.isdir(PREFIX):
         # A server still running on the old prefix would write into the new one.
         subprocess.run(["wineserver", "-k"], env=wine_environment(""), stderr=subprocess.DEVNULL)
