@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "archive/extra_fields.h"
-#include "archive/password_forms.h"
+#include "archive/passwords.h"
 #include "decode/aes_ctr.h"
 #include "decode/member_io.h"
 #include "platform/platform.h"
@@ -17,7 +17,6 @@ enum : uint32_t {
     kCodeSize = 10,  // the authentication code: the first 10 bytes of the HMAC-SHA1
     kLongestKey = 32,
     kLongestSalt = 16,
-    kPasswordAttempts = 3,
 };
 
 static uint32_t KeyLength(const AesMember& member) { return 8 + 8 * member.strength; }   // 16, 24, 32
@@ -75,26 +74,17 @@ static bool DeriveKeys(const char* password, uint32_t length, const uint8_t* sal
            memcmp(keys + 2 * keyLength, saltAndVerifier + SaltLength(member), kVerifierSize) == 0;
 }
 
-// Each distinct form of the typed text in turn (archive/password_forms.h).
-static bool PasswordOpens(const Text& password, const uint8_t* saltAndVerifier, const AesMember& member,
-                          uint8_t* keys) {
-    char form[kPasswordBufferSize];
-    for (uint32_t index = 0; index < kPasswordForms; ++index) {
-        uint32_t length = PasswordForm(index, password, form, sizeof form);
-        if (length > 0 && DeriveKeys(form, length, saltAndVerifier, member, keys)) return true;
-    }
-    return false;
-}
+// What a password form is tried against: the member's salt and verifier,
+// and where its keys go.
+struct AesKeyRequest {
+    const uint8_t* saltAndVerifier;
+    const AesMember* member;
+    uint8_t* keys;
+};
 
-static bool FindPassword(const uint8_t* saltAndVerifier, const AesMember& member, uint8_t* keys) {
-    bool ready = Sfx.Password.length > 0 && PasswordOpens(Sfx.Password, saltAndVerifier, member, keys);
-    for (uint32_t attempt = 0; !ready && attempt < kPasswordAttempts; ++attempt) {
-        AskPassword();
-        ReleaseText(Sfx.Password);
-        Sfx.Password = TextFromBuffer(Sfx.PasswordBuffer, (uint16_t)Sfx.PasswordLength);
-        ready = PasswordOpens(Sfx.Password, saltAndVerifier, member, keys);
-    }
-    return ready;
+static bool OpensAesMember(const char* form, uint32_t length, void* context) {
+    const AesKeyRequest* request = (const AesKeyRequest*)context;
+    return DeriveKeys(form, length, request->saltAndVerifier, *request->member, request->keys);
 }
 
 // Reads the encrypted data once for its HMAC-SHA1 and compares it with the
@@ -115,7 +105,7 @@ static bool IsAuthentic(const uint8_t* hmacKey, uint32_t keyLength, uint32_t dat
     return read && finished && memcmp(stored, computed, kCodeSize) == 0;
 }
 
-AesStepOutcome PrepareAesMember(const AesMember& member, uint32_t dataPosition) {
+AesStepOutcome PrepareAesMember(const AesMember& member, uint32_t dataPosition, bool askFirst) {
     if (!CryptoAvailable()) {
         ShowError(TEXT_AES_UNAVAILABLE, TEXT_ERROR_CAPTION);
         return kAesUnavailable;
@@ -126,7 +116,8 @@ AesStepOutcome PrepareAesMember(const AesMember& member, uint32_t dataPosition) 
     uint8_t saltAndVerifier[kLongestSalt + kVerifierSize] = {};
     ReadFromFile(Sfx.ArchiveHandle, saltAndVerifier, head);
     uint8_t keys[2 * kLongestKey + kVerifierSize];
-    if (!FindPassword(saltAndVerifier, member, keys)) return kAesNoPassword;
+    AesKeyRequest request = {saltAndVerifier, &member, keys};
+    if (!FindPassword(askFirst, OpensAesMember, &request)) return kAesNoPassword;
 
     SeekArchive((int32_t)(dataPosition + head), kFromStart);
     bool authentic = IsAuthentic(keys + keyLength, keyLength, dataLength);

@@ -30,8 +30,8 @@ enum AesStepOutcome {
 };
 
 // Reads the salt and verifier at the archive position (the member's data
-// position), finds a password (the remembered one first, then up to three
-// typed ones, each also tried in UTF-8 when it holds non-ASCII characters),
+// position), finds a password (FindPassword: the remembered one first
+// unless `askFirst`, then up to three typed ones, each in all its forms),
 // checks the authentication code over all the encrypted data, and starts
 // the key stream. Sfx.CompressedLeft is left at the encrypted data's size.
-AesStepOutcome PrepareAesMember(const AesMember& member, uint32_t dataPosition);
+AesStepOutcome PrepareAesMember(const AesMember& member, uint32_t dataPosition, bool askFirst);

@@ -4,7 +4,7 @@
 
 #include "archive/aes_member.h"
 #include "archive/member_names.h"
-#include "archive/password_forms.h"
+#include "archive/passwords.h"
 #include "archive/zip_format.h"
 #include "decode/aes_ctr.h"
 #include "decode/inflate.h"
@@ -16,29 +16,21 @@
 #include "util/archive_position.h"
 #include "util/paths.h"
 
-static const int kPasswordAttempts = 3;
-
 static uint32_t HeaderTimeAndDate() { return Sfx.Header.dosTime | (uint32_t)Sfx.Header.dosDate << 16; }
 
-// Whether one of the password's forms opens the encryption header; the
-// keys then stand after the header.
-static bool PasswordFits(const uint8_t* work) {
-    char form[kPasswordBufferSize];
-    for (uint32_t index = 0; index < kPasswordForms; ++index) {
-        Text bytes = {form, PasswordForm(index, Sfx.Password, form, sizeof form)};
-        if (bytes.length > 0 && CheckPasswordHeader((uint8_t*)work, kEncryptionHeaderSize, Sfx.Header.flags,
-                                                    Sfx.Header.crc32, HeaderTimeAndDate(), bytes))
-            return true;
-    }
-    return false;
+// Whether a password form opens the encryption header in `work`; the keys
+// then stand after the header.
+static bool OpensEncryptionHeader(const char* form, uint32_t length, void* work) {
+    Text password = {(char*)form, length};
+    return CheckPasswordHeader((uint8_t*)work, kEncryptionHeaderSize, Sfx.Header.flags, Sfx.Header.crc32,
+                               HeaderTimeAndDate(), password);
 }
 
-// Reads the encryption header and finds a password that opens it: the
-// remembered one first, then up to three typed ones, each of which is
-// remembered whether right or not (until a member it opened fails its CRC
-// check). On success the keys stand ready for the member's data and the
-// archive is at its first data byte.
-static bool PasswordStep() {
+// Reads the encryption header and finds a password that opens it
+// (FindPassword; a member whose item is marked asks at once). On success
+// the keys stand ready for the member's data and the archive is at its
+// first data byte.
+static bool PasswordStep(const PassState& pass) {
     if (!(Sfx.Header.flags & kFlagEncrypted)) return true;
     // The decrypted header goes into the first half, the raw one stays in
     // the second for the next attempt. Bytes a short read leaves are 0.
@@ -46,27 +38,9 @@ static bool PasswordStep() {
     if (!work) return false;
     memset(work, 0, 2 * kEncryptionHeaderSize);
     ReadFromFile(Sfx.ArchiveHandle, work + kEncryptionHeaderSize, kEncryptionHeaderSize);
-
-    bool ready = Sfx.Password.length > 0 && PasswordFits(work);
-    for (int attempt = 0; !ready && attempt < kPasswordAttempts; ++attempt) {
-        AskPassword();
-        ReleaseText(Sfx.Password);
-        Sfx.Password = TextFromBuffer(Sfx.PasswordBuffer, (uint16_t)Sfx.PasswordLength);
-        ready = PasswordFits(work);
-    }
+    bool ready = FindPassword(IsPasswordDistrusted(pass.list), OpensEncryptionHeader, work);
     ReleaseBlock(work);
     return ready;
-}
-
-// About 1 in 256 wrong passwords pass the traditional header's check byte
-// (1 in 65,536 an AES member's verifier); the member then fails its CRC
-// check or its authentication code. Such a password is forgotten, so that
-// the next encrypted member, or the next pass, asks again instead of
-// using it.
-static void ForgetPassword() {
-    ReleaseText(Sfx.Password);
-    memset(Sfx.PasswordBuffer, 0, sizeof Sfx.PasswordBuffer);
-    Sfx.PasswordLength = 0;
 }
 
 // ExtractDir without its trailing "\", then "\" and the member name, with
@@ -211,7 +185,7 @@ static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
     Sfx.OutputHandle = kInvalidFile;
     if (!closed) ShowError(path.bytes, TEXT_CLOSE_FAILED);
     if (intact && closed) MarkMemberDone(pass.list);
-    else if (!intact && (Sfx.Header.flags & kFlagEncrypted)) ForgetPassword();
+    else if (!intact && (Sfx.Header.flags & kFlagEncrypted)) DistrustPasswordFor(pass.list);
     return kNextMember;
 }
 
@@ -224,16 +198,16 @@ static bool PrepareMemberData(PassState& pass, MemberOutcome& outcome) {
     pass.crcChecked = true;
     AesMember aes;
     if (FindAesField(Sfx.Header.method, Sfx.Header.flags, pass.extra, pass.extraLength, aes)) {
-        AesStepOutcome step = PrepareAesMember(aes, MemberDataPosition(pass));
+        AesStepOutcome step = PrepareAesMember(aes, MemberDataPosition(pass), IsPasswordDistrusted(pass.list));
         pass.ready = step != kAesNoPassword;
         outcome = step == kAesNoPassword ? kEndWalk : kNextMember;
-        if (step == kAesUnauthentic) ForgetPassword();
+        if (step == kAesUnauthentic) DistrustPasswordFor(pass.list);
         pass.method = aes.method;
         pass.crcChecked = aes.version == 1;
         pass.dataLength = Sfx.CompressedLeft;
         return step == kAesReady;
     }
-    pass.ready = PasswordStep();
+    pass.ready = PasswordStep(pass);
     uint32_t size = Sfx.Header.compressedSize;
     if (Sfx.Header.flags & kFlagEncrypted) size = size > kEncryptionHeaderSize ? size - kEncryptionHeaderSize : 0;
     pass.dataLength = DataBudget(size);

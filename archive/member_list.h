@@ -23,3 +23,11 @@ bool IsMemberOrdinalSelected(MemberList list, const MemberItems& items, uint32_t
 
 // Deselects the item of the member found last: the member is done.
 void MarkMemberDone(MemberList list);
+
+// A member that failed its CRC check or its authentication code after the
+// remembered password opened it keeps a mark on its item: the password may
+// have passed its one-byte check by chance. A marked member asks for a
+// password rather than trying the remembered one, which the other members
+// keep trying first. Both act on the item of the member found last.
+void DistrustPasswordFor(MemberList list);
+bool IsPasswordDistrusted(MemberList list);

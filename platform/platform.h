@@ -203,10 +203,11 @@ void ReleaseBlock(void* block);
 // ---- The member list -----------------------------------------------------
 // The catalogue of the archive and, through its selection, the work list of
 // an extraction: in the stub a sorted, multiple-selection list box,
-// natively an in-memory list with the same results. Each item carries its
-// member's ordinal (its place in the walk) as its data, so that every
-// member finds its own item, also among names that are equal or differ
-// only in letter case.
+// natively an in-memory list with the same results. Each item carries a
+// 32-bit value as its data: its member's ordinal (its place in the walk),
+// so that every member finds its own item, also among names that are equal
+// or differ only in letter case, and marks the core keeps with it
+// (archive/member_list.h).
 typedef void* MemberList;
 
 // The list that is item `listId` of `dialog`.
@@ -220,8 +221,9 @@ void AddMemberName(MemberList list, const char* name, uint32_t ordinal);
 // early: from then on the items are in their sorted order.
 void EndMemberListing(MemberList list);
 
-// The ordinal of item `index` (LB_GETITEMDATA).
-uint32_t MemberOrdinal(MemberList list, int32_t index);
+// The data of item `index` (LB_GETITEMDATA, LB_SETITEMDATA).
+uint32_t MemberItemData(MemberList list, int32_t index);
+void SetMemberItemData(MemberList list, int32_t index, uint32_t data);
 bool IsMemberSelected(MemberList list, int32_t index);
 // Index -1 sets every item, as LB_SETSEL does.
 void SetMemberSelected(MemberList list, int32_t index, bool selected);

@@ -20,9 +20,6 @@ std::string ListOf(const std::vector<std::string>& items) {
     return std::to_string(items.size()) + (items.size() == 1 ? " member: " : " members: ") + list;
 }
 
-// The name as the stub lists it, for messages.
-std::string ShownName(const WalkedMember& member) { return Cp949ToUtf8(StubNameOf(member).cp949); }
-
 std::string ReadWhole(std::FILE* file, const std::string& path) {
     if (fseeko(file, 0, SEEK_END) != 0) throw std::runtime_error("cannot read " + path);
     off_t size = ftello(file);
@@ -52,16 +49,16 @@ AppendedArchive ReadAppendableArchive(const std::string& path, bool allowRefused
         const WalkedMember& member = walk.members[i];
         std::string reason = WhyStubCannotHandle(member);
         if (!reason.empty())
-            throw std::runtime_error(refusal + "member " + std::to_string(i + 1) + " (\"" + ShownName(member) + "\"): " +
-                                     reason);
-        std::string why = WhyStubRefusesName(member);
-        if (!why.empty()) refused.push_back("\"" + ShownName(member) + "\": " + why);
-        names.push_back(ShownName(member));
-        archive.members.push_back({member.name, StubNameOf(member).cp949, member.method, member.flags, member.crc,
+            throw std::runtime_error(refusal + "member " + std::to_string(i + 1) + " (\"" + member.stubName +
+                                     "\"): " + reason);
+        std::string why = WhyStubRefusesName(member, walk.unmarkedNamesUtf8);
+        if (!why.empty()) refused.push_back("\"" + member.stubName + "\": " + why);
+        names.push_back(member.stubName);
+        archive.members.push_back({member.rawName, member.stubName, member.method, member.flags, member.crc,
                                    member.compressedSize, member.size});
     }
     if (walk.end != WalkEnd::CentralDirectory) {
-        std::string last = "\"" + ShownName(walk.members.back()) + "\"";
+        std::string last = "\"" + walk.members.back().stubName + "\"";
         throw std::runtime_error(refusal + (walk.end == WalkEnd::EndOfFile
                                                 ? "it ends after member " + last + " without a central directory"
                                                 : "after member " + last + " it holds bytes at offset " +

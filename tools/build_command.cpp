@@ -195,23 +195,22 @@ SettingsBlock SettingsFromRequest(const BuildRequest& request) {
     return settings;
 }
 
-// The password in code page 949, as the stub's box gives it (checked
-// against what the box takes), and in UTF-8.
+// The bytes each cipher takes of the password. The stub tries the code
+// page 949 bytes that a Korean Windows' box gives, and UTF-8.
 struct Password {
-    std::string cp949, utf8;
+    std::string traditional, aes;
 };
 
 Password PasswordFromRequest(const BuildRequest& request) {
     if (!request.password && !request.passwordFile) return {};
     std::string utf8 = request.password ? *request.password
                                         : ReadFirstLine(*request.passwordFile, kLongestPasswordLine, "the password file");
-    std::string password = Cp949Argument(utf8, "the password");
-    if (password.empty()) throw UsageError("the password is empty");
-    if (password.size() > kLongestPasswordBytes)
-        throw UsageError("the password is " + std::to_string(password.size()) + " bytes in code page 949, " +
-                         std::to_string(password.size() - kLongestPasswordBytes) + " more than the " +
-                         std::to_string(kLongestPasswordBytes) + " the stub's password box takes");
-    return {password, utf8};
+    CheckPasswordArgument(utf8);
+    // The traditional cipher takes what a Korean Windows' box gives when
+    // the password has such a form; AES keys come from UTF-8, as other
+    // archivers make them.
+    Cp949Result cp949 = Utf8ToCp949(utf8);
+    return {cp949.failure ? utf8 : cp949.bytes, utf8};
 }
 
 // The stub beside the tool (the build tree keeps them together), else
@@ -312,10 +311,7 @@ int BuildCommand(const std::vector<std::string>& arguments) {
         options.store = request.store;
         options.level = request.level.value_or(kDefaultLevel);
         options.encryption = request.encryption.value_or(Encryption::Aes256);
-        // AES keys come from the UTF-8 form, as other archivers make them
-        // (the stub tries that form too); the traditional cipher takes the
-        // code page 949 bytes that the stub's box gives.
-        options.password = options.encryption == Encryption::Traditional ? password.cp949 : password.utf8;
+        options.password = options.encryption == Encryption::Traditional ? password.traditional : password.aes;
         options.randomHeaders = request.randomHeaders;
         options.offsetBase = archiveBase;
         uint64_t bytes = 0;

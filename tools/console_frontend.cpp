@@ -1,6 +1,6 @@
 // The core's front end in the doromi tool: what the stub shows in message
-// boxes goes to the terminal, converted from code page 949 to UTF-8, and
-// its questions are asked there.
+// boxes goes to the terminal (the core's texts are UTF-8, as the
+// terminal's), and its questions are asked there.
 #include "tools/console_frontend.h"
 
 #include <termios.h>
@@ -16,13 +16,25 @@
 #include "platform/platform.h"
 #include "platform/posix/native_names.h"
 #include "startup/sfx_globals.h"
+#include "tools/arguments.h"
 #include "tools/progress.h"
 #include "tools/text_encoding.h"
 #include "ui/texts.h"
+#include "util/utf8.h"
 
-// A code page 949 text of the core's, which may carry a name from the
-// archive, as it may reach a terminal.
-static std::string Shown(const char* text) { return PrintableText(Cp949ToUtf8(text)); }
+// A text of the core's, which may carry a name from the archive, as it may
+// reach a terminal.
+static std::string Shown(const char* text) { return PrintableText(text); }
+
+void CheckPasswordArgument(const std::string& utf8) {
+    if (utf8.empty()) throw UsageError("the password is empty");
+    if (!IsValidUtf8(utf8)) throw UsageError("the password is not valid UTF-8");
+    uint32_t units = Utf16Units(utf8.data(), (uint32_t)utf8.size());
+    if (units > kLongestPassword)
+        throw UsageError("the password is too long: " + std::to_string(units) + " characters (UTF-16 units), " +
+                         std::to_string(units - kLongestPassword) + " more than the " +
+                         std::to_string(kLongestPassword) + " the stub's password box takes");
+}
 
 ConsoleAnswers& Answers() {
     static ConsoleAnswers answers;
@@ -57,9 +69,9 @@ static std::string ReadAnswer(bool hidden) {
     return line;
 }
 
-// The password from the command line, or typed in UTF-8; either way it
-// reaches the core as code page 949, cut to the 79 bytes the stub's
-// prompt takes.
+// The password from the command line (checked when it was given), or
+// typed in UTF-8 and cut, as the stub's box cuts it, to the
+// kLongestPassword UTF-16 units it takes.
 void AskPassword() {
     std::string password;
     ++Answers().passwordsAsked;
@@ -68,8 +80,8 @@ void AskPassword() {
     } else {
         std::fputs("암호를 입력하세요: ", stderr);
         std::fflush(stderr);
-        Cp949Result converted = Utf8ToCp949(ReadAnswer(true));
-        password = converted.bytes;
+        password = ReadAnswer(true);
+        password.resize(BytesWithinUnits(password.data(), (uint32_t)password.size(), kLongestPassword));
     }
     password.resize(std::min<size_t>(password.size(), kPasswordBufferSize - 1));
     std::memcpy(Sfx.PasswordBuffer, password.c_str(), password.size() + 1);
@@ -95,10 +107,9 @@ ExtractionWatch& Watch() {
     return watch;
 }
 
-// The member whose file the pass has just created. The core's texts are
-// code page 949; this file's literals are UTF-8.
+// The member whose file the pass has just created.
 static void NoteMemberStarted(const char* text) {
-    static const std::string prefix = Utf8ToCp949(TEXT_EXTRACTING).bytes;
+    static const std::string prefix = TEXT_EXTRACTING;
     if (std::strncmp(text, prefix.c_str(), prefix.size()) != 0) return;
     ++Watch().membersStarted;
     char* native = NativeName(text + prefix.size());

@@ -8,14 +8,18 @@
 
 #include "startup/sfx_globals.h"
 
-// The longest password the stub's password box takes, in code page 949
-// bytes, and the longest UTF-8 line that can become one: a character of
-// two code page 949 bytes has at most three in UTF-8.
-const size_t kLongestPasswordBytes = kPasswordBufferSize - 1;
-const size_t kLongestPasswordLine = kLongestPasswordBytes + 1;
+// The stub's password box takes kLongestPassword UTF-16 units. A password
+// file's line is read a little further than the UTF-8 of any password that
+// long (three bytes a unit at most), so that a longer one is refused
+// with its length.
+const size_t kLongestPasswordLine = 4 * kLongestPassword;
+
+// Throws UsageError unless `utf8` is a password the stub's box takes: not
+// empty, UTF-8, and no longer than kLongestPassword UTF-16 units.
+void CheckPasswordArgument(const std::string& utf8);
 
 struct ConsoleAnswers {
-    std::optional<std::string> password;  // code page 949 bytes
+    std::optional<std::string> password;  // UTF-8, as the core takes it
     bool quiet = false;                   // no progress lines
     int passwordsAsked = 0;
 };

@@ -33,6 +33,7 @@
 #include "tools/text_encoding.h"
 #include "ui/control_ids.h"
 #include "ui/native/native_dialog.h"
+#include "util/utf8.h"
 
 namespace {
 
@@ -63,12 +64,13 @@ ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
             if (options.overwrite != "ask" && options.overwrite != "overwrite" && options.overwrite != "skip")
                 throw UsageError("--overwrite takes ask, overwrite or skip, not " + options.overwrite);
         } else if (name == "--password") {
-            Answers().password = Cp949Argument(cursor.Value(), "the password");
+            Answers().password = cursor.Value();
+            CheckPasswordArgument(*Answers().password);
         } else if (name == "--password-file") {
-            Answers().password =
-                Cp949Argument(ReadFirstLine(cursor.Value(), kLongestPasswordLine, "the password file"), "the password");
+            Answers().password = ReadFirstLine(cursor.Value(), kLongestPasswordLine, "the password file");
+            CheckPasswordArgument(*Answers().password);
         } else if (name == "--only") {
-            options.only.push_back(Cp949Argument(cursor.Value(), "the member name"));
+            options.only.push_back(cursor.Value());
         } else if (name == "-q" || name == "--quiet") {
             cursor.NoValue();
             Answers().quiet = true;
@@ -91,17 +93,20 @@ void MakeTargetDirectory(const std::string& directory) {
     if (error) throw std::runtime_error("cannot make the target directory " + directory + ": " + error.message());
 }
 
-// The target as the core takes it: absolute, in code page 949, within the
-// 255 bytes of the stub's target-directory buffer.
+// The target as the core takes it: absolute, UTF-8, no longer than the
+// path the system takes.
 void SetTargetDirectory(const std::string& directory) {
     MakeTargetDirectory(directory);
     char resolved[PATH_MAX];
     if (!realpath(directory.c_str(), resolved))
         throw std::runtime_error("the target directory " + directory + " cannot be reached");
-    std::string target = Cp949Argument(resolved, "the target directory");
-    if (target.size() >= kPathBufferSize)
-        throw std::runtime_error("the target directory's path is " + std::to_string(target.size()) +
-                                 " bytes long; the stub takes at most " + std::to_string(kPathBufferSize - 1));
+    std::string target = resolved;
+    if (!IsValidUtf8(target)) throw std::runtime_error("the target directory's path is not valid UTF-8");
+    uint32_t units = Utf16Units(target.data(), (uint32_t)target.size());
+    if (units > kLongestPath)
+        throw std::runtime_error("the target directory's path is " + std::to_string(units) +
+                                 " characters (UTF-16 units) long; the stub takes at most " +
+                                 std::to_string(kLongestPath));
     std::memcpy(Sfx.ExtractDir, target.c_str(), target.size() + 1);
 }
 
@@ -135,7 +140,7 @@ void ChooseMembers(NativeMemberList& list, const std::vector<std::string>& only)
     for (const std::string& name : only) {
         auto item = std::find_if(list.items.begin(), list.items.end(),
                                  [&](const NativeMemberItem& i) { return i.name == name; });
-        if (item == list.items.end()) throw UsageError("no member named " + PrintableText(Cp949ToUtf8(name)));
+        if (item == list.items.end()) throw UsageError("no member named " + PrintableText(name));
         item->selected = true;
     }
 }
@@ -148,7 +153,7 @@ int ReportOutcome(const NativeMemberList& list) {
     }
     std::string left;
     for (const NativeMemberItem& item : list.items)
-        if (item.selected) left += "\n  " + PrintableText(Cp949ToUtf8(item.name));
+        if (item.selected) left += "\n  " + PrintableText(item.name);
     // Three refused passwords for one member end the pass without a word.
     std::string reason = Answers().passwordsAsked >= 3 ? "the password was not accepted; " : "";
     if (left.empty()) throw std::runtime_error(reason + "nothing was extracted");

@@ -66,9 +66,6 @@ std::string SignatureText(const FileReport& report) {
     return "signed by " + report.signer.value_or("(the signer cannot be read: is osslsigncode installed?)");
 }
 
-// Names as the stub shows them on a Korean Windows, decoded by its rule.
-std::string MemberName(const WalkedMember& member) { return Cp949ToUtf8(StubNameOf(member).cp949); }
-
 bool SizeCheckEnabled(const FileReport& report) {
     return report.hasSettings && !(report.settings.flags & kSettingsNoSizeCheck);
 }
@@ -97,8 +94,8 @@ FileReport Inspect(const std::string& path) {
     report.walk = WalkLocalHeaders(file.get(), report.archiveBase);
     std::vector<std::string> names;
     for (const WalkedMember& member : report.walk.members) {
-        report.refusals.push_back(WhyStubRefusesName(member));
-        names.push_back(MemberName(member));
+        report.refusals.push_back(WhyStubRefusesName(member, report.walk.unmarkedNamesUtf8));
+        names.push_back(member.stubName);
     }
     report.caseTwins = FindCaseTwins(names);
     return report;
@@ -141,7 +138,7 @@ const char* WalkEndName(WalkEnd end) {
     }
 }
 
-// A code page 949 text from the file, as it may reach a terminal.
+// A settings text (code page 949 in the file), as it may reach a terminal.
 std::string Shown(const std::string& cp949) { return PrintableText(Cp949ToUtf8(cp949)); }
 
 std::string SizeCheckVerdict(const FileReport& report) {
@@ -187,14 +184,14 @@ void PrintText(const FileReport& report) {
         const WalkedMember& m = report.walk.members[i];
         std::printf("  %-9s %10u %10u  %s  %s  %-14s  %s\n", MethodName(m), m.size, m.compressedSize,
                     CrcText(m.crc).c_str(), DosTimeText(m.dosDate, m.dosTime).c_str(), EncryptionName(m).c_str(),
-                    PrintableText(MemberName(m)).c_str());
+                    PrintableText(m.stubName).c_str());
         std::string problem = WhyStubCannotHandle(m);
         if (!problem.empty()) std::printf("    the stub cannot handle this member: %s\n", problem.c_str());
         if (!report.refusals[i].empty()) std::printf("    refused by the stub: %s\n", report.refusals[i].c_str());
         if (report.caseTwins[i] >= 0)
             std::printf("    case twin of \"%s\": one file on Windows, the later meets the earlier under the "
                         "overwrite choice\n",
-                        PrintableText(MemberName(report.walk.members[report.caseTwins[i]])).c_str());
+                        PrintableText(report.walk.members[report.caseTwins[i]].stubName).c_str());
     }
 }
 
@@ -249,7 +246,7 @@ void PrintJson(const FileReport& report) {
         const WalkedMember& m = report.walk.members[i];
         std::string problem = WhyStubCannotHandle(m);
         int twin = report.caseTwins[i];
-        out << separator << "    {\"name\": " << JsonString(MemberName(m)) << ", \"offset\": " << m.headerOffset
+        out << separator << "    {\"name\": " << JsonString(m.stubName) << ", \"offset\": " << m.headerOffset
             << ", \"method\": " << m.method << ", \"method_name\": " << JsonString(MethodName(m))
             << ", \"size\": " << m.size << ", \"compressed_size\": " << m.compressedSize
             << ", \"crc32\": " << JsonString(CrcText(m.crc)) << ", \"time\": " << JsonString(DosTimeText(m.dosDate, m.dosTime))
@@ -257,7 +254,7 @@ void PrintJson(const FileReport& report) {
             << ", \"encryption\": " << JsonString(EncryptionName(m)) << ", \"flags\": " << m.flags
             << ", \"problem\": " << (problem.empty() ? "null" : JsonString(problem))
             << ", \"refused\": " << (report.refusals[i].empty() ? "null" : JsonString(report.refusals[i]))
-            << ", \"case_twin_of\": " << (twin < 0 ? "null" : JsonString(MemberName(report.walk.members[twin])))
+            << ", \"case_twin_of\": " << (twin < 0 ? "null" : JsonString(report.walk.members[twin].stubName))
             << "}";
         separator = ",\n";
     }

@@ -11,6 +11,7 @@
 #include "archive/member_names.h"
 #include "archive/zip_format.h"
 #include "tools/text_encoding.h"
+#include "util/utf8.h"
 
 namespace {
 
@@ -18,23 +19,42 @@ namespace {
 // taken for a separator by the stub.
 const char kForbiddenCharacters[] = "\\:*?\"<>|";
 
-std::string CheckedCp949Name(const std::string& utf8Name, const std::string& path) {
-    if (!IsValidUtf8(utf8Name)) throw std::runtime_error("the name of " + path + " is not valid UTF-8");
-    for (unsigned char c : utf8Name)
+// UTF-16 units a single file or folder name may have on Windows. The 255
+// bytes most Linux file systems allow are never more units than that, but
+// mounts that count characters (NTFS, SMB) allow more bytes.
+const uint32_t kLongestNamePart = 255;
+
+// The member name in the header's form for a UTF-8 name, after the checks
+// Windows would make of it: characters it does not allow, and lengths in
+// UTF-16 units (its characters) beyond the stub's. Conjoining Hangul jamo
+// (as macOS writes Korean names) are composed first, as the stub composes
+// them, so that the header holds the name the stub will list.
+void NameMember(ZipMemberSource& member, const std::string& path) {
+    std::string& name = member.utf8Name;
+    if (!IsValidUtf8(name)) throw std::runtime_error("the name of " + path + " is not valid UTF-8");
+    for (unsigned char c : name)
         if (c < 0x20 || std::strchr(kForbiddenCharacters, c))
             throw std::runtime_error("the name of " + path + " holds the character " +
                                      (c < 0x20 ? CodePointLabel(std::string(1, (char)c)) : std::string(1, (char)c)) +
                                      ", which Windows does not allow in file names");
-    Cp949Result converted = Utf8ToCp949(utf8Name);
-    if (converted.failure)
-        throw std::runtime_error("the name of " + path + " cannot be written in code page 949: character \"" +
-                                 converted.failure->character + "\" (" +
-                                 CodePointLabel(converted.failure->character) + ")");
-    if (converted.bytes.size() > kLongestMemberName)
-        throw std::runtime_error("the member name for " + path + " is " + std::to_string(converted.bytes.size()) +
-                                 " bytes in code page 949, " + std::to_string(converted.bytes.size() - kLongestMemberName) +
+    name.resize(ComposeHangulJamo(&name[0], (uint32_t)name.size()));
+    uint32_t units = Utf16Units(name.data(), (uint32_t)name.size());
+    if (units > kLongestMemberName)
+        throw std::runtime_error("the member name for " + path + " is " + std::to_string(units) +
+                                 " characters (UTF-16 units) long, " + std::to_string(units - kLongestMemberName) +
                                  " more than the stub's " + std::to_string(kLongestMemberName));
-    return converted.bytes;
+    for (size_t start = 0; start < name.size();) {
+        size_t end = std::min(name.find('/', start), name.size());
+        uint32_t partUnits = Utf16Units(name.data() + start, (uint32_t)(end - start));
+        if (partUnits > kLongestNamePart)
+            throw std::runtime_error("the name of " + path + " has a part of " + std::to_string(partUnits) +
+                                     " characters (UTF-16 units); Windows takes at most " +
+                                     std::to_string(kLongestNamePart) + " in a file or folder name");
+        start = end + 1;
+    }
+    Cp949Result cp949 = Utf8ToCp949(name);
+    member.utf8Header = cp949.failure.has_value();
+    member.headerName = member.utf8Header ? name : cp949.bytes;
 }
 
 // Names the stub would refuse with a box: Windows devices (CON, AUX.txt,
@@ -43,7 +63,7 @@ void RefuseWhatTheStubRefuses(const std::vector<ZipMemberSource>& members) {
     std::string refused;
     size_t count = 0;
     for (const ZipMemberSource& member : members) {
-        Text name = MakeText(member.cp949Name.data(), (uint32_t)member.cp949Name.size());
+        Text name = MakeText(member.utf8Name.data(), (uint32_t)member.utf8Name.size());
         bool safe = IsSafeMemberName(name);
         ReleaseText(name);
         if (safe) continue;
@@ -91,7 +111,7 @@ private:
                                      " members, the most an archive without ZIP64 holds, at " + path);
         ZipMemberSource member;
         member.utf8Name = name;
-        member.cp949Name = CheckedCp949Name(name, path);
+        NameMember(member, path);
         member.path = path;
         member.isDirectory = isDirectory;
         member.size = isDirectory ? 0 : (uint64_t)status.st_size;

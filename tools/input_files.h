@@ -18,7 +18,8 @@ struct FileIdentity {
 // after it; a folder becomes a directory member with everything below it,
 // named from the folder's own name down, unless its path ends in "/":
 // then its contents are members at the top. Throws std::runtime_error
-// naming the path when one cannot be read or named in code page 949.
+// naming the path when one cannot be read or its name cannot be a Windows
+// file name.
 std::vector<ZipMemberSource> CollectMembers(const std::vector<std::string>& paths,
                                             const std::vector<FileIdentity>& excluded);
 

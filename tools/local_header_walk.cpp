@@ -8,6 +8,7 @@
 #include "archive/member_names.h"
 #include "archive/zip_format.h"
 #include "tools/core_state.h"
+#include "util/utf8.h"
 
 namespace {
 
@@ -21,16 +22,57 @@ uint32_t SignatureAt(std::FILE* file, uint64_t offset) {
     return ReadAt(file, offset, bytes, 4) ? ReadLittleEndian(bytes, 4) : 0;
 }
 
+// Fills `bytes` from `offset` as far as the file reaches; how many arrived.
+size_t ReadUpTo(std::FILE* file, uint64_t offset, std::string& bytes) {
+    if (bytes.empty() || fseeko(file, (off_t)offset, SEEK_SET) != 0) return 0;
+    return std::fread(&bytes[0], 1, bytes.size(), file);
+}
+
 bool HasZip64Field(const std::string& extra) {
     const uint8_t* data;
     uint32_t size;
     return FindExtraField((const uint8_t*)extra.data(), (uint32_t)extra.size(), kExtraZip64, &data, &size);
 }
 
+// The header's name as the stub's walk reads it: no more than
+// kLongestRawMemberName bytes, and the extra field only after a name that
+// short.
+RawMemberName RawNameOf(const WalkedMember& member) {
+    bool whole = member.nameLength <= kLongestRawMemberName;
+    uint32_t length = (uint32_t)std::min<size_t>(member.rawName.size(), kLongestRawMemberName);
+    return RawMemberName{member.rawName.data(), length, member.nameLength, member.flags,
+                         whole ? (const uint8_t*)member.extra.data() : nullptr,
+                         whole ? (uint32_t)member.extra.size() : 0};
+}
+
+// How names without a UTF-8 mark are read in this archive, from the
+// headers the stub weighs before it lists anything: up to one with an
+// empty name (not weighed), one whose size is hidden, or one after which
+// its signed 32-bit seek cannot go on.
+bool DecideUnmarkedNames(const std::vector<WalkedMember>& members) {
+    UnmarkedNameEvidence evidence = NoUnmarkedNames();
+    for (const WalkedMember& member : members) {
+        if (member.nameLength == 0) break;
+        WeighUnmarkedName(RawNameOf(member), evidence);
+        uint64_t next = member.headerOffset + sizeof(LocalHeader) + member.nameLength + member.extra.size() +
+                        member.compressedSize;
+        if (member.hidesItsSize || next > (uint64_t)INT32_MAX) break;
+    }
+    return UnmarkedNamesAreUtf8(evidence);
+}
+
+void DecodeName(WalkedMember& member, bool unmarkedUtf8) {
+    char work[kNameWorkBytes];
+    Text decoded = {};
+    member.nameUsable = DecodeMemberName(RawNameOf(member), unmarkedUtf8, work, decoded);
+    member.stubName.assign(decoded.bytes ? decoded.bytes : "", decoded.length);
+    ReleaseText(decoded);
+}
+
 }  // namespace
 
 LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
-    LocalHeaderWalk walk{{}, WalkEnd::EndOfFile, start};
+    LocalHeaderWalk walk{{}, WalkEnd::EndOfFile, start, false};
     uint64_t offset = start;
     for (;;) {
         uint32_t signature = SignatureAt(file, offset);
@@ -47,7 +89,7 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
             bool central = signature == kCentralHeaderSignature || signature == kEndRecordSignature ||
                            signature == kZip64EndRecordSignature;
             walk.end = central ? WalkEnd::CentralDirectory : atEnd ? WalkEnd::EndOfFile : WalkEnd::OtherBytes;
-            return walk;
+            break;
         }
         WalkedMember member{};
         member.headerOffset = offset;
@@ -59,33 +101,29 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
         member.crc = header.crc32;
         member.compressedSize = header.compressedSize;
         member.size = header.uncompressedSize;
-        uint16_t nameLength = header.nameLength, extraLength = header.extraLength;
-        std::string name(nameLength, '\0'), extra(extraLength, '\0');
-        bool complete = ReadAt(file, offset + sizeof(LocalHeader), &name[0], nameLength) &&
-                        ReadAt(file, offset + sizeof(LocalHeader) + nameLength, &extra[0], extraLength);
-        member.name = name.substr(0, name.find('\0'));
-        member.rawName = name;
-        member.extra = extra;
+        member.nameLength = header.nameLength;
+        // The name and the extra field in one read, as the stub reads them:
+        // what arrived counts.
+        std::string bytes((size_t)header.nameLength + header.extraLength, '\0');
+        size_t arrived = ReadUpTo(file, offset + sizeof(LocalHeader), bytes);
+        size_t nameArrived = std::min<size_t>(arrived, header.nameLength);
+        member.rawName = bytes.substr(0, nameArrived);
+        member.extra = bytes.substr(nameArrived, arrived - nameArrived);
+        uint64_t dataStart = offset + sizeof(LocalHeader) + bytes.size();
+        member.hidesItsSize = (member.flags & kFlagSizesAfterData) && member.compressedSize == 0 &&
+                              SignatureAt(file, dataStart) != kDataDescriptorSignature;
         walk.members.push_back(member);
-        offset += sizeof(LocalHeader) + nameLength + extraLength + (uint64_t)member.compressedSize;
-        if (!complete) {
+        offset = dataStart + member.compressedSize;
+        if (arrived != bytes.size()) {
             walk.endOffset = offset;
             walk.end = WalkEnd::EndOfFile;
-            return walk;
+            break;
         }
     }
-}
-
-StubName StubNameOf(const WalkedMember& member) {
     EnsureCrcTable();
-    RawMemberName raw = WholeRawName(member.rawName.data(), (uint32_t)member.rawName.size(), member.flags,
-                                     (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size());
-    char work[kNameWorkBytes];
-    Text decoded = {};
-    bool usable = DecodeMemberName(raw, false, work, decoded);
-    StubName name{std::string(decoded.bytes ? decoded.bytes : "", decoded.length), usable};
-    ReleaseText(decoded);
-    return name;
+    walk.unmarkedNamesUtf8 = DecideUnmarkedNames(walk.members);
+    for (WalkedMember& member : walk.members) DecodeName(member, walk.unmarkedNamesUtf8);
+    return walk;
 }
 
 static bool AesFieldOf(const WalkedMember& member, AesMember& aes) {
@@ -105,10 +143,29 @@ std::string EncryptionName(const WalkedMember& member) {
     return (member.flags & kFlagEncrypted) ? "traditional" : "none";
 }
 
-std::string WhyStubRefusesName(const WalkedMember& member) {
-    StubName name = StubNameOf(member);
-    if (!name.usable) return "its name holds a character that code page 949 cannot hold, or is not valid UTF-8";
-    Text text = MakeText(name.cp949.data(), (uint32_t)name.cp949.size());
+// Whether an unusable name was refused for its length: the stub shows such
+// a name cut to its limit and marked with "…".
+static bool CutForLength(const WalkedMember& member) {
+    static const std::string kCutMark = "\xE2\x80\xA6";
+    if (member.nameLength > kLongestRawMemberName) return true;
+    const std::string& shown = member.stubName;
+    return shown.size() >= kCutMark.size() &&
+           shown.compare(shown.size() - kCutMark.size(), kCutMark.size(), kCutMark) == 0 &&
+           Utf16Units(shown.data(), (uint32_t)shown.size()) >= kLongestMemberName - 1;
+}
+
+std::string WhyStubRefusesName(const WalkedMember& member, bool unmarkedNamesUtf8) {
+    if (!member.nameUsable) {
+        if (CutForLength(member))
+            return "its name is longer than the " + std::to_string(kLongestMemberName) +
+                   " characters (UTF-16 units) the stub takes";
+        if ((member.flags & kFlagUtf8Name) || unmarkedNamesUtf8)
+            return "its name is neither valid UTF-8 nor valid in code page 949, the ANSI code page of a Korean "
+                   "Windows";
+        return "its name is not valid in code page 949, the ANSI code page of a Korean Windows, in which this "
+               "archive's names without a UTF-8 mark are read";
+    }
+    Text text = MakeText(member.stubName.data(), (uint32_t)member.stubName.size());
     bool safe = IsSafeMemberName(text);
     ReleaseText(text);
     if (!safe)
@@ -118,16 +175,12 @@ std::string WhyStubRefusesName(const WalkedMember& member) {
 }
 
 std::string WhyStubCannotHandle(const WalkedMember& member) {
-    if (member.name.empty()) return "it has an empty name, which ends the stub's walk";
-    StubName name = StubNameOf(member);
-    if (name.cp949.size() > kLongestMemberName)
-        return "its name is " + std::string(name.usable ? "" : "at least ") + std::to_string(name.cp949.size()) +
-               " bytes long in code page 949; the stub takes at most " + std::to_string(kLongestMemberName);
+    if (member.stubName.empty()) return "it has an empty name, which ends the stub's walk";
     if (member.compressedSize == 0xFFFFFFFF || member.size == 0xFFFFFFFF || HasZip64Field(member.extra))
         return "it uses ZIP64, which the stub cannot read";
-    if ((member.flags & kFlagSizesAfterData) && member.compressedSize == 0 && member.crc == 0 && member.size == 0)
-        return "its sizes and CRC follow its data (flag bit 3) and are zero in its local header, so the stub "
-               "cannot find the next member";
+    if (member.hidesItsSize)
+        return "its sizes follow its data (flag bit 3) and its compressed size is zero in its local header, so "
+               "the stub cannot find the next member";
     uint16_t method = RealMethod(member);
     if (method != kMethodStored && method != kMethodDeflated)
         return "it uses compression method " + std::to_string(method) +

@@ -20,9 +20,15 @@ struct WalkedMember {
     uint32_t crc;
     uint32_t compressedSize;
     uint32_t size;
-    std::string name;     // bytes as stored (code page 949 for our files), cut at a NUL
-    std::string rawName;  // every name byte as stored
-    std::string extra;    // the local extra field
+    uint16_t nameLength;  // as the header declares it
+    std::string rawName;  // every name byte that arrived
+    std::string extra;    // the local extra field's bytes that arrived
+    bool hidesItsSize;    // sizes deferred to a data descriptor that does not follow at once
+    // The name as the stub lists it, in UTF-8, decoded by the stub's own
+    // rule with the archive's decision on unmarked names; and whether the
+    // stub can use it as a path (otherwise it is a form for showing only).
+    std::string stubName;
+    bool nameUsable;
 };
 
 // Where and why the walk stopped.
@@ -36,15 +42,20 @@ struct LocalHeaderWalk {
     std::vector<WalkedMember> members;
     WalkEnd end;
     uint64_t endOffset;
+    // Whether names without a UTF-8 mark are read as UTF-8 in this archive:
+    // decided, as the stub's listing decides it, from every header its
+    // walk reaches.
+    bool unmarkedNamesUtf8;
 };
 
-// Walks from `start` in `file` (already open for reading).
+// Walks from `start` in `file` (already open for reading) and decodes
+// every member's name as the stub does.
 LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start);
 
 // The reason a member stops the stub's walk or extraction, or empty when
 // the stub can handle it: sizes deferred to a data descriptor, ZIP64,
-// methods other than stored and deflated, strong encryption, an empty or
-// over-long name.
+// methods other than stored and deflated, strong encryption, an empty
+// name.
 std::string WhyStubCannotHandle(const WalkedMember& member);
 
 // The member's compression method; for an AES member, the one under the
@@ -55,17 +66,9 @@ uint16_t RealMethod(const WalkedMember& member);
 // "AES-256 (AE-2)", ...
 std::string EncryptionName(const WalkedMember& member);
 
-// The member's name as the stub lists it on a Korean Windows (code page
-// 949), decoded by the stub's own rule (UTF-8 names, the Unicode Path
-// field), and whether the stub can use it as a path; an unusable name is
-// a form for showing only.
-struct StubName {
-    std::string cp949;
-    bool usable;
-};
-StubName StubNameOf(const WalkedMember& member);
-
 // Why the stub refuses the member's name with a box (and extracts the
-// others), or empty when it takes it: the name cannot be held in code page
-// 949, would leave the target directory, or names a Windows device.
-std::string WhyStubRefusesName(const WalkedMember& member);
+// others), or empty when it takes it: the name is longer than the stub
+// takes, cannot be read in the encoding it is read in (`unmarkedNamesUtf8`
+// is the walk's decision), would leave the target directory, or names a
+// Windows device.
+std::string WhyStubRefusesName(const WalkedMember& member, bool unmarkedNamesUtf8);

@@ -45,10 +45,12 @@ void CheckSettingsAsRead(const SettingsBlock* settings) {
     Expect(Sfx.DefaultOverwriteButton == ExpectedOverwriteButton(flags), "default overwrite mode");
     Expect(Sfx.AutoStart == bool(flags & kSettingsAutoStart), "auto-start flag");
     Expect(Sfx.SizeChecked == sizeCheck, "size-check flag");
-    Expect(s.title == Sfx.TitleText, "title");
-    Expect(s.runCommand == Sfx.RunCommand, "run command");
+    // The block's texts are code page 949; the core reads them as UTF-8.
+    Expect(Cp949ToUtf8(s.title) == Sfx.TitleText, "title");
+    Expect(Cp949ToUtf8(s.runCommand) == Sfx.RunCommand, "run command");
     // "><" is replaced by this machine's temporary directory as it is read.
-    if (s.defaultDir != kTemporaryDirectoryMarker) Expect(s.defaultDir == Sfx.DefaultDirText, "default directory");
+    if (s.defaultDir != kTemporaryDirectoryMarker)
+        Expect(Cp949ToUtf8(s.defaultDir) == Sfx.DefaultDirText, "default directory");
 }
 
 }  // namespace
@@ -83,8 +85,8 @@ static void CheckMemberWalk(const std::string& path, uint32_t archiveBase,
     for (size_t i = 0; i < written.size(); ++i) {
         const WalkedMember& found = walk.members[i];
         const ZipWrittenMember& expected = written[i];
-        std::string name = "member \"" + Cp949ToUtf8(expected.shownName) + "\"";
-        if (found.name != expected.cp949Name || StubNameOf(found).cp949 != expected.shownName)
+        std::string name = "member \"" + expected.shownName + "\"";
+        if (found.rawName != expected.headerName || found.stubName != expected.shownName)
             Fail(name + " is found under another name");
         if (found.method != expected.method || found.flags != expected.flags || found.crc != expected.crc ||
             found.compressedSize != expected.compressedSize || found.size != expected.size)

@@ -1,6 +1,7 @@
 #pragma once
-// Conversions between the tool's terminal and file-name encoding (UTF-8)
-// and code page 949, the encoding of the stub's texts and member names.
+// Conversions between the tool's terminal and file-name encoding (UTF-8,
+// the core's too) and code page 949, in which the settings block keeps its
+// texts and Korean tools read member names.
 #include <cstdint>
 #include <optional>
 #include <string>

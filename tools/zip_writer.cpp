@@ -32,6 +32,10 @@ const uint16_t kVersionStored = 10;   // 1.0: stored, no encryption
 const uint16_t kVersionDeflated = 20; // 2.0: deflate, encryption, directories
 const uint16_t kVersionAes = 51;      // 5.1: AES encryption
 const uint16_t kVersionMadeBy = 20;   // host 0 (MS-DOS and Windows), 2.0
+// Host 11 (Windows NTFS), 2.0, for members named in UTF-8: Info-ZIP's unzip
+// converts the names of host 0 from the OEM code page even when flag bit
+// 11 marks them as UTF-8. Both hosts keep DOS attributes alike.
+const uint16_t kVersionMadeByNtfs = 11 << 8 | 20;
 const uint32_t kDosAttributeDirectory = 0x10;
 const uint32_t kDosAttributeArchive = 0x20;
 
@@ -146,7 +150,7 @@ std::string HeaderFillBytes(const ZipMemberSource& member, uint32_t crc, size_t 
         std::random_device device;
         generator.seed((uint64_t)device() << 32 | device());
     } else {
-        uint64_t seed = Fnv1a(0xCBF29CE484222325ull, member.cp949Name.data(), member.cp949Name.size());
+        uint64_t seed = Fnv1a(0xCBF29CE484222325ull, member.headerName.data(), member.headerName.size());
         uint64_t numbers[2] = {crc, (uint64_t)size};
         generator.seed(Fnv1a(seed, numbers, sizeof numbers));
     }
@@ -241,7 +245,7 @@ std::string AesSalt(const ZipWriteOptions& options, const ZipMemberSource& sourc
         std::random_device device;
         for (char& c : salt) c = (char)device();
     } else {
-        std::string message = source.cp949Name + '\0' + digest.sha256;
+        std::string message = source.headerName + '\0' + digest.sha256;
         hmac_sha256_ctx hmac;
         hmac_sha256_set_key(&hmac, options.password.size(), (const uint8_t*)options.password.data());
         hmac_sha256_update(&hmac, message.size(), (const uint8_t*)message.data());
@@ -265,13 +269,14 @@ std::string AesField(Encryption encryption, uint16_t method) {
 // Info-ZIP Unicode Path extra field: version 1, the CRC of the name as
 // stored in the header, the UTF-8 name. An ASCII name reads the same in
 // every code page, so it gets none (as Info-ZIP zip does), which saves
-// 18 bytes and twice the name's length a member.
+// 18 bytes and twice the name's length a member; nor does a name stored in
+// UTF-8, which its flag already marks.
 std::string UnicodePathField(const ZipMemberSource& member) {
     bool ascii = std::all_of(member.utf8Name.begin(), member.utf8Name.end(), [](char c) { return (uint8_t)c < 0x80; });
-    if (ascii) return "";
+    if (ascii || member.utf8Header) return "";
     std::string body;
     body += (char)1;
-    PutLe32(body, CrcOfBytes((const uint8_t*)member.cp949Name.data(), (uint32_t)member.cp949Name.size()));
+    PutLe32(body, CrcOfBytes((const uint8_t*)member.headerName.data(), (uint32_t)member.headerName.size()));
     body += member.utf8Name;
     std::string field;
     PutLe16(field, kExtraUnicodePath);
@@ -300,7 +305,7 @@ std::string CommonHeaderFields(const CentralEntry& entry) {
     PutLe32(out, entry.member.crc);
     PutLe32(out, entry.member.compressedSize);
     PutLe32(out, entry.member.size);
-    PutLe16(out, (uint16_t)entry.member.cp949Name.size());
+    PutLe16(out, (uint16_t)entry.member.headerName.size());
     PutLe16(out, (uint16_t)entry.extra.size());
     return out;
 }
@@ -517,8 +522,8 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     const ZipWriteOptions& options = context.options;
     ArchiveOutput& output = context.output;
     CentralEntry entry{};
-    entry.member.cp949Name = source.cp949Name;
-    entry.member.shownName = source.cp949Name;
+    entry.member.headerName = source.headerName;
+    entry.member.shownName = source.utf8Name;
     entry.dosTime = source.dosTime;
     entry.dosDate = source.dosDate;
     entry.headerOffset = output.Position();
@@ -526,6 +531,7 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     entry.attributes = source.isDirectory ? kDosAttributeDirectory : kDosAttributeArchive;
     entry.version = source.isDirectory ? kVersionDeflated : kVersionStored;
     entry.member.size = (uint32_t)source.size;
+    if (source.utf8Header) entry.member.flags |= kFlagUtf8Name;
     bool encrypted = !source.isDirectory && !options.password.empty();
     bool aes = encrypted && options.encryption != Encryption::Traditional;
     if (encrypted) {
@@ -538,7 +544,7 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     std::string header;
     PutLe32(header, kLocalHeaderSignature);
     header += CommonHeaderFields(entry);  // sizes and methods are patched once known
-    output.Write(header + source.cp949Name + entry.extra);
+    output.Write(header + source.headerName + entry.extra);
     if (source.isDirectory) return entry;
 
     uint32_t dataStart = output.Position();
@@ -551,7 +557,7 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     entry.extra = extra(data.method);
     entry.member.compressedSize = output.Position() - dataStart;
     if (data.method == kMethodDeflated && !aes) entry.version = kVersionDeflated;
-    output.Patch(entry.headerOffset + 4, CommonHeaderFields(entry) + source.cp949Name + entry.extra);
+    output.Patch(entry.headerOffset + 4, CommonHeaderFields(entry) + source.headerName + entry.extra);
     return entry;
 }
 
@@ -560,14 +566,14 @@ void WriteCentralDirectory(ArchiveOutput& output, const std::vector<CentralEntry
     for (const CentralEntry& entry : entries) {
         std::string header;
         PutLe32(header, kCentralHeaderSignature);
-        PutLe16(header, kVersionMadeBy);
+        PutLe16(header, (entry.member.flags & kFlagUtf8Name) ? kVersionMadeByNtfs : kVersionMadeBy);
         header += CommonHeaderFields(entry);
         PutLe16(header, 0);  // comment length
         PutLe16(header, 0);  // disk number
         PutLe16(header, 0);  // internal attributes
         PutLe32(header, entry.attributes);
         PutLe32(header, entry.headerOffset);
-        output.Write(header + entry.member.cp949Name + entry.extra);
+        output.Write(header + entry.member.headerName + entry.extra);
     }
     uint32_t size = output.Position() - start;
 

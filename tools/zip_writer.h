@@ -2,8 +2,10 @@
 // Writes a ZIP archive that the stub can walk: every member's CRC and
 // sizes in its local header (no data descriptors), stored or raw-deflated
 // data (libdeflate for members read whole, zlib streaming for larger ones),
-// optional AES or traditional encryption, names in code page 949 with the
-// UTF-8 name in an Info-ZIP Unicode Path extra field.
+// optional AES or traditional encryption. A name that code page 949 can
+// hold is stored in it, with the UTF-8 name in an Info-ZIP Unicode Path
+// extra field when it is not ASCII, so that Korean tools reading the
+// header see it too; any other name is stored in UTF-8 with flag bit 11.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -27,10 +29,11 @@ const uint64_t kLargestWholeMember = 64 << 20;
 enum class Encryption { Aes256, Aes128, Traditional };
 
 struct ZipMemberSource {
-    std::string utf8Name;   // "/" separators; a directory's name ends in "/"
-    std::string cp949Name;  // the same name as the stub reads it
-    std::string path;       // where the data comes from (files only)
-    uint64_t size = 0;      // its size when it was collected; reading must find the same
+    std::string utf8Name;     // "/" separators; a directory's name ends in "/"
+    std::string headerName;   // the same name as the header stores it
+    bool utf8Header = false;  // headerName is utf8Name, marked with flag bit 11
+    std::string path;         // where the data comes from (files only)
+    uint64_t size = 0;        // its size when it was collected; reading must find the same
     bool isDirectory = false;
     uint16_t dosTime = 0;
     uint16_t dosDate = 0;
@@ -39,7 +42,7 @@ struct ZipMemberSource {
 struct ZipWriteOptions {
     bool store = false;         // no compression at all
     int level = kDefaultLevel;  // libdeflate level 1..12 otherwise (zlib's, at most 9, above kLargestWholeMember)
-    std::string password;       // code page 949 bytes (UTF-8 for AES); empty: no encryption
+    std::string password;       // the bytes the cipher takes; empty: no encryption
     Encryption encryption = Encryption::Aes256;  // how, when there is a password
     bool randomHeaders = false; // encryption headers (or AES salts) from the system's random source
     // Offset of the archive's first byte in the finished file, so that the
@@ -50,8 +53,8 @@ struct ZipWriteOptions {
 
 // What was written for one member, in archive order.
 struct ZipWrittenMember {
-    std::string cp949Name;  // the name bytes as stored
-    std::string shownName;  // the name as the stub lists it (decoded as the stub decodes names)
+    std::string headerName;  // the name bytes as stored
+    std::string shownName;   // the name as the stub lists it, in UTF-8
     uint16_t method;
     uint16_t flags;
     uint32_t crc;

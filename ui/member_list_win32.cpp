@@ -24,15 +24,17 @@ void AddMemberName(MemberList list, const char* name, uint32_t ordinal) {
 // The list box sorts each item into place as it is added.
 void EndMemberListing(MemberList) {}
 
-uint32_t MemberOrdinal(MemberList list, int32_t index) {
+uint32_t MemberItemData(MemberList list, int32_t index) {
     return (uint32_t)Send(list, LB_GETITEMDATA, (WPARAM)index, 0);
+}
+
+void SetMemberItemData(MemberList list, int32_t index, uint32_t data) {
+    Send(list, LB_SETITEMDATA, (WPARAM)index, (LPARAM)data);
 }
 
 bool IsMemberSelected(MemberList list, int32_t index) { return Send(list, LB_GETSEL, index, 0) > 0; }
 
-void SetMemberSelected(MemberList list, int32_t index, bool selected) {
-    Send(list, LB_SETSEL, selected, index);
-}
+void SetMemberSelected(MemberList list, int32_t index, bool selected) { Send(list, LB_SETSEL, selected, index); }
 
 int32_t CountMembers(MemberList list) { return (int32_t)Send(list, LB_GETCOUNT, 0, 0); }
 

@@ -58,7 +58,7 @@ INT_PTR CALLBACK PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
     // Only 확인 (or Enter) leaves the prompt; Esc and the rest are ignored.
     // The box takes Unicode; the cipher tries the text's forms in the code
-    // pages archivers use (archive/password_forms.h).
+    // pages archivers use (archive/passwords.h).
     if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
         uint32_t length = ItemUtf8(dialog, IDC_PASSWORD, Sfx.PasswordBuffer, kPasswordBufferSize, kLongestPassword);
         Sfx.PasswordLength = (int32_t)length;

@@ -112,6 +112,36 @@ class MemberHeadersTest(ToolTestCase):
             self.assertEqual(m["crc"], zlib.crc32(content), rel)
 
 
+# How each name is stored: in code page 949 where it holds the name (with a
+# Unicode Path field when it is not ASCII), otherwise in UTF-8 with flag bit 11.
+NAME_FORMS = {"café.txt": "utf-8", "€uro.txt": "cp949", "naïve/": "utf-8", "naïve/ü.txt": "utf-8",
+              "한글.txt": "cp949", "웃음😀.txt": "utf-8", "plain.txt": "cp949", "말.txt": "cp949"}
+
+
+class MemberNameFormsTest(ToolTestCase):
+    def test_code_page_949_where_it_holds_the_name_utf8_elsewhere_and_other_tools_agree(self):
+        files = {name: name.encode() for name in NAME_FORMS if not name.endswith("/")}
+        files["\u1106\u1161\u11af.txt"] = files.pop("말.txt")  # in jamo, as macOS writes it: composed as the stub does
+        data = self.build(self.tree(files, name="t") + "/")
+        found = {}
+        for m in local_headers(data, STUB_SIZE + BLOCK_SIZE)[0]:
+            form = "utf-8" if m["flags"] & 0x0800 else "cp949"
+            name = m["name"].decode(form)
+            found[name] = form
+            field = extra_fields(m["extra"]).get(0x7075)
+            if form == "utf-8" or name.isascii():
+                self.assertIsNone(field, name)
+            else:
+                self.assertEqual(field, b"\x01" + zlib.crc32(m["name"]).to_bytes(4, "little") + name.encode(), name)
+        self.assertEqual(found, NAME_FORMS)
+        unzip = subprocess.run(["unzip", "-Z1", self.path("out.exe")], capture_output=True, check=True,
+                               env=dict(os.environ, LC_ALL="C.UTF-8"))
+        self.assertEqual(sorted(unzip.stdout.decode().splitlines()), sorted(NAME_FORMS))
+        listing = subprocess.run(["7z", "l", "-slt", self.path("out.exe")], capture_output=True, text=True).stdout
+        self.assertEqual(sorted(line[7:] for line in listing.splitlines() if line.startswith("Path = "))[1:],
+                         sorted(name.rstrip("/") for name in NAME_FORMS))
+
+
 class OtherArchiversTest(ToolTestCase):
     def check_with_unzip_and_7z(self, path, password=None):
         result = unzip_test(path, password.encode("cp949") if password else None)
@@ -165,18 +195,21 @@ class OtherArchiversTest(ToolTestCase):
         by_option = self.build(tree, "--password", PASSWORD, out="b.exe")
         self.assertEqual(by_file, by_option)
 
+    # The traditional cipher takes the code page 949 bytes a Korean Windows'
+    # box gives, or UTF-8 for a password that code page 949 cannot hold.
     def test_encryption_header_check_byte_is_the_crc_high_byte(self):
         files = {"a.txt": "가나다".encode("utf-8") * 300, "b.bin": os.urandom(500), "c.txt": b""}
-        data = self.build(self.tree(files, name="t"), "--password", PASSWORD, "--encryption", "zipcrypto")
-        members, _ = local_headers(data, STUB_SIZE + BLOCK_SIZE)
-        for m in members[1:]:  # after the folder member "t/"
-            content = files[m["name"].decode()[2:]]
-            self.assertEqual(m["flags"] & 0x09, 0x01, "encrypted, no data descriptor")
-            self.assertEqual(m["crc"], zlib.crc32(content))
-            plain = zip_decrypt(data[m["data"]:m["data"] + m["csize"]], PASSWORD.encode("cp949"))
-            self.assertEqual(plain[11], m["crc"] >> 24)
-            body = zlib.decompress(plain[12:], -15) if m["method"] == 8 else plain[12:]
-            self.assertEqual(body, content)
+        for password, key in ((PASSWORD, PASSWORD.encode("cp949")), ("암호😀", "암호😀".encode())):
+            data = self.build(self.tree(files, name="t"), "--password", password, "--encryption", "zipcrypto")
+            members, _ = local_headers(data, STUB_SIZE + BLOCK_SIZE)
+            for m in members[1:]:  # after the folder member "t/"
+                content = files[m["name"].decode()[2:]]
+                self.assertEqual(m["flags"] & 0x09, 0x01, "encrypted, no data descriptor")
+                self.assertEqual(m["crc"], zlib.crc32(content))
+                plain = zip_decrypt(data[m["data"]:m["data"] + m["csize"]], key)
+                self.assertEqual(plain[11], m["crc"] >> 24)
+                body = zlib.decompress(plain[12:], -15) if m["method"] == 8 else plain[12:]
+                self.assertEqual(body, content)
 
 
 class CompressionLevelTest(ToolTestCase):

@@ -1,12 +1,12 @@
 """`doromi extract`: round trips through `doromi build`, member choice,
 the overwrite policy, passwords, and damaged or hostile files."""
+import json
 import os
 import subprocess
 import sys
-import zipfile
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import MTIME, STUB, ToolTestCase, run, sample_files  # noqa: E402
+from tool_helpers import MTIME, STUB, ToolTestCase, run, sample_files, write_zip  # noqa: E402
 
 PASSWORD = "열려라 참깨"
 
@@ -55,6 +55,14 @@ class RoundTripTest(ToolTestCase):
                          {"입력/": None, "입력/문서/": None,
                           "입력/문서/안내.txt": sample_files()["문서/안내.txt"]})
 
+    def test_names_of_any_script_come_back_whole_or_one_by_one(self):
+        files = {"café.txt": b"1", "€uro.txt": b"2", "naïve/ü.txt": b"3", "한글.txt": b"4", "웃음😀.txt": b"5"}
+        self.build(self.tree(files, name="t") + "/")
+        run("extract", self.path("out.exe"), "-d", self.path("all"), "-q")
+        self.assertEqual(tree_contents(self.path("all")), {**files, "naïve/": None})
+        run("extract", self.path("out.exe"), "-d", self.path("one"), "-q", "--only", "naïve/ü.txt")
+        self.assertEqual(tree_contents(self.path("one")), {"naïve/": None, "naïve/ü.txt": b"3"})
+
     def test_unknown_member_name_is_refused(self):
         self.build(self.tree())
         result = run("extract", self.path("out.exe"), "--only", "없는.txt", check=False)
@@ -99,6 +107,22 @@ class PolicyTest(ToolTestCase):
 
 
 class PasswordTest(ToolTestCase):
+    # The traditional cipher takes code page 949 bytes where they exist,
+    # otherwise UTF-8; AES always UTF-8. Extraction tries each.
+    def test_passwords_open_what_they_closed(self):
+        source = self.tree({"secret.txt": b"hidden"}, name="src")
+        for i, (password, encryption) in enumerate(((PASSWORD, "zipcrypto"), ("암호😀", "zipcrypto"),
+                                                    ("암호😀", "aes256"))):
+            with self.subTest(password=password, encryption=encryption):
+                self.build(source, "--password", password, "--encryption", encryption)
+                run("extract", self.path("out.exe"), "-d", self.path(str(i)), "--password", password, "-q")
+                self.assertEqual(tree_contents(self.path(str(i))), {"src/": None, "src/secret.txt": b"hidden"})
+
+    def test_a_password_longer_than_the_box_is_refused(self):
+        result = run("extract", self.path("any.exe"), "--password", "가" * 78 + "😀", check=False)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("the password is too long: 80 characters", result.err)
+
     def test_wrong_password_extracts_nothing_and_says_so(self):
         self.build(self.tree({"secret.txt": b"hidden"}, name="src"), "--password", PASSWORD)
         target = self.path("target")
@@ -131,10 +155,7 @@ class DamagedFileTest(ToolTestCase):
         self.assertEqual(os.listdir(target), [])
 
     def test_names_leaving_the_target_are_refused(self):
-        archive = self.path("evil.zip")
-        with zipfile.ZipFile(archive, "w") as z:
-            z.writestr("../escaped.txt", b"outside")
-            z.writestr("inside.txt", b"inside")
+        archive = write_zip(self.path("evil.zip"), [("../escaped.txt", b"outside"), ("inside.txt", b"inside")])
         with open(archive, "rb") as f:
             exe = self.combined(f.read())
         target = self.path("deep", "target")
@@ -157,11 +178,7 @@ class RealArchivesTest(ToolTestCase):
     natively as the stub would."""
 
     def zip_of(self, members):
-        archive = self.path("real.zip")
-        with zipfile.ZipFile(archive, "w") as z:
-            for name, data in members:
-                z.writestr(name, data)
-        run("build", "-o", self.path("real.exe"), "--zip", archive)
+        run("build", "-o", self.path("real.exe"), "--zip", write_zip(self.path("real.zip"), members))
         return self.path("real.exe")
 
     def test_utf8_names_case_twins_and_duplicates_all_come_out(self):
@@ -173,6 +190,21 @@ class RealArchivesTest(ToolTestCase):
         self.assertEqual(tree_contents(target), {"한글 폴더/": None, "한글 폴더/문서.txt": b"doc",
                                                  "xt_MARK.h": b"upper", "xt_mark.h": b"lower",
                                                  "a.txt": b"second"})
+
+    # Names without a UTF-8 mark are read one way for the whole archive:
+    # UTF-8 when every one is UTF-8 and one at least is not code page 949;
+    # code page 949 otherwise, even where a name is also valid UTF-8
+    # ("책" is "å" there, "체크" "üũ", "째" "°").
+    def test_unmarked_names_are_read_as_the_whole_archive_says(self):
+        for encoding, names in (("utf-8", ["한글 문서.txt", "책.txt"]), ("cp949", ["책.txt"]),
+                                ("cp949", ["체크.txt", "째.txt"])):
+            with self.subTest(encoding=encoding, names=names):
+                exe = self.zip_of([(name.encode(encoding), name.encode()) for name in names])
+                report = json.loads(run("info", "--json", exe).out)
+                self.assertEqual([m["name"] for m in report["members"]], names)
+                target = self.path("-".join(names))
+                run("extract", exe, "-d", target, "-q")
+                self.assertEqual(tree_contents(target), {name: name.encode() for name in names})
 
     def test_a_target_that_is_a_file_is_refused(self):
         exe = self.zip_of([("a.txt", b"a")])

@@ -10,10 +10,9 @@ import stat
 import subprocess
 import sys
 import time
-import zipfile
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import DOROMI, STUB, ToolTestCase, run  # noqa: E402
+from tool_helpers import DOROMI, STUB, ToolTestCase, run, write_zip  # noqa: E402
 
 SHIM_SOURCE = os.path.join(os.path.dirname(__file__), "io_shim.c")
 
@@ -106,10 +105,7 @@ class HostileInputTest(ToolTestCase):
         report = json.loads(run("info", "--json", self.path("twins.exe")).out)
         self.assertEqual([m["case_twin_of"] for m in report["members"]], [None, "A.TXT", None, "ΑΒ.txt"])
 
-        archive = self.path("evil.zip")
-        with zipfile.ZipFile(archive, "w") as z:
-            for name in ("../evil.txt", "CON", "fine.txt"):
-                z.writestr(name, b"x")
+        archive = write_zip(self.path("evil.zip"), [(name, b"x") for name in ("../evil.txt", "CON", "fine.txt")])
         result = run("build", "-o", self.path("evil.exe"), "--zip", archive, check=False)
         self.assertEqual(result.returncode, 1)
         self.assertIn("../evil.txt", result.err)
@@ -130,10 +126,7 @@ class HostileInputTest(ToolTestCase):
                                                 timeout=30).returncode, status)
 
     def test_texts_from_files_cannot_steer_the_terminal(self):
-        archive = self.path("hostile.zip")
-        with zipfile.ZipFile(archive, "w") as z:
-            z.writestr("a\x1b[2Jb.txt", b"x")
-            z.writestr("right\u202etxt.exe", b"y")
+        archive = write_zip(self.path("hostile.zip"), [("a\x1b[2Jb.txt", b"x"), ("right\u202etxt.exe", b"y")])
         run("build", "-o", self.path("out.exe"), "--zip", archive, "--allow-refused-names",
             "--title", "\x1b]0;pwned\x07title")
         out = run("info", self.path("out.exe"), check=False).out

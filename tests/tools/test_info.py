@@ -87,7 +87,6 @@ class InfoTest(ToolTestCase):
 
 class ToolTextsTest(ToolTestCase):
     def test_help_is_utf8(self):
-        # The core is compiled for code page 949; the tool's own texts must stay UTF-8.
         self.assertIn("도로미", run("--help").out)
         for command in ("build", "info"):
             self.assertIn("Usage: doromi " + command, run(command, "--help").out)

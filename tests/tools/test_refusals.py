@@ -1,6 +1,6 @@
 """What `doromi build` refuses before it writes anything: texts that do not
-fit the settings block or code page 949, unusable passwords, names and
-stubs, and contradictory options."""
+fit the settings block or code page 949, unusable passwords, names Windows
+would not take, stubs, and contradictory options."""
 import os
 import sys
 import unittest
@@ -29,17 +29,26 @@ class SettingsTextTest(ToolTestCase):
             with self.subTest(option):
                 self.assertRefused([tree, option, "설치 😀"], what, "character 4", "U+1F600")
 
+    # The stub's box takes 79 UTF-16 units; a character above U+FFFF is two.
     def test_password_limits(self):
         tree = self.tree({"a.txt": b"a"})
-        self.assertRefused([tree, "--password", "가" * 40], "80 bytes", "1 more than the 79")
-        self.assertRefused([tree, "--password", "pass😀"], "the password", "U+1F600")
-        self.assertRefused([tree, "--password", ""], "password is empty")
+        run("build", "-o", self.path("ok.exe"), tree, "--password", "가" * 77 + "😀")
+        for password, *fragments in (("가" * 80, "too long", "80 characters", "1 more than the 79"),
+                                     ("가" * 78 + "😀", "too long", "80 characters"),
+                                     ("", "password is empty")):
+            with self.subTest(password=password[:2]):
+                self.assertRefused([tree, "--password", password], *fragments)
 
 
 class InputAndOptionTest(ToolTestCase):
-    def test_file_names_outside_code_page_949_are_refused(self):
-        tree = self.tree({"그림😀.txt": b"a"})
-        self.assertRefused([tree], "그림😀.txt", "code page 949", "U+1F600")
+    # A member name takes at most 256 UTF-16 units, counted as Windows
+    # counts them (a character above U+FFFF is two); no code page is blamed.
+    def test_member_names_longer_than_256_units_are_refused(self):
+        folder = "a" * 200
+        run("build", "-o", self.path("ok.exe"), self.tree({folder + "/" + "😀" * 27 + "b": b"a"}) + "/")
+        result = self.assertRefused([self.tree({folder + "/" + "😀" * 28: b"a"}, name="long") + "/"],
+                                    "257 characters (UTF-16 units)", "1 more than the stub's 256")
+        self.assertNotIn("949", result.err)
 
     def test_file_names_windows_cannot_hold_are_refused(self):
         tree = self.tree({"a:b.txt": b"a"})

@@ -8,7 +8,7 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import BLOCK_SIZE, STUB_SIZE, ToolTestCase, run  # noqa: E402
+from tool_helpers import BLOCK_SIZE, STUB_SIZE, ToolTestCase, run, write_zip  # noqa: E402
 
 
 class NonSeekable(io.RawIOBase):
@@ -58,26 +58,27 @@ class AcceptedArchivesTest(ToolTestCase):
         run("build", "-o", self.path("e.exe"), "--zip", archive)
         self.assertTrue(os.path.exists(self.path("e.exe")))
 
-    # UTF-8 names are listed as the stub lists them on a Korean Windows;
-    # names that code page 949 cannot hold (never a look-alike for them)
-    # refuse the archive, or with --allow-refused-names are warned about,
-    # shown with "?".
-    def test_utf8_names_pass_and_names_code_page_949_lacks_are_refused(self):
-        cases = [("문서/안내.txt", "문서/안내.txt", False), ("전각／이름.txt", "전각／이름.txt", False),
-                 ("가격₩.txt", "가격?.txt", True), ("café.txt", "caf?.txt", True)]
-        for name, listed, warned in cases:
-            with self.subTest(name):
-                archive = self.path("n.zip")
-                with zipfile.ZipFile(archive, "w") as z:
-                    z.writestr(name, b"x")
+    # UTF-8 names pass whatever code page 949 holds; a name that is neither
+    # UTF-8 nor code page 949, or longer than 256 UTF-16 units, refuses the
+    # archive, or with --allow-refused-names is warned about, shown with "?"
+    # or cut with "…".
+    def test_names_pass_unless_they_cannot_be_read_or_are_too_long(self):
+        cases = [("문서/안내.txt", "문서/안내.txt", None), ("전각／이름.txt", "전각／이름.txt", None),
+                 ("가격₩.txt", "가격₩.txt", None), ("café😀.txt", "café😀.txt", None),
+                 (b"bad\xff\xfe.txt", "bad??.txt", "not valid in code page 949"),
+                 ("a" * 300, "a" * 255 + "…", "longer than the 256 characters (UTF-16 units)")]
+        for name, listed, refusal in cases:
+            with self.subTest(listed[:12]):
+                archive = write_zip(self.path("n.zip"), [(name, b"x")])
                 result = run("build", "-o", self.path("n.exe"), "--zip", archive, check=False)
-                self.assertEqual(result.returncode, 1 if warned else 0, result.err)
-                if warned:
+                self.assertEqual(result.returncode, 1 if refusal else 0, result.err)
+                if refusal:
                     self.assertIn(listed, result.err)
+                    self.assertIn(refusal, result.err)
                     result = run("build", "-o", self.path("n.exe"), "--zip", archive, "--allow-refused-names")
                     self.assertIn("warning: the stub will refuse", result.err)
                 info = run("info", self.path("n.exe"), check=False)
-                self.assertEqual(info.returncode, 1 if warned else 0)
+                self.assertEqual(info.returncode, 1 if refusal else 0)
                 self.assertIn(listed, info.out)
 
 
@@ -90,8 +91,11 @@ def zipped(*members, compression=zipfile.ZIP_STORED):
 
 
 def with_data_descriptors():
+    """An empty stored member, whose descriptor follows its header at once
+    (the stub steps over it), then members whose data hide their size."""
     stream = NonSeekable()
     with zipfile.ZipFile(stream, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("empty.txt", b"", compress_type=zipfile.ZIP_STORED)
         z.writestr("first.txt", b"x" * 1000)
         z.writestr("second.txt", b"y" * 1000)
     return bytes(stream.data)
@@ -117,7 +121,7 @@ class RefusedArchivesTest(ToolTestCase):
         small = zipped(("a.txt", b"aaaa"))
         cut = 30 + len("a.txt") + 4
         cases = {
-            "data descriptor with zero sizes": (with_data_descriptors(), 'member 1 ("first.txt")', "flag bit 3",
+            "data descriptor with zero sizes": (with_data_descriptors(), 'member 2 ("first.txt")', "flag bit 3",
                                                 "zero in its local header"),
             "zip64": (with_zip64_member(), 'member 2 ("big.txt")', "ZIP64"),
             "other methods": (zipped(("b.txt", b"bz" * 100), compression=zipfile.ZIP_BZIP2), "compression method 12"),

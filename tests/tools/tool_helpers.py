@@ -8,6 +8,7 @@ import sys
 import tempfile
 import time
 import unittest
+import zipfile
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.append(os.path.join(ROOT, "tests"))
@@ -58,6 +59,25 @@ def sample_files():
         "자료/그림.bin": os.urandom(3000),  # does not shrink
         "readme.txt": b"plain ascii text " * 100,
     }
+
+
+def write_zip(path, members):
+    """An archive of (name, data) made by zipfile; a name given as bytes is
+    stored as those bytes, unmarked (no flag bit 11, no Unicode Path field),
+    as tools write names in their own code page."""
+    def stand_in(i, length):
+        return ("~%d" % i).ljust(length, "~").encode()
+    with zipfile.ZipFile(path, "w") as z:
+        for i, (name, data) in enumerate(members):
+            z.writestr(name if isinstance(name, str) else stand_in(i, len(name)).decode(), data)
+    with open(path, "rb") as f:
+        data = f.read()
+    for i, (name, _) in enumerate(members):
+        if isinstance(name, bytes):
+            data = data.replace(stand_in(i, len(name)), name)
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
 
 
 def extra_fields(extra):

@@ -94,7 +94,7 @@ TEST(MemberList, ListingLeavesTheOrderOfInsertionInPlace) {
 TEST(MemberList, OperationsBeforeTheListingEndsSeeTheSortedList) {
     NativeMemberList list;
     AddAll(list, {"b", "a", "B"});
-    EXPECT_EQ(MemberOrdinal(&list, 0), 1u);
+    EXPECT_EQ(MemberItemData(&list, 0), 1u);
     EXPECT_EQ(ItemNames(list), (std::vector<std::string>{"a", "b", "B"}));
     EXPECT_EQ(CountMembers(&list), 3);
 }

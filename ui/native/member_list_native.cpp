@@ -85,9 +85,14 @@ void AddMemberName(MemberList list, const char* name, uint32_t ordinal) {
 
 void EndMemberListing(MemberList list) { Items(list); }
 
-uint32_t MemberOrdinal(MemberList list, int32_t index) {
+uint32_t MemberItemData(MemberList list, int32_t index) {
     const std::vector<NativeMemberItem>& items = Items(list).items;
     return index >= 0 && index < (int32_t)items.size() ? items[index].ordinal : (uint32_t)-1;
+}
+
+void SetMemberItemData(MemberList list, int32_t index, uint32_t data) {
+    std::vector<NativeMemberItem>& items = Items(list).items;
+    if (index >= 0 && index < (int32_t)items.size()) items[index].ordinal = data;
 }
 
 bool IsMemberSelected(MemberList list, int32_t index) {

@@ -1,4 +1,4 @@
-#include "archive/password_forms.h"
+#include "archive/passwords.h"
 
 #include <string.h>
 
@@ -24,4 +24,24 @@ uint32_t PasswordForm(uint32_t index, const Text& password, char* out, uint32_t 
         if (earlierLength == length && memcmp(earlier, out, length) == 0) return 0;
     }
     return length;
+}
+
+static bool SomeFormOpens(PasswordTest opens, void* context) {
+    char form[kPasswordBufferSize];
+    for (uint32_t index = 0; index < kPasswordForms; ++index) {
+        uint32_t length = PasswordForm(index, Sfx.Password, form, sizeof form);
+        if (length > 0 && opens(form, length, context)) return true;
+    }
+    return false;
+}
+
+bool FindPassword(bool askFirst, PasswordTest opens, void* context) {
+    bool ready = !askFirst && Sfx.Password.length > 0 && SomeFormOpens(opens, context);
+    for (uint32_t attempt = 0; !ready && attempt < kPasswordAttempts; ++attempt) {
+        AskPassword();
+        ReleaseText(Sfx.Password);
+        Sfx.Password = TextFromBuffer(Sfx.PasswordBuffer, (uint16_t)Sfx.PasswordLength);
+        ready = SomeFormOpens(opens, context);
+    }
+    return ready;
 }
