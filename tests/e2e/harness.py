@@ -284,10 +284,13 @@ class WineSession:
             for window in self.top_level_dialogs():
                 if window["hwnd"] in other_dialogs:
                     continue
-                dumped = self.dump(window["hwnd"])
-                if dumped and not any(c["id"] == MESSAGE_BOX_TEXT for c in dumped["children"]):
+                code, out = self.driver("dump", window["hwnd"])
+                if code != 0:
+                    continue  # closed since it was listed
+                dumped = json.loads(out)
+                if not any(c["id"] == MESSAGE_BOX_TEXT for c in dumped["children"]):
                     other_dialogs.add(dumped["hwnd"])
-                elif dumped:
+                else:
                     boxes.append((dumped["text"], message_box_text(dumped)))
                     self.press(dumped["hwnd"], 1)
                     self.wait_gone(dumped["hwnd"])
