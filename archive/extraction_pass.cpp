@@ -121,6 +121,16 @@ static MemberOutcome WalkMembers(PassState& pass, bool listOnly) {
     return kEndWalk;
 }
 
+// Whether a name comes out empty (a NUL first, or an empty Unicode Path
+// field), which ends a walk; how unmarked names are read plays no part.
+static bool DecodesEmpty(PassState& pass, const RawMemberName& raw) {
+    Text name = {};
+    DecodeMemberName(raw, false, pass.nameWork + kLongestRawMemberName + kLongestExtraField, name);
+    bool empty = name.length == 0;
+    ReleaseText(name);
+    return empty;
+}
+
 // Before the list is filled: reads the name of every header the listing
 // will reach and decides once, for the whole archive, how names without a
 // UTF-8 mark are read. Every later pass keeps the decision.
@@ -129,7 +139,7 @@ static void DecideUnmarkedNames(PassState& pass) {
     while (ReadLocalHeader()) {
         pass.headerPosition = Sfx.ArchivePosition;
         RawMemberName raw = ReadRawName(pass);
-        if (raw.declaredLength == 0) break;
+        if (DecodesEmpty(pass, raw)) break;  // the listing ends there too
         WeighUnmarkedName(raw, evidence);
         if (HidesItsSize(pass) || !SeekNextMember(pass)) break;
     }
@@ -179,6 +189,7 @@ void ExtractionPass(WindowHandle dialog, int listId, bool listOnly) {
         else if (CountMembers(pass.list) == 0) ShowError(TEXT_ARCHIVE_OPEN_FAILED, TEXT_ERROR_CAPTION);
     }
     ReleaseText(pass.name);
+    ReleaseText(pass.plainDirectory);
     ReleaseMemberItems(pass.items);
     ReleaseBlock(pass.nameWork);
 }

@@ -81,6 +81,31 @@ static bool MayReplace(PassState& pass, const Text& path) {
     return true;
 }
 
+// Whether a directory between the target directory and the member's file
+// is a link: following it could put the file anywhere. The target directory
+// itself is the user's choice and is not looked at. Directories already
+// found plain for the member before are not looked at again (under Wine
+// each look costs a scan of a directory).
+static bool PassesThroughLink(PassState& pass, const Text& path) {
+    uint32_t start = PathBufferLength(Sfx.ExtractDir) + 1, end = path.length;
+    while (end > start && path.bytes[end - 1] != '\\') --end;
+    if (end <= start) return false;
+    uint32_t checked = pass.plainDirectory.length;
+    if (checked > 0 && checked <= end - 1 && memcmp(pass.plainDirectory.bytes, path.bytes, checked) == 0 &&
+        (checked == end - 1 || path.bytes[checked] == '\\'))
+        start = checked + 1;
+    for (uint32_t at = start; at < end; ++at) {
+        if (path.bytes[at] != '\\') continue;
+        path.bytes[at] = 0;
+        bool linked = IsLinkedDirectory(path.bytes);
+        path.bytes[at] = '\\';
+        if (linked) return true;
+    }
+    ReleaseText(pass.plainDirectory);
+    pass.plainDirectory = MakeText(path.bytes, end - 1);
+    return false;
+}
+
 // Creates the directories the file goes into. False, after telling the
 // user, when they still do not exist.
 static bool MakeParentDirectories(const Text& path) {
@@ -137,6 +162,27 @@ static bool IsUndecodableAes(const PassState& pass) {
            !FindAesField(Sfx.Header.method, Sfx.Header.flags, pass.extra, pass.extraLength, aes);
 }
 
+// Where a member's data is written: its own path, or, when it replaces an
+// existing file, a temporary file beside it that takes the file's place
+// only once the member has passed every check.
+struct MemberOutput {
+    bool replacing;
+    char temporaryPath[kPathBufferSize];
+};
+
+// The existing file in a file member's place, when the policy says to
+// replace it: the member goes to a temporary file beside it. A file that
+// cannot be replaced (read-only, hidden, system, in use) fails before any
+// temporary file exists.
+static MemberOutcome OpenReplacement(PassState& pass, Text& path, MemberOutput& output) {
+    if (!MayReplace(pass, path)) return kNextMember;
+    if (!IsKnownMethod(pass.method)) return EndPassForUnknownMethod();
+    if (CanReplaceFile(path.bytes)) Sfx.OutputHandle = CreateFileBeside(path.bytes, output.temporaryPath);
+    output.replacing = Sfx.OutputHandle != kInvalidFile;
+    if (!output.replacing) ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
+    return kNextMember;
+}
+
 // Opens the member's file in Sfx.OutputHandle when it is to be written,
 // after the existing-file policy and the directories it goes into;
 // otherwise leaves it kInvalidFile and says how the walk goes on. Only a
@@ -144,12 +190,9 @@ static bool IsUndecodableAes(const PassState& pass) {
 // directory there is not: the member's file then cannot be created, and
 // nothing in the directory is touched. A directory member never asks; its
 // directory is made or found here.
-static MemberOutcome OpenMemberFile(PassState& pass, Text& path, bool directoryMember) {
-    if (!directoryMember && EntryAt(path.bytes) == kFileEntry) {
-        if (!MayReplace(pass, path)) return kNextMember;
-    } else if (!MakeParentDirectories(path)) {
-        return kEndWalk;
-    }
+static MemberOutcome OpenMemberFile(PassState& pass, Text& path, bool directoryMember, MemberOutput& output) {
+    if (!directoryMember && EntryAt(path.bytes) == kFileEntry) return OpenReplacement(pass, path, output);
+    if (!MakeParentDirectories(path)) return kEndWalk;
     // A directory member is done when a directory is in its place, whatever
     // its method; no file is opened under a name that ends in a separator.
     if (directoryMember) {
@@ -157,16 +200,32 @@ static MemberOutcome OpenMemberFile(PassState& pass, Text& path, bool directoryM
         else ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
         return kNextMember;
     }
-    // Checked before the file is created, so that an existing file is not
-    // replaced by an empty one.
     if (!IsKnownMethod(pass.method)) return EndPassForUnknownMethod();
     Sfx.OutputHandle = CreateFileForWriting(path.bytes);
     if (Sfx.OutputHandle == kInvalidFile) ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
     return kNextMember;
 }
 
+// A written member's file is final only once it has passed every check: a
+// new file that failed is removed, and a replacement takes the old file's
+// place only now; one that failed is removed and the old file stays as it
+// was. True when the member's file is in place.
+static bool SettleMemberFile(const Text& path, const MemberOutput& output, bool proven) {
+    const char* written = output.replacing ? output.temporaryPath : path.bytes;
+    bool placed = proven && (!output.replacing || ReplaceFileWith(path.bytes, written));
+    if (!placed) RemoveFile(written);
+    if (proven && !placed) ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
+    return placed;
+}
+
 static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
     bool directoryMember = IsDirectoryMember(pass.name);
+    if (PassesThroughLink(pass, path)) {
+        ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
+        return kNextMember;
+    }
+    MemberOutput output;
+    output.replacing = false;
     // Most files are new, in a directory that exists: creating the file
     // only when nothing is in its place settles in one call that no policy
     // applies and no directory is missing (under Wine an existence test
@@ -175,7 +234,7 @@ static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
     bool mayBeNew = !directoryMember && IsKnownMethod(pass.method);
     Sfx.OutputHandle = mayBeNew ? CreateNewFile(path.bytes) : kInvalidFile;
     if (Sfx.OutputHandle == kInvalidFile) {
-        MemberOutcome outcome = OpenMemberFile(pass, path, directoryMember);
+        MemberOutcome outcome = OpenMemberFile(pass, path, directoryMember, output);
         if (Sfx.OutputHandle == kInvalidFile) return outcome;
     }
     bool intact = WriteMemberData(pass, path);
@@ -184,7 +243,7 @@ static MemberOutcome WriteMemberFile(PassState& pass, Text& path) {
     bool closed = CloseFile(Sfx.OutputHandle);
     Sfx.OutputHandle = kInvalidFile;
     if (!closed) ShowError(path.bytes, TEXT_CLOSE_FAILED);
-    if (intact && closed) MarkMemberDone(pass.list);
+    if (SettleMemberFile(path, output, intact && closed)) MarkMemberDone(pass.list);
     else if (!intact && (Sfx.Header.flags & kFlagEncrypted)) DistrustPasswordFor(pass.list);
     return kNextMember;
 }

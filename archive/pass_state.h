@@ -22,6 +22,7 @@ struct PassState {
     const uint8_t* extra;  // the member's extra field as read (in nameWork)
     uint32_t extraLength;
     bool sizesKnown;          // no ZIP64 placeholder is left in Sfx.Header (TakeZip64Sizes)
+    Text plainDirectory;      // the last member's directory, found to pass through no link
     uint32_t ordinal;         // the member's place in the walk, from 0
     uint32_t headerPosition;  // file offset of the member's local header
     bool ready;               // the last selected member passed its password step

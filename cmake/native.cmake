@@ -43,6 +43,8 @@ add_executable(unit-tests
     tests/unit/member_list_test.cpp
     tests/unit/member_names_test.cpp
     tests/unit/member_run.cpp
+    tests/unit/name_table.cpp
+    tests/unit/password_forms_test.cpp
     tests/unit/paths_test.cpp
     tests/unit/platform_posix_test.cpp
     tests/unit/run_command_test.cpp
@@ -53,6 +55,7 @@ add_executable(unit-tests
     tests/unit/subdirectory_test.cpp
     tests/unit/test_files.cpp
     tests/unit/text_test.cpp
+    tests/unit/utf8_test.cpp
     tests/unit/zip_builder.cpp
     tests/unit/zip_cipher_test.cpp
 )
@@ -61,7 +64,9 @@ find_package(ZLIB REQUIRED)
 target_link_libraries(unit-tests PRIVATE doromi-core GTest::gtest_main ZLIB::ZLIB)
 # A failing close is injected through tests/unit/failing_close.h.
 target_link_options(unit-tests PRIVATE -Wl,--wrap=close)
-target_compile_definitions(unit-tests PRIVATE DOROMI_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+# The table of member names is shared with the tests of the stub under Wine.
+target_compile_definitions(unit-tests PRIVATE DOROMI_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
+                           DOROMI_MEMBER_NAMES="${CMAKE_SOURCE_DIR}/tests/data/member_names.tsv")
 include(GoogleTest)
 # Temporary files in memory where the machine has it: the damage sweeps make
 # thousands of small trees, which a disk-backed /tmp makes slow.

@@ -35,7 +35,7 @@ target_include_directories(doromi-sfx PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURREN
 # where they take room in the image, instead of .bss.
 target_compile_options(doromi-sfx PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-        -ffunction-sections -Wall -Wextra>)
+        -ffunction-sections -flto -Wall -Wextra>)
 # No C runtime start-up code (the entry is SfxEntry), no relocations (an
 # executable loads at its preferred base), only the libraries named here.
 # The entry symbol is decorated as stdcall on x86 only.
@@ -44,7 +44,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
   set(DOROMI_ENTRY _SfxEntry@0)
 endif()
-target_link_options(doromi-sfx PRIVATE -nostdlib -Wl,-e,${DOROMI_ENTRY} -Wl,--gc-sections
+target_link_options(doromi-sfx PRIVATE -flto -Os -nostdlib -Wl,-e,${DOROMI_ENTRY} -Wl,--gc-sections
     -Wl,--disable-dynamicbase -Wl,--disable-reloc-section -s)
 # shell32: the folder browser, its item list's release and ShellExecuteW.
 target_link_libraries(doromi-sfx PRIVATE kernel32 user32 shell32 msvcrt gcc)

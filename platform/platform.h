@@ -46,7 +46,12 @@ enum : uint32_t {
 
 // ---- Files and the system ------------------------------------------------
 // A path of MAX_PATH (260) UTF-16 units or more names nothing and cannot be
-// created, on both sides, as Windows refuses it.
+// created, on both sides, as Windows refuses it. A path buffer holds the
+// longest path there is as UTF-8, at most three bytes a unit.
+enum : uint32_t {
+    kLongestPath = 259,                            // in UTF-16 units
+    kPathBufferSize = 3 * (kLongestPath + 1) + 1,  // 781 bytes
+};
 
 // Writes the NUL-terminated full path of the running executable into
 // `buffer` and returns its length; 0 on failure, and when the path does not
@@ -93,6 +98,12 @@ enum PathKind : uint32_t {
 };
 PathKind EntryAt(const char* path);
 
+// Whether a directory at `path` is a link to somewhere else: a reparse point
+// (a junction or a symbolic link; Wine reports a folder link of the Unix
+// side as one), natively a symbolic link, which then sets LastSystemError
+// to ELOOP. False when nothing or an ordinary directory is there.
+bool IsLinkedDirectory(const char* path);
+
 // Creates one directory whose parent exists (CreateDirectoryW without
 // security attributes); false when it cannot be made or already exists.
 bool MakeDirectory(const char* path);
@@ -112,6 +123,29 @@ FileHandle CreateFileForWriting(const char* path);
 // the file cannot be made there. Its failure is no error to report: the
 // caller then looks at what is in the way.
 FileHandle CreateNewFile(const char* path);
+
+// Whether an existing file may be replaced: false for a file that
+// CreateFileForWriting would fail on (read-only, hidden or system, or open
+// elsewhere without sharing), which is then left alone.
+bool CanReplaceFile(const char* path);
+
+// Creates a file for writing beside `path`, in the same directory, under a
+// name of its own: "~dr", 8 hexadecimal digits and ".tmp", made with
+// CREATE_NEW (another name on a collision) and hidden. Its path goes to
+// `temporaryPath` (kPathBufferSize bytes); kInvalidFile when no such file
+// can be made. A member that replaces a file is written there first, so
+// that the file it replaces stays as it was until the member has passed
+// every check.
+FileHandle CreateFileBeside(const char* path, char* temporaryPath);
+
+// Puts the closed file `replacement` in the place of `existing`: ReplaceFileW,
+// which keeps the old file's attributes, ACL and creation time; where that
+// fails, the replacement's attributes cleared and MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING. False when neither works.
+bool ReplaceFileWith(const char* existing, const char* replacement);
+
+// Deletes a file (DeleteFileW); false when it cannot.
+bool RemoveFile(const char* path);
 
 // Sets a file's last-write time from a DOS date (high half) and time (low
 // half) taken as local time; creation and access times stay. Failures are

@@ -13,9 +13,7 @@
 // units; the buffers hold that many units of UTF-8, at most three bytes
 // each, so that every text that fitted the system's code page still fits.
 enum : uint32_t {
-    kLongestPath = 259,          // MAX_PATH less the terminator, in UTF-16 units
     kLongestExtractDir = 255,    // ExtractDir's limit, in UTF-16 units
-    kPathBufferSize = 3 * (kLongestPath + 1) + 1,  // 781: a path buffer
     kSettingsTextRead = 261,     // a settings text as stored, in code page 949
     kSettingsTextSize = kSettingsTextRead / 2 * 3 + 1,  // 391: the same as UTF-8
     kLongestPassword = 79,       // as typed, in UTF-16 units

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,6 +44,10 @@ ConsoleAnswers& Answers() {
 
 void ShowError(const char* text, const char* caption) {
     std::string line = Shown(caption) + ": " + Shown(text) + "\n";
+    // A file that cannot be opened because a symbolic link is in its way
+    // (the core's check of the directories, or O_NOFOLLOW).
+    if (std::strcmp(caption, TEXT_CANNOT_OPEN_FILE) == 0 && LastSystemError() == ELOOP)
+        line += "  a symbolic link is in the way; it is left as it is\n";
     std::fputs(line.c_str(), stderr);
 }
 
@@ -92,7 +97,8 @@ void AskPassword() {
 // every later file too.
 void AskOverwrite() {
     std::string name(Sfx.ExistingFileName.bytes ? Sfx.ExistingFileName.bytes : "", Sfx.ExistingFileName.length);
-    std::string question = Shown(name.c_str()) + " 파일이 이미 존재합니다, 겹쳐 쓰시겠습니까? [y/n/Y=모두/N=모두 아니오] ";
+    std::string question = Shown(name.c_str()) +
+                           " 파일이 이미 존재합니다, 겹쳐 쓰시겠습니까? [y/n/Y=모두/N=모두 아니오] ";
     std::fputs(question.c_str(), stderr);
     std::fflush(stderr);
     std::string answer = ReadAnswer(false);
@@ -112,12 +118,6 @@ static void NoteMemberStarted(const char* text) {
     static const std::string prefix = TEXT_EXTRACTING;
     if (std::strncmp(text, prefix.c_str(), prefix.size()) != 0) return;
     ++Watch().membersStarted;
-    char* native = NativeName(text + prefix.size());
-    size_t length = native ? std::strlen(native) : 0;
-    if (length >= sizeof Watch().currentPath) length = 0;
-    std::memcpy(Watch().currentPath, native ? native : "", length);
-    Watch().currentPath[length] = 0;
-    std::free(native);
 }
 
 // One line per member written, with "/" between path components.

@@ -28,13 +28,10 @@ ConsoleAnswers& Answers();
 
 class ProgressLine;
 
-// What the pass is writing: how many members it has started, the native
-// path of the latest (kept in a fixed buffer, so that a signal handler can
-// remove a member cut short), and the progress line to clear before a
-// member's line is printed.
+// What the pass is writing: how many members it has started, and the
+// progress line to clear before a member's line is printed.
 struct ExtractionWatch {
     size_t membersStarted = 0;
-    char currentPath[4096] = {};
     ProgressLine* progress = nullptr;
 };
 

@@ -161,9 +161,11 @@ int ReportOutcome(const NativeMemberList& list) {
 }
 
 // A member cut short by an interruption is removed, so that no truncated
-// file looks like an extracted one.
+// file looks like an extracted one: the file the core is writing, which for
+// a member that replaces a file is the temporary file beside it (the old
+// file stays as it was).
 void RemoveMemberInProgress(int signal) {
-    if (Sfx.OutputHandle != kInvalidFile && Watch().currentPath[0]) unlink(Watch().currentPath);
+    if (Sfx.OutputHandle != kInvalidFile && LastCreatedFile()[0]) unlink(LastCreatedFile());
     ::signal(signal, SIG_DFL);
     raise(signal);
 }

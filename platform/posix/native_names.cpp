@@ -92,11 +92,62 @@ static uint32_t Convert(uint32_t toPage, uint32_t fromPage, const char* in, uint
     return converted ? (uint32_t)(end - out) : 0;
 }
 
+// Windows' code page 1252 gives the five bytes its table leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) the C1 controls of the same value, both
+// ways, so that every byte string is valid in it as in any single-byte code
+// page; iconv's CP1252 refuses them. They are converted here, and the runs
+// between them by iconv.
+static const uint32_t kWesternCodePage = 1252;
+
+static bool IsUndefinedIn1252(uint8_t byte) {
+    return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+}
+
+// Where the next such character starts: a byte of code page 1252, or its
+// two-byte UTF-8 form (0xC2 and the byte).
+static uint32_t NextUndefinedIn1252(const char* text, uint32_t length, bool utf8) {
+    uint32_t at = 0;
+    const uint8_t* bytes = (const uint8_t*)text;
+    if (utf8)
+        while (at < length && !(bytes[at] == 0xC2 && at + 1 < length && IsUndefinedIn1252(bytes[at + 1]))) ++at;
+    else
+        while (at < length && !IsUndefinedIn1252(bytes[at])) ++at;
+    return at;
+}
+
+// Converts between code page 1252 and UTF-8 (`toUtf8` gives the direction).
+static uint32_t Convert1252(bool toUtf8, const char* in, uint32_t length, char* out, uint32_t size) {
+    uint32_t to = toUtf8 ? kUtf8CodePage : kWesternCodePage, from = toUtf8 ? kWesternCodePage : kUtf8CodePage;
+    uint32_t written = 0;
+    for (uint32_t at = 0; at < length;) {
+        uint32_t run = NextUndefinedIn1252(in + at, length - at, !toUtf8);
+        if (run > 0) {
+            uint32_t made = Convert(to, from, in + at, run, out + written, size - written);
+            if (made == 0) return 0;
+            written += made;
+            at += run;
+        }
+        if (at == length) break;
+        uint32_t need = toUtf8 ? 2 : 1;
+        if (size - written < need) return 0;
+        if (toUtf8) out[written++] = (char)0xC2;
+        out[written++] = in[toUtf8 ? at : at + 1];
+        at += toUtf8 ? 1 : 2;
+    }
+    return written;
+}
+
+static bool Is1252(uint32_t codePage) {
+    return (codePage == kAnsiCodePage ? ansiCodePage : codePage) == kWesternCodePage;
+}
+
 uint32_t CodePageToUtf8(uint32_t codePage, const char* in, uint32_t length, char* out, uint32_t size) {
+    if (Is1252(codePage)) return Convert1252(true, in, length, out, size);
     return Convert(kUtf8CodePage, codePage, in, length, out, size);
 }
 
 uint32_t Utf8ToCodePage(uint32_t codePage, const char* utf8, uint32_t length, char* out, uint32_t size) {
     if (!IsStrictUtf8(utf8, length)) return 0;
+    if (Is1252(codePage)) return Convert1252(false, utf8, length, out, size);
     return Convert(codePage, kUtf8CodePage, utf8, length, out, size);
 }

@@ -6,6 +6,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -159,6 +160,15 @@ static char* NativeNameToCreate(const char* path) {
     return 0;
 }
 
+bool IsLinkedDirectory(const char* path) {
+    char* native = NativeName(path);
+    struct stat status;
+    bool linked = native && lstat(native, &status) == 0 && S_ISLNK(status.st_mode);
+    if (linked) lastError = ELOOP;
+    free(native);
+    return linked;
+}
+
 bool MakeDirectory(const char* path) {
     char* native = NativeNameToCreate(path);
     bool made = native && mkdir(native, 0777) == 0;
@@ -195,19 +205,84 @@ void ReleaseBlock(void* block) { free(block); }
 
 void EndProcess() { exit(0); }
 
-FileHandle CreateFileForWriting(const char* path) {
+static char lastCreated[PATH_MAX];
+
+const char* LastCreatedFile() { return lastCreated; }
+
+// Opens a file for writing with `flags` (O_CREAT and others); the last
+// component is never followed when it is a symbolic link.
+static int CreateNative(const char* native, int flags, mode_t mode) {
+    int fd = open(native, O_WRONLY | O_CLOEXEC | O_NOFOLLOW | flags, mode);
+    if (fd >= 0 && strlen(native) < sizeof lastCreated) strcpy(lastCreated, native);
+    return fd;
+}
+
+static FileHandle CreateWithFlags(const char* path, int flags, bool recordFailure) {
     char* native = NativeNameToCreate(path);
-    int fd = native ? open(native, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
-    if (fd < 0) RecordFailure();
+    int fd = native ? CreateNative(native, flags, 0666) : -1;
+    if (fd < 0 && recordFailure) RecordFailure();
     free(native);
     return fd < 0 ? kInvalidFile : HandleFromDescriptor(fd);
 }
 
-FileHandle CreateNewFile(const char* path) {
-    char* native = NativeNameToCreate(path);
-    int fd = native ? open(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666) : -1;
+FileHandle CreateFileForWriting(const char* path) { return CreateWithFlags(path, O_CREAT | O_TRUNC, true); }
+
+FileHandle CreateNewFile(const char* path) { return CreateWithFlags(path, O_CREAT | O_EXCL, false); }
+
+// Windows refuses to replace a read-only file; here that is a file without
+// write permission (root may write it all the same, Windows would not).
+bool CanReplaceFile(const char* path) {
+    char* native = NativeName(path);
+    struct stat status;
+    bool found = native && lstat(native, &status) == 0;
+    bool replaceable = found && S_ISREG(status.st_mode) && (status.st_mode & S_IWUSR);
+    if (found && S_ISLNK(status.st_mode)) errno = ELOOP;  // a link is never written through
+    if (!replaceable) RecordFailure();
+    free(native);
+    return replaceable;
+}
+
+FileHandle CreateFileBeside(const char* path, char* temporaryPath) {
+    char* native = NativeName(path);
+    if (!native) return kInvalidFile;
+    char* slash = strrchr(native, '/');
+    size_t directory = slash ? (size_t)(slash - native) + 1 : 0;
+    int fd = -1;
+    static uint32_t counter;
+    uint32_t value = (uint32_t)getpid() << 16 ^ (uint32_t)time(0) ^ counter++ * 2654435761u;
+    char* candidate = (char*)malloc(directory + 16);
+    for (int attempt = 0; candidate && fd < 0 && attempt < 64; ++attempt, value = value * 1103515245u + 12345u) {
+        memcpy(candidate, native, directory);
+        snprintf(candidate + directory, 16, "~dr%08x.tmp", value);
+        fd = CreateNative(candidate, O_CREAT | O_EXCL, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) RecordFailure();
+    char* core = fd >= 0 ? CoreName(candidate) : 0;
+    if (core && strlen(core) < kPathBufferSize) strcpy(temporaryPath, core);
+    else temporaryPath[0] = 0;
+    free(core);
+    free(candidate);
     free(native);
     return fd < 0 ? kInvalidFile : HandleFromDescriptor(fd);
+}
+
+bool ReplaceFileWith(const char* existing, const char* replacement) {
+    char* target = NativeName(existing);
+    char* source = NativeName(replacement);
+    bool replaced = target && source && rename(source, target) == 0;
+    if (!replaced) RecordFailure();
+    free(target);
+    free(source);
+    return replaced;
+}
+
+bool RemoveFile(const char* path) {
+    char* native = NativeName(path);
+    bool removed = native && unlink(native) == 0;
+    if (!removed) RecordFailure();
+    free(native);
+    return removed;
 }
 
 // DOS date bits: 15-9 year since 1980, 8-5 month, 4-0 day; time bits:
@@ -232,8 +307,8 @@ void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
     local.tm_min = (int)((time >> 5) & 63);
     local.tm_sec = (int)(time & 31) * 2;
     local.tm_isdst = -1;
-    if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday < 1 || local.tm_hour > 23 ||
-        local.tm_min > 59 || local.tm_sec > 59)
+    if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday < 1 || local.tm_hour > 23 || local.tm_min > 59 ||
+        local.tm_sec > 59)
         return;
     time_t seconds = mktime(&local);
     if (seconds == (time_t)-1) return;

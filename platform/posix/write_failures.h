@@ -9,3 +9,9 @@ int LastWriteFailure();
 // Called with the number of bytes after each write that took some; null
 // (the start) calls nothing.
 void ObserveWrites(void (*observer)(uint32_t bytes));
+
+// The native path of the file the core created for writing last (a
+// member's file, or the temporary file of one that replaces a file), kept
+// in a fixed buffer so that a signal handler can remove a member cut short;
+// empty before the first.
+const char* LastCreatedFile();

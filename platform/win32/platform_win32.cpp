@@ -54,6 +54,12 @@ PathKind EntryAt(const char* path) {
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? kDirectoryEntry : kFileEntry;
 }
 
+bool IsLinkedDirectory(const char* path) {
+    WCHAR wide[MAX_PATH];
+    DWORD attributes = WidePath(path, wide) ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool MakeDirectory(const char* path) {
     WCHAR wide[MAX_PATH];
     return WidePath(path, wide) && CreateDirectoryW(wide, NULL) != 0;
@@ -91,6 +97,62 @@ void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
     if (!DosDateTimeToFileTime(HIWORD(timeDate), LOWORD(timeDate), &local)) return;
     if (!LocalFileTimeToFileTime(&local, &universal)) return;
     SetFileTime(file, NULL, NULL, &universal);
+}
+
+bool CanReplaceFile(const char* path) {
+    WCHAR wide[MAX_PATH];
+    if (!WidePath(path, wide)) return false;
+    DWORD attributes = GetFileAttributesW(wide);
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+        return false;
+    HANDLE probe = CreateFileW(wide, GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (probe == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(probe);
+    return true;
+}
+
+// "~dr", eight hexadecimal digits, ".tmp": the digits of `value`.
+static void PutTemporaryName(WCHAR* at, uint32_t value) {
+    static const char kDigits[] = "0123456789abcdef";
+    at[0] = L'~', at[1] = L'd', at[2] = L'r';
+    for (int digit = 0; digit < 8; ++digit) at[3 + digit] = (WCHAR)kDigits[value >> (28 - 4 * digit) & 15];
+    lstrcpyW(at + 11, L".tmp");
+}
+
+FileHandle CreateFileBeside(const char* path, char* temporaryPath) {
+    WCHAR wide[MAX_PATH];
+    if (!WidePath(path, wide)) return kInvalidFile;
+    int directory = lstrlenW(wide);
+    while (directory > 0 && wide[directory - 1] != L'\\' && wide[directory - 1] != L'/') --directory;
+    if (directory + 16 > MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return kInvalidFile;
+    }
+    uint32_t value = GetTickCount() ^ GetCurrentProcessId() << 16;
+    for (int attempt = 0; attempt < 64; ++attempt, value = value * 1103515245u + 12345u) {
+        PutTemporaryName(wide + directory, value);
+        HANDLE file = CreateFileW(wide, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, NULL);
+        if (file != INVALID_HANDLE_VALUE) {
+            Utf8FromWide(wide, -1, temporaryPath, kPathBufferSize);
+            return file;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return kInvalidFile;
+}
+
+bool ReplaceFileWith(const char* existing, const char* replacement) {
+    WCHAR target[MAX_PATH], source[MAX_PATH];
+    if (!WidePath(existing, target) || !WidePath(replacement, source)) return false;
+    if (ReplaceFileW(target, source, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)) return true;
+    SetFileAttributesW(source, FILE_ATTRIBUTE_NORMAL);
+    return MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool RemoveFile(const char* path) {
+    WCHAR wide[MAX_PATH];
+    return WidePath(path, wide) && DeleteFileW(wide) != 0;
 }
 
 bool EnterDirectory(const char* path) {

@@ -215,3 +215,36 @@ class RealArchivesTest(ToolTestCase):
         self.assertIn("is not a directory", result.err)
         with open(self.path("plain"), "rb") as f:
             self.assertEqual(f.read(), b"keep")
+
+
+class PlantedLinkTest(ToolTestCase):
+    """Links already in the target lead nowhere: the members behind them
+    fail, the links stay as they are, and nothing is written outside."""
+
+    def test_links_in_the_target_are_not_followed(self):
+        files = {"dir/in.txt": b"through a folder link", "file.txt": b"onto a file link",
+                 "dangling.txt": b"onto a dangling link", "plain.txt": b"ordinary"}
+        self.build(self.tree(files, name="t") + "/")
+        outside = self.path("outside")
+        os.makedirs(outside)
+        with open(os.path.join(outside, "victim.txt"), "wb") as f:
+            f.write(b"untouched")
+        links = {"dir": outside, "file.txt": os.path.join(outside, "victim.txt"),
+                 "dangling.txt": os.path.join(outside, "new.txt")}
+        for policy in ("overwrite", "skip", "ask"):
+            with self.subTest(policy=policy):
+                target = self.path("target-" + policy)
+                os.makedirs(target)
+                for name, points_to in links.items():
+                    os.symlink(points_to, os.path.join(target, name))
+                result = run("extract", self.path("out.exe"), "-d", target, "--overwrite", policy, "-q",
+                             check=False)
+                self.assertEqual(sorted(os.listdir(outside)), ["victim.txt"])
+                with open(os.path.join(outside, "victim.txt"), "rb") as f:
+                    self.assertEqual(f.read(), b"untouched")
+                for name, points_to in links.items():
+                    self.assertEqual(os.readlink(os.path.join(target, name)), points_to)
+                with open(os.path.join(target, "plain.txt"), "rb") as f:
+                    self.assertEqual(f.read(), b"ordinary")
+                self.assertEqual(result.returncode, 1, result.err)
+                self.assertIn("a symbolic link is in the way", result.err)

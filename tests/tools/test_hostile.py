@@ -152,6 +152,22 @@ class HostileInputTest(ToolTestCase):
         process.wait(30)
         self.assertFalse(os.path.exists(member), "the cut member was left behind")
 
+        # Cut while it replaces a file: the old file stays, no temporary file is left.
+        with open(member, "wb") as f:
+            f.write(b"precious")
+        process = self.shimmed(["extract", self.path("out.exe"), "-d", self.path("target"), "-q",
+                                "--overwrite", "overwrite"], SHIM_PATH=".tmp", SHIM_DELAY_US=20000)
+        folder = os.path.dirname(member)
+        deadline = time.monotonic() + 30
+        while not any(n.endswith(".tmp") for n in os.listdir(folder)) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        time.sleep(0.3)
+        process.send_signal(signal.SIGINT)
+        process.wait(30)
+        self.assertEqual(sorted(os.listdir(folder)), ["big.bin"])
+        with open(member, "rb") as f:
+            self.assertEqual(f.read(), b"precious")
+
         process = self.shimmed(["extract", self.path("out.exe"), "-d", self.path("full"), "-q"],
                                SHIM_PATH="big.bin", SHIM_WRITE_ERRNO=28)  # ENOSPC
         _, err = process.communicate(timeout=60)

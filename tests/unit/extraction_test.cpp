@@ -5,6 +5,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -16,6 +17,8 @@
 #include "decode/zip_cipher.h"
 #include "deflate_streams.h"
 #include "failing_close.h"
+#include "name_table.h"
+#include "platform/posix/native_names.h"
 #include "scripted_frontend.h"
 #include "test_files.h"
 #include "ui/control_ids.h"
@@ -62,6 +65,7 @@ protected:
     }
     void TearDown() override {
         CloseArchive();
+        SetAnsiCodePage(kKoreanCodePage);
         WithCrcTable::TearDown();
     }
 
@@ -175,6 +179,15 @@ TEST_F(Extraction, WalkListsWhatItReachesAndStopsWhereItMust) {
          {"before.txt"},
          {Error(TEXT_BAD_MEMBER_NAME, TEXT_ERROR_CAPTION)},
          {Error(TEXT_BAD_MEMBER_NAME, TEXT_ERROR_CAPTION)}},
+        // 책 in code page 949 is valid UTF-8 too ("å"); a UTF-8 name the
+        // listing never reaches must not decide how it is read.
+        {"NamesBeyondAnEmptyNameDecideNothing",
+         Members({Stored("\xC3\xA5.txt", "x"), Stored(std::string("\0hidden", 7), "y"),
+                  Stored("\xEC\x83\x88.txt", "z")}) +
+             ArchiveEnd(),
+         {"\xEC\xB1\x85.txt"},
+         {Error(TEXT_BAD_MEMBER_NAME, TEXT_ERROR_CAPTION)},
+         {Error(TEXT_BAD_MEMBER_NAME, TEXT_ERROR_CAPTION)}},
         {"SizeThatWrapsRoundEndsTheWalk",
          loop + LocalMember(Stored("after.txt", "x")) + ArchiveEnd(),
          {"loop.txt"},
@@ -284,23 +297,43 @@ TEST_F(Extraction, UnselectedMembersAreLeftAloneAndNothingIsSaid) {
 
 // --- Failures that leave a member selected ------------------------------
 
-TEST_F(Extraction, WrongCrcKeepsTheFileAndASecondPassRetriesItAlone) {
-    MemberSpec bad = Stored("bad.txt", "payload");
-    bad.wrongCrc = true;
-    Archive({Stored("good.txt", "fine"), bad});
+// A member that fails a check leaves no file under its name, and one that
+// was to replace a file leaves that file as it was: the next pass, even
+// one that skips existing files, finds nothing in its way and tries it
+// again alone.
+TEST_F(Extraction, FailedMemberLeavesNoFileAndASecondPassRetriesItAlone) {
+    MemberSpec bad = Stored("bad.txt", "payload"), damagedCopy = Stored("old.txt", "broken");
+    bad.wrongCrc = damagedCopy.wrongCrc = true;
+    Archive({Stored("good.txt", "fine"), bad, damagedCopy});
+    WriteWholeFile(target + "/old.txt", "precious");
+    Sfx.OverwriteMode = kOverwrite;
     List();
     Extract();
-    EXPECT_EQ(Out("bad.txt"), "payload");
-    EXPECT_EQ(Selected(), (std::vector<std::string>{"bad.txt"}));
+    EXPECT_EQ(Tree(), (Files{{"good.txt", "fine"}, {"old.txt", "precious"}}));  // no temporary file left
+    EXPECT_EQ(Selected(), (std::vector<std::string>{"bad.txt", "old.txt"}));
     EXPECT_EQ(Events(), (std::vector<Event>{kSomeNotExtracted}));
     EXPECT_FALSE(Sfx.AllExtracted);
 
     ResetFrontend();
     unlink((target + "/good.txt").c_str());
-    Sfx.OverwriteMode = kOverwrite;
+    Sfx.OverwriteMode = kSkip;
     Extract();
     EXPECT_FALSE(Exists("good.txt"));  // done before, not written again
+    EXPECT_FALSE(Exists("bad.txt"));
     EXPECT_EQ(Events(), (std::vector<Event>{kSomeNotExtracted}));
+}
+
+// A member that replaces a file passes through a temporary file beside it,
+// which then takes the old file's name.
+TEST_F(Extraction, ReplacedFileGetsItsSuccessorWhole) {
+    Archive({Stored("old.txt", "new content")});
+    WriteWholeFile(target + "/old.txt", "old");
+    Sfx.OverwriteMode = kOverwrite;
+    List();
+    Extract();
+    EXPECT_EQ(Out("old.txt"), "new content");
+    EXPECT_EQ(Tree(), (Files{{"old.txt", "new content"}}));
+    EXPECT_EQ(Events(), (std::vector<Event>{kAllExtracted}));
 }
 
 // One pass over everything listed, with files already in the target: what
@@ -310,17 +343,20 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
     shrunk.method = 12;
     shrunk.stored = "BZh9 not really";
     std::string tooLong(256, 'n');  // longer than a file name may be here
-    std::string overlong = std::string(300, 'L') + ".txt", cut = overlong.substr(0, 256);
-    // UTF-8 names reach the disk under their own names (UTF-8 natively, as
-    // code page 949 on a Korean Windows); one that code page 949 cannot
-    // hold is refused without ending the pass.
-    MemberSpec korean = Stored(u8"한글 폴더/문서.txt", "document"), won = Stored(u8"가격₩.txt", "price");
-    korean.utf8Name = won.utf8Name = true;
-    std::string shown = "\xB0\xA1\xB0\xDD?.txt";  // 가격?.txt in code page 949
+    std::string longDir(240, 'd');
+    // Shown cut to 255 characters, and marked.
+    std::string overlong = std::string(300, 'L') + ".txt", cut = overlong.substr(0, 255) + "…";
+    // UTF-8 names reach the disk under their own names, also with characters
+    // no ANSI code page holds; bytes that are neither UTF-8 nor code page 949
+    // are refused without ending the pass.
+    MemberSpec korean = Stored(u8"한글 폴더/문서.txt", "document"), won = Stored(u8"가격₩.txt", "price"),
+               unreadable = Stored("\xB0\xA1\xC7.txt", "never");
+    korean.utf8Name = won.utf8Name = unreadable.utf8Name = true;
+    std::string shown = "???.txt";
     const std::string blocker = "a file where a directory should be";
     // The header's uncompressed size bounds the output: a member whose data
-    // is larger (with a CRC that matches the data) writes no more than it
-    // declares, and one that ends short fails as well; both stay selected.
+    // is larger (with a CRC that matches the data) fails, and so does one
+    // that ends short; both stay selected and leave no file.
     std::string big(50000, 'B');
     MemberSpec larger = Stored("larger.bin", big), shorter = Stored("shorter.bin", "ten bytes!");
     larger.declaredSize = 10;
@@ -329,7 +365,7 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
     deflatedLarger.method = deflatedShorter.method = 8;
     deflatedLarger.stored = ZlibDeflate(big, 9, 0);
     deflatedShorter.stored = ZlibDeflate("ten bytes!", 9, 0);
-    const Files bounded = {{"larger.bin", big.substr(0, 10)}, {"shorter.bin", "ten bytes!"}, {"ok.txt", "ok"}};
+    const Files bounded = {{"ok.txt", "ok"}};
     const struct {
         const char* label;
         std::vector<MemberSpec> members;
@@ -370,23 +406,24 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
          {{"a.txt/", ""}, {"a.txt/inside", "kept"}, {"z.txt", "z"}},
          {"a.txt"},
          {Error(kTarget + "a.txt", TEXT_CANNOT_OPEN_FILE), kSomeNotExtracted}},
-        // The existence test matches no patterns: "*.txt" exists nowhere,
-        // cannot be created, and is not skipped as if it existed.
-        {"WildcardNameIsNoExistingFile",
+        // "*" is no character of a Windows name: the member is refused by
+        // its name, never taken for an existing file, and the pass goes on.
+        {"WildcardNameIsRefused",
          {Stored("*.txt", "star"), Stored("x.txt", "new")},
          {{"x.txt", "old"}},
          {kSkip},
          {{"x.txt", "old"}},
          {"*.txt"},
-         {Error(kTarget + "*.txt", TEXT_CANNOT_OPEN_FILE), kSomeNotExtracted}},
-        // A byte that is no character of code page 949 cannot become a native name.
+         {Error("*.txt", TEXT_BAD_MEMBER_NAME), kSomeNotExtracted}},
+        // Below the target, a directory of 240 characters makes a path of
+        // MAX_PATH or more, which names nothing.
         {"DirectoryThatCannotBeMadeEndsTheWalk",
-         {Stored("bad\x80 dir/inner.txt", "x"), Stored("z.txt", "z")},
+         {Stored(longDir + "/inner.txt", "x"), Stored("z.txt", "z")},
          {},
          {kAsk},
          {},
-         {"bad\x80 dir/inner.txt", "z.txt"},
-         {Error(kTarget + "bad\x80 dir", TEXT_DIRECTORY_ERROR), kSomeNotExtracted}},
+         {longDir + "/inner.txt", "z.txt"},
+         {Error(kTarget + longDir, TEXT_DIRECTORY_ERROR), kSomeNotExtracted}},
         {"OverlongNameIsRefusedNotCut",
          {Stored(overlong, "long"), Stored("short.txt", "s")},
          {},
@@ -394,11 +431,11 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
          {{"short.txt", "s"}},
          {cut},
          {Error(cut, TEXT_BAD_MEMBER_NAME), kSomeNotExtracted}},
-        {"Utf8NamesAreWrittenAsThemselvesAndUnholdableOnesRefused",
-         {korean, won, Stored("after.txt", "a")},
+        {"Utf8NamesAreWrittenAsThemselvesAndUnreadableOnesRefused",
+         {korean, won, unreadable, Stored("after.txt", "a")},
          {},
          {kAsk},
-         {{u8"한글 폴더/", ""}, {u8"한글 폴더/문서.txt", "document"}, {"after.txt", "a"}},
+         {{u8"한글 폴더/", ""}, {u8"한글 폴더/문서.txt", "document"}, {u8"가격₩.txt", "price"}, {"after.txt", "a"}},
          {shown},
          {Error(shown, TEXT_BAD_MEMBER_NAME), kSomeNotExtracted}},
         {"DeclaredSizeBoundsWhatAMemberWrites, stored",
@@ -429,6 +466,46 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
             EXPECT_EQ(Selected(), c.selected);
             EXPECT_EQ(Events(), BelowTarget(c.events));
             EXPECT_EQ(Sfx.AllExtracted, c.events == std::vector<Event>{kAllExtracted});
+        }
+    }
+}
+
+// The archives of the name table through the passes themselves, under
+// each of their code pages: every written path holds its member's data and
+// nothing else is written; every refused name is named in a box, in archive
+// order, and stays selected; the pass goes on past it.
+TEST_F(Extraction, TableArchivesAreWrittenOrRefusedAsTheTableSays) {
+    for (const NameArchive& archive : ReadNameTable()) {
+        std::vector<MemberSpec> members;
+        Files written;
+        std::vector<std::string> refused;
+        std::vector<Event> events;
+        for (const NameRow& row : archive.members) {
+            MemberSpec member = Stored(row.name, "line " + std::to_string(row.line));
+            member.utf8Name = row.flags & 0x800;
+            member.extra = row.extra;
+            members.push_back(member);
+            std::string text = row.outcome.substr(1);
+            if (row.outcome[0] == '=') written[text] = member.data;
+            else refused.push_back(text), events.push_back(Error(text, TEXT_BAD_MEMBER_NAME));
+        }
+        events.push_back(refused.empty() ? kAllExtracted : kSomeNotExtracted);
+        std::sort(refused.begin(), refused.end());
+        for (uint32_t codePage : archive.codePages) {
+            SCOPED_TRACE(archive.label + " in code page " + std::to_string(codePage));
+            SetAnsiCodePage(codePage);
+            Fresh();
+            Archive(members);
+            List();
+            Extract();
+            Files files = Tree();
+            for (auto entry = files.begin(); entry != files.end();)
+                entry = entry->first.back() == '/' ? files.erase(entry) : std::next(entry);
+            std::vector<std::string> selected = Selected();
+            std::sort(selected.begin(), selected.end());
+            EXPECT_EQ(files, written);
+            EXPECT_EQ(selected, refused);
+            EXPECT_EQ(Events(), events);
         }
     }
 }
@@ -659,6 +736,25 @@ TEST_F(Extraction, AesMemberFailingItsCodeTouchesNoFile) {
     Extract();
     EXPECT_EQ(Out("collides.txt"), "secret");
     EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kSomeNotExtracted, kPasswordPrompt, kAllExtracted}));
+}
+
+// A password typed in Korean opens a member encrypted with its code page
+// 949 bytes (a Korean tool) and one encrypted with its UTF-8 bytes (doromi
+// build), asked once, whatever the ANSI code page.
+TEST_F(Extraction, TypedPasswordIsTriedInEachOfItsForms) {
+    for (uint32_t codePage : {949u, 1252u}) {
+        SCOPED_TRACE(codePage);
+        SetAnsiCodePage(codePage);
+        Fresh();
+        ReleaseText(Sfx.Password);
+        Archive({Encrypted("949.txt", "korean tool", "\xBA\xF1\xB9\xD0"), Aes("utf8.txt", "doromi", "비밀")});
+        Frontend().passwords = {"비밀"};
+        List();
+        Extract();
+        EXPECT_EQ(Out("949.txt"), "korean tool");
+        EXPECT_EQ(Out("utf8.txt"), "doromi");
+        EXPECT_EQ(Events(), (std::vector<Event>{kPasswordPrompt, kAllExtracted}));
+    }
 }
 
 TEST_F(Extraction, EncryptedEmptyMemberIsJustItsHeader) {

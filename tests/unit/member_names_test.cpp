@@ -1,5 +1,6 @@
-// Member names that would put a file outside the target directory, or
-// somewhere else than the name says, are told apart from ordinary ones.
+// What a header's name becomes, and which names may be joined to the
+// target directory. The cases live in tests/data/member_names.tsv, which the
+// tests of the stub under Wine read as well; here only what it cannot hold.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,9 +8,9 @@
 
 #include "archive/member_names.h"
 #include "crc_table.h"
+#include "name_table.h"
 #include "platform/posix/native_names.h"
 #include "test_files.h"
-#include "util/utf8.h"
 #include "zip_builder.h"
 
 static bool Safe(const std::string& name) {
@@ -25,8 +26,7 @@ TEST(MemberNames, OnlyNamesThatStayInTheirPlacePass) {
         std::vector<const char*> names;
     } cases[] = {
         {true, {"a.txt", "dir/", "dir/sub/file.bin", "dir\\file", "..name", "a..b", "a//b", ".hidden", "CONSOLE.txt",
-                "COM10", "LPT0.txt", "COMA", "nul1", "con_x", "./x", "a/./b",
-                "\xb5\xb5\xb7\xce\xb9\xcc/\xbe\xc8\xb3\xbb.txt"}},
+                "COM10", "LPT0.txt", "COMA", "nul1", "con_x", "./x", "a/./b", "도로미/안내.txt"}},
         // climbing out or rooted
         {false, {"../x", "a/../../x", "a\\..\\x", "..", "a/..", "/abs", "\\abs", "a/.../x", "a/. ./x", "a/.. /x"}},
         // drives, streams, trailing dots or blanks
@@ -46,106 +46,100 @@ TEST(MemberNames, OnlyNamesThatStayInTheirPlacePass) {
 
 namespace {
 
-const uint16_t kUtf8Flag = 0x0800;
-// "한글 폴더/문서.txt" in UTF-8 and in code page 949.
-const std::string kKoreanUtf8 = "\xED\x95\x9C\xEA\xB8\x80 \xED\x8F\xB4\xEB\x8D\x94/\xEB\xAC\xB8\xEC\x84\x9C.txt";
-const std::string kKorean949 = "\xC7\xD1\xB1\xDB \xC6\xFA\xB4\xF5/\xB9\xAE\xBC\xAD.txt";
-
-struct Decoded {
+// One member of an archive, as the pass has its header.
+struct Header {
     std::string name;
-    bool usable;
+    uint16_t flags;
+    std::string extra;
 };
 
-Decoded Decode(const std::string& bytes, uint16_t flags = 0, const std::string& extra = "") {
-    RawMemberName raw = WholeRawName(bytes.data(), (uint32_t)bytes.size(), flags, (const uint8_t*)extra.data(),
-                                     (uint32_t)extra.size());
-    char work[kNameWorkBytes];
-    Text name = {};
-    bool usable = DecodeMemberName(raw, false, work, name);
-    return {Take(name), usable};
+// What each member of an archive becomes where the ANSI code page is
+// `codePage`, by the steps of the listing pass: every name weighed, the
+// choice for unmarked names made once, then each name decoded and checked.
+// "=" and the name (with "/") for a usable, safe name; "!" and the form
+// shown for a refused one; nothing for an empty name, which ends the pass.
+std::vector<std::string> Outcomes(uint32_t codePage, const std::vector<Header>& headers) {
+    SetAnsiCodePage(codePage);
+    std::vector<RawMemberName> raws;
+    UnmarkedNameEvidence evidence = NoUnmarkedNames();
+    for (const Header& header : headers) {
+        raws.push_back(WholeRawName(header.name.data(), (uint32_t)header.name.size(), header.flags,
+                                    (const uint8_t*)header.extra.data(), (uint32_t)header.extra.size()));
+        WeighUnmarkedName(raws.back(), evidence);
+    }
+    bool unmarkedUtf8 = UnmarkedNamesAreUtf8(evidence);
+    std::vector<std::string> outcomes;
+    for (const RawMemberName& raw : raws) {
+        char work[kNameWorkBytes];
+        Text name = {};
+        bool usable = DecodeMemberName(raw, unmarkedUtf8, work, name);
+        bool safe = usable && IsSafeMemberName(name);
+        std::string text = Take(name);
+        for (char& c : text)
+            if (safe && c == '\\') c = '/';
+        outcomes.push_back(usable && text.empty() ? "" : (safe ? "=" : "!") + text);
+    }
+    return outcomes;
 }
 
 class NameDecoding : public WithCrcTable {
 protected:
     void TearDown() override {
-        SetAnsiCodePage(949);
+        SetAnsiCodePage(kKoreanCodePage);
         WithCrcTable::TearDown();
     }
 };
 
 }  // namespace
 
-// One table: the header's bytes and flag, what the stub makes of them on a
-// Korean Windows, and whether the bytes pass the strict UTF-8 test.
-TEST_F(NameDecoding, NamesBecomeCodePage949OrAreRefused) {
-    struct Case {
-        std::string bytes;
-        uint16_t flags;
-        std::string name;  // code page 949, or the form shown for a refused name
-        bool usable;
-        bool strictUtf8;
-    } cases[] = {
-        {"plain/a.txt", 0, "plain/a.txt", true, true},
-        {"plain/a.txt", kUtf8Flag, "plain/a.txt", true, true},
-        {kKoreanUtf8, kUtf8Flag, kKorean949, true, true},
-        {kKoreanUtf8, 0, kKorean949, true, true},  // Info-ZIP's zip in a UTF-8 locale sets no flag
-        {kKorean949, 0, kKorean949, true, false},  // code page 949 bytes are no UTF-8
-        // Shown with one "?" for each character that cannot be shown.
-        {kKorean949, kUtf8Flag, "??? ???" "/??.txt", false, false},
-        {"\xEF\xBC\x8F\xEF\xBC\x9A.txt", kUtf8Flag, "\xA3\xAF\xA3\xBA.txt", true, true},  // fullwidth ／ and ：
-        {"\xE2\x82\xA9.txt", 0, "?.txt", false, true},  // the won sign: best fit would make it "\"
-        {"caf\xC3\xA9.txt", kUtf8Flag, "caf?.txt", false, true},  // best fit would make it "e"
-        {"\xC0\xAF.txt", kUtf8Flag, "?.txt", false, false},       // an overlong "/"
-        {"\xC0\xAF.txt", 0, "\xC0\xAF.txt", true, false},
-        {"\xED\xA0\x80.txt", kUtf8Flag, "?.txt", false, false},  // a surrogate
-        {"\xF4\x90\x80\x80", kUtf8Flag, "?", false, false},      // above U+10FFFF
-        {"\xE1\x84", kUtf8Flag, "?", false, false},              // cut short
-        {std::string("a\0b", 3), kUtf8Flag, "a", true, true},      // cut at its first NUL
-        {std::string(128, 'x') + "\xEA\xB0\x80", 0, std::string(128, 'x') + "\xB0\xA1", true, true},
-    };
-    for (const Case& c : cases) {
-        Decoded decoded = Decode(c.bytes, c.flags);
-        EXPECT_EQ(decoded.name, c.name) << c.bytes;
-        EXPECT_EQ(decoded.usable, c.usable) << c.bytes;
-        EXPECT_EQ(IsStrictUtf8(c.bytes.data(), (uint32_t)c.bytes.size()), c.strictUtf8) << c.bytes;
+TEST_F(NameDecoding, TableArchivesBecomeTheirOutcomes) {
+    std::vector<NameArchive> archives = ReadNameTable();
+    ASSERT_FALSE(archives.empty());
+    for (const NameArchive& archive : archives) {
+        std::vector<Header> headers;
+        std::vector<std::string> expected;
+        for (const NameRow& row : archive.members) {
+            headers.push_back({row.name, row.flags, row.extra});
+            expected.push_back(row.outcome);
+        }
+        for (uint32_t codePage : archive.codePages)
+            EXPECT_EQ(Outcomes(codePage, headers), expected)
+                << archive.label << " (line " << archive.members[0].line << ") in code page " << codePage;
     }
 }
 
-// The limit holds for the converted name: 128 syllables are 384 bytes of
-// UTF-8 but 256 of code page 949; one more is refused, never cut.
-TEST_F(NameDecoding, LengthLimitAppliesToTheConvertedName) {
-    std::string syllables;
-    for (int i = 0; i < 128; ++i) syllables += "\xEA\xB0\x80";
-    EXPECT_TRUE(Decode(syllables, kUtf8Flag).usable);
-    EXPECT_EQ(Decode(syllables, kUtf8Flag).name.size(), 256u);
-    Decoded longer = Decode(syllables + "\xEA\xB0\x80", kUtf8Flag);
-    EXPECT_FALSE(longer.usable);
-    EXPECT_EQ(longer.name.size(), 256u);
-    EXPECT_FALSE(Decode(std::string(257, 'a')).usable);
-    EXPECT_FALSE(Decode(std::string(800, 'a'), kUtf8Flag).usable);
-}
-
-TEST_F(NameDecoding, UnicodePathFieldCountsOnlyWhenItsCrcMatches) {
-    std::string header = "placeholder.txt";
-    std::string matching = UnicodePathField(kKoreanUtf8, Crc32Of(header));
-    std::string stale = UnicodePathField(kKoreanUtf8, Crc32Of(header) ^ 1);
-    std::string unholdable = UnicodePathField("\xE2\x82\xA9.txt", Crc32Of(header));
-    std::string afterAnother = std::string("\x55\x54\x05\x00\x01\x00\x00\x00\x00", 9) + matching;
-    EXPECT_EQ(Decode(header, 0, matching).name, kKorean949);
-    EXPECT_EQ(Decode(header, 0, afterAnother).name, kKorean949);
-    EXPECT_EQ(Decode(header, 0, stale).name, header);
-    EXPECT_EQ(Decode(header, 0, unholdable).name, header);  // the header's name stands
-    EXPECT_TRUE(Decode(header, 0, unholdable).usable);
-    EXPECT_EQ(Decode(kKoreanUtf8, 0, UnicodePathField("x", 0)).name, kKorean949);  // stale: the rule applies
-}
-
-// Where Windows' ANSI code page is UTF-8 itself, WideCharToMultiByte
-// refuses the no-best-fit flag: a valid UTF-8 name is used as it stands.
-TEST_F(NameDecoding, Utf8AnsiCodePageTakesValidUtf8AsItStands) {
-    SetAnsiCodePage(kUtf8CodePage);
-    EXPECT_EQ(Decode(kKoreanUtf8, kUtf8Flag).name, kKoreanUtf8);
-    EXPECT_EQ(Decode("\xE2\x82\xA9.txt", kUtf8Flag).name, "\xE2\x82\xA9.txt");
-    Decoded invalid = Decode("a\xC0\xAF.txt", kUtf8Flag);
-    EXPECT_EQ(invalid.name, "a??.txt");
-    EXPECT_FALSE(invalid.usable);
+// Names the table cannot hold: of exactly the longest length (no file
+// system takes such a component whole), cut at a NUL, empty, with the field
+// after another one, and Windows' UTF-8 mode.
+TEST_F(NameDecoding, LimitsNulsAndTheUtf8CodePage) {
+    const uint16_t kUtf8 = 0x0800;
+    std::string syllables, syllables949, emoji, a256(256, 'a');
+    for (int i = 0; i < 256; ++i) syllables += "가", syllables949 += "\xB0\xA1";
+    for (int i = 0; i < 128; ++i) emoji += "😀";
+    std::string timeField("\x55\x54\x05\x00\x01\x00\x00\x00\x00", 9);
+    const struct {
+        uint32_t codePage;
+        Header header;
+        std::string outcome;
+    } cases[] = {
+        // 256 UTF-16 units, however many bytes they take, and no more.
+        {949, {a256, 0, ""}, "=" + a256},
+        {949, {a256 + "b", 0, ""}, "!" + a256.substr(1) + "…"},
+        {949, {syllables, kUtf8, ""}, "=" + syllables},
+        {949, {syllables949, 0, ""}, "=" + syllables},
+        {1252, {emoji, kUtf8, ""}, "=" + emoji},
+        // 769 bytes are more than are read of a name: refused, shown cut.
+        {949, {syllables + "b", kUtf8, ""}, "!" + syllables.substr(0, 3 * 255) + "…"},
+        {949, {std::string("a\0b", 3), kUtf8, ""}, "=a"},
+        {949, {std::string("\0a", 2), 0, ""}, ""},
+        {949, {"x.txt", 0, UnicodePathField(std::string("\0x", 2), Crc32Of("x.txt"))}, ""},
+        {949, {"x.txt", 0, timeField + UnicodePathField("한글.txt", Crc32Of("x.txt"))}, "=한글.txt"},
+        // Where the ANSI code page is UTF-8, unmarked UTF-8 names are read
+        // as they are, and other bytes refused.
+        {kUtf8CodePage, {"한글.txt", 0, ""}, "=한글.txt"},
+        {kUtf8CodePage, {"\xC7\xD1.txt", 0, ""}, "!??.txt"},
+        {kUtf8CodePage, {"\xC7\xD1.txt", kUtf8, ""}, "!??.txt"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Outcomes(c.codePage, {c.header}), std::vector<std::string>{c.outcome}) << c.header.name;
 }

@@ -50,12 +50,26 @@ INSTANTIATE_TEST_SUITE_P(Paths, TakingPathsApart,
                       PathParts{"C:/x", "C:/", "x"},
                       PathParts{"", "", ""}));
 
-TEST(FileNamePart, KeepsAtMost255Characters) {
-    std::string longName(300, 'n');
-    EXPECT_EQ(PartOf(FileNamePart, "dir\\" + longName), longName.substr(0, 255));
+// Characters are UTF-16 units: a cut keeps whole characters, and both
+// units of one above U+FFFF or neither.
+static std::string Repeated(const std::string& piece, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += piece;
+    return text;
 }
 
-// A 256-byte path buffer followed by bytes that must never change.
+TEST(FileNamePart, KeepsAtMost255Characters) {
+    const struct {
+        std::string name, kept;
+    } cases[] = {
+        {std::string(300, 'n'), std::string(255, 'n')},
+        {Repeated("가", 300), Repeated("가", 255)},
+        {"a" + Repeated("😀", 128), "a" + Repeated("😀", 127)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PartOf(FileNamePart, "dir\\" + c.name), c.kept) << c.name.size();
+}
+
+// A path buffer followed by bytes that must never change.
 struct GuardedPath {
     char buffer[kPathBufferSize];
     char guard[16];
@@ -82,6 +96,9 @@ TEST(TrailingBackslash, AddsOneOnlyWhereMissingAndRemovesExactlyOne) {
         {AddTrailingBackslash, "", "\\"},
         {AddTrailingBackslash, std::string(255, 'f'), std::string(255, 'f')},  // no room left
         {AddTrailingBackslash, std::string(254, 'r'), std::string(254, 'r') + "\\"},
+        {AddTrailingBackslash, Repeated("가", 255), Repeated("가", 255)},
+        {AddTrailingBackslash, Repeated("가", 254), Repeated("가", 254) + "\\"},
+        {AddTrailingBackslash, "a" + Repeated("😀", 127), "a" + Repeated("😀", 127)},
         {RemoveTrailingBackslash, "C:\\dir\\", "C:\\dir"},
         {RemoveTrailingBackslash, "C:\\", "C:"},  // even from a drive root
         {RemoveTrailingBackslash, "a\\\\", "a\\"},

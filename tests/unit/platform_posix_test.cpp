@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/native_names.h"
 #include "test_files.h"
 
 namespace fs = std::filesystem;
@@ -43,15 +44,15 @@ TEST(PlatformFiles, OwnPathNamesThisExecutableAndNeverOverflows) {
     EXPECT_EQ(tiny[4], '\0');
 }
 
-// Names cross the seam in code page 949 with "\" between components.
+// Names cross the seam in UTF-8 with "\" between components.
 
-TEST(PlatformNames, KoreanNamesBecomeUtf8AndBackslashesSlashes) {
+TEST(PlatformNames, BackslashesBecomeSlashes) {
     TempDir temp;
-    std::string cp949Name = CoreForm(temp.path()) + "\\도로미";  // code page 949 bytes
-    ASSERT_TRUE(MakeDirectory(cp949Name.c_str()));
+    std::string coreName = CoreForm(temp.path()) + "\\도로미";
+    ASSERT_TRUE(MakeDirectory(coreName.c_str()));
     EXPECT_TRUE(fs::is_directory(temp / u8"도로미"));
-    EXPECT_EQ(EntryAt(cp949Name.c_str()), kDirectoryEntry);
-    EXPECT_FALSE(MakeDirectory(cp949Name.c_str()));  // exists already
+    EXPECT_EQ(EntryAt(coreName.c_str()), kDirectoryEntry);
+    EXPECT_FALSE(MakeDirectory(coreName.c_str()));  // exists already
 }
 
 TEST(PlatformNames, DrivePrefixNamesNothing) {
@@ -86,7 +87,7 @@ TEST(PlatformNames, EntriesAreFoundByExactPathOnly) {
     }
 }
 
-TEST(PlatformTempDir, GivesTheCodePage949PathWithATrailingBackslash) {
+TEST(PlatformTempDir, GivesTheCorePathWithATrailingBackslash) {
     TempDir temp;
     fs::create_directory(temp / u8"임시");
     std::string previous = getenv("TMPDIR") ? getenv("TMPDIR") : "";
@@ -118,4 +119,45 @@ TEST(PlatformFiles, ReadsStopAtTheEndAndSizeIsTheWholeFile) {
     EXPECT_EQ(SetFilePosition(file, -6, kFromEnd), kInvalidPosition);
     EXPECT_EQ(SetFilePosition(file, 0, kFromCurrent), 5u);  // a failed move stays put
     CloseFile(file);
+}
+
+// Code page texts and UTF-8, each way, through the code page named and
+// through the ANSI code page set to it. Code page 1252 maps every byte, as
+// Windows' table does, also the five it leaves undefined.
+TEST(PlatformCodePages, ConvertBothWaysAndRefuseWhatHasNoForm) {
+    const struct {
+        uint32_t codePage;
+        std::string bytes, utf8;
+    } pairs[] = {
+        {949, "\xC7\xD1\xB1\xDB", "한글"},
+        {949, "\xA3\xDC", "￦"},
+        {932, "\x93\xFA\x96\x7B", "日本"},
+        {1252, "caf\xE9 \x80", "café €"},
+        {1252, "\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
+        {1252, "a\x9D\xDA", "a\xC2\x9D\xC3\x9A"},
+        {kUtf8CodePage, "😀 a", "😀 a"},
+    };
+    char out[64];
+    for (const auto& c : pairs) {
+        SetAnsiCodePage(c.codePage);
+        for (uint32_t page : {c.codePage, (uint32_t)kAnsiCodePage}) {
+            uint32_t made = CodePageToUtf8(page, c.bytes.data(), (uint32_t)c.bytes.size(), out, sizeof out);
+            EXPECT_EQ(std::string(out, made), c.utf8) << c.codePage << " " << page;
+            made = Utf8ToCodePage(page, c.utf8.data(), (uint32_t)c.utf8.size(), out, sizeof out);
+            EXPECT_EQ(std::string(out, made), c.bytes) << c.codePage << " " << page;
+        }
+        // Too small an output converts nothing rather than a part.
+        EXPECT_EQ(CodePageToUtf8(c.codePage, c.bytes.data(), (uint32_t)c.bytes.size(), out, 2), 0u) << c.codePage;
+    }
+    SetAnsiCodePage(kKoreanCodePage);
+
+    const struct {
+        uint32_t codePage;
+        std::string text;
+    } invalidBytes[] = {{949, "\xC7."}, {949, "a\xC7"}, {932, "\x82"}, {kUtf8CodePage, "\xC0\xAF"}},
+      unwritable[] = {{949, "₩"}, {949, "é"}, {1252, "한"}, {932, "비밀"}, {949, "\xED\xA0\x80"}, {1252, ""}};
+    for (const auto& c : invalidBytes)
+        EXPECT_EQ(CodePageToUtf8(c.codePage, c.text.data(), (uint32_t)c.text.size(), out, sizeof out), 0u) << c.text;
+    for (const auto& c : unwritable)
+        EXPECT_EQ(Utf8ToCodePage(c.codePage, c.text.data(), (uint32_t)c.text.size(), out, sizeof out), 0u) << c.text;
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 // What ShowError writes to standard error for a text and a caption: both in
-// hexadecimal, so that code page 949 bytes survive a regular expression.
+// hexadecimal, so that non-ASCII bytes survive a regular expression.
 std::string ShowErrorTrace(const std::string& text, const std::string& caption);
 
 struct FrontendEvent {

@@ -82,24 +82,43 @@ INSTANTIATE_TEST_SUITE_P(Bits, SettingsFlags,
         return std::string(name);
     });
 
+// Some syllables, as the block stores them (code page 949) and as read.
+static std::string Syllables(int count, bool utf8) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += utf8 ? (i % 2 ? "글" : "한") : (i % 2 ? "\xB1\xDB" : "\xC7\xD1");
+    return text;
+}
+
 // The texts, where the file holds them whole, in part or not at all, and
-// what the block says of the archive's start and the size check.
+// what the block says of the archive's start and the size check. The texts
+// are code page 949 whatever the system's code page; one that is not valid
+// there counts as absent.
 TEST_F(Settings, TextsAreReadAndTerminated) {
     std::string cutInTitle = SettingsBlock(0x20, "Complete title", "D:\\target").substr(0, 7 + 8);
+    const std::string title949 = "\xB5\xB5\xB7\xCE\xB9\xCC \xBC\xB3\xC4\xA1", title = "도로미 설치";
     const struct {
         const char* label;
         std::string afterStub;
         bool sizeChecked, hasTitle, hasDefaultDir, hasRunCommand;
-        const char *title, *defaultDir, *runCommand;
+        std::string title, defaultDir, runCommand;
     } cases[] = {
         {"Flags0x23WithoutTextsChangeNothingButTheBase", SettingsBlock(0x23), false, false, false, false, "", "", ""},
-        {"TextsAreReadAndTerminated", SettingsBlock(0x23, "도로미 설치", "C:\\Program Files\\Doromi", "setup.exe|><"),
-         false, true, true, true, "도로미 설치", "C:\\Program Files\\Doromi", "setup.exe|><"},
+        {"TextsAreReadAndTerminated", SettingsBlock(0x23, title949, "C:\\Program Files\\Doromi", "setup.exe|><"),
+         false, true, true, true, title, "C:\\Program Files\\Doromi", "setup.exe|><"},
         {"PassingSizeCheckLeavesTheTextsReadable", SettingsBlock(0x03, "Title", "", "run.exe") + kArchive, true, true,
          false, true, "Title", "", "run.exe"},
         {"FileEndingInsideATextReadsTheMissingPartAsEmpty", cutInTitle, false, true, true, false, "Complete", "", ""},
         {"FileEndingAfterTheFlagsHasNoTexts", SettingsBlock(0x20, "never read").substr(0, 4), false, false, false,
          false, "", "", ""},
+        // The longest title the block's room holds, 248 bytes, takes 372 as UTF-8.
+        {"LongestTitleIsReadWhole", SettingsBlock(0x20, Syllables(124, false)), false, true, false, false,
+         Syllables(124, true), "", ""},
+        // A length byte may name more than the room: the text runs on into
+        // what follows the block, and its 127 syllables are read whole.
+        {"LongestDirectoryIsReadWhole", SettingsBlock(0x20, "", Syllables(127, false)), false, false, true, false, "",
+         Syllables(127, true), ""},
+        {"TextInvalidInCodePage949IsAbsent", SettingsBlock(0x20, title, "D:\\x", "\xC7."), false, false, true, false,
+         "", "D:\\x", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -109,9 +128,9 @@ TEST_F(Settings, TextsAreReadAndTerminated) {
         EXPECT_EQ(Sfx.HasTitle, c.hasTitle);
         EXPECT_EQ(Sfx.HasDefaultDir, c.hasDefaultDir);
         EXPECT_EQ(Sfx.HasRunCommand, c.hasRunCommand);
-        EXPECT_STREQ(Sfx.TitleText, c.title);
-        EXPECT_STREQ(Sfx.DefaultDirText, c.defaultDir);
-        EXPECT_STREQ(Sfx.RunCommand, c.runCommand);
+        EXPECT_EQ(Sfx.TitleText, c.title);
+        EXPECT_EQ(Sfx.DefaultDirText, c.defaultDir);
+        EXPECT_EQ(Sfx.RunCommand, c.runCommand);
         CloseArchive();
     }
 }

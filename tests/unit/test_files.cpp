@@ -58,7 +58,7 @@ std::string SettingsBlock(unsigned char flags, const std::string& title, const s
     block += (char)defaultDir.size();
     block += (char)runCommand.size();
     block += title + defaultDir + runCommand;
-    block.resize(kSettingsBlockSize, '\0');
+    if (block.size() < kSettingsBlockSize) block.resize(kSettingsBlockSize, '\0');
     return block;
 }
 

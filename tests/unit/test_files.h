@@ -39,7 +39,8 @@ void WriteWholeFile(const std::string& path, const std::string& bytes);
 // Stand-in for the stub image: zero bytes up to the settings block.
 std::string StubImage();
 
-// A 256-byte settings block; the texts are raw bytes.
+// A 256-byte settings block; the texts are raw bytes. Texts longer than
+// the block's room run on past it, as its length bytes allow.
 std::string SettingsBlock(unsigned char flags, const std::string& title = "",
                           const std::string& defaultDir = "", const std::string& runCommand = "");
 
