@@ -2,12 +2,16 @@
 toolchain's objdump. The loader resolves static imports before the stub's
 first instruction, so before the stub can narrow the DLL search: they must
 all be DLLs that Windows always takes from its system directory (its known
-DLLs), and nothing may be delay-loaded."""
+DLLs), and nothing may be delay-loaded. Every call that Windows has in a
+wide (W) and an ANSI (A) form is imported in its wide form: the ANSI forms
+pass texts through the code page of whoever runs the stub."""
+import functools
+import os
 import re
 import subprocess
 import unittest
 
-from stub_image import STUB, binutil
+from stub_image import ARCH, STUB, binutil
 
 # Known DLLs of every Windows version since XP; a program's folder is never
 # searched for them. comctl32, version and uxtheme, for example, are not.
@@ -41,7 +45,30 @@ def imports_by_dll(headers):
     return imports
 
 
+@functools.lru_cache(maxsize=None)
+def exports_of(dll):
+    """The names `dll` exports, read from the cross toolchain's import
+    library for it (its `__imp_` symbols; 32-bit names carry a leading
+    underscore and a stdcall suffix that the import table has not)."""
+    library = subprocess.run([binutil("gcc"), "-print-file-name=lib" + dll.removesuffix(".dll") + ".a"],
+                             capture_output=True, text=True, check=True).stdout.strip()
+    if not os.path.isabs(library):
+        raise FileNotFoundError(f"no import library for {dll}")
+    symbols = subprocess.run([binutil("nm"), library], capture_output=True, text=True, check=True).stdout
+    prefix = "__imp__" if ARCH == "win32" else "__imp_"
+    return frozenset(re.sub(r"@\d+$", "", name[len(prefix):])
+                     for name in re.findall(r" I (\S+)$", symbols, re.M) if name.startswith(prefix))
+
+
+def ansi_calls_with_wide_twins(imports):
+    """The imported `dll!nameA` whose DLL also exports `nameW`."""
+    return sorted(f"{dll}!{name}" for dll, names in imports.items() for name in names
+                  if name.endswith("A") and name[:-1] + "W" in exports_of(dll))
+
+
 class StaticImportTest(unittest.TestCase):
+    maxDiff = None
+
     @classmethod
     def setUpClass(cls):
         cls.headers = private_headers()
@@ -61,6 +88,11 @@ class StaticImportTest(unittest.TestCase):
         self.assertIn("GetProcAddress", kernel)
         self.assertEqual(sorted(LOOKED_UP & set(name for names in self.imports.values()
                                                 for name in names)), [])
+
+    def test_calls_with_a_wide_form_are_imported_in_it(self):
+        # The import libraries must be read right, or nothing would have a twin.
+        self.assertLessEqual({"CreateFileA", "CreateFileW", "GetProcAddress"}, exports_of("kernel32.dll"))
+        self.assertEqual(ansi_calls_with_wide_twins(self.imports), [])
 
 
 if __name__ == "__main__":

@@ -3,7 +3,10 @@ and drives it with the cross-built test driver.
 
 A Wine prefix is made once per test run (`harness.py make-prefix`); every
 test module opens a `WineSession` that starts its own Xvfb and Wine server
-and ends both, and every process it started, when it closes.
+and ends both, and every process it started, when it closes. Wine takes a
+program's ANSI code page from its LC_ALL when it starts, so one prefix
+serves every locale: a session runs its programs in a locale of its own
+(Korean unless told), and any one program may be started in another.
 """
 import json
 import os
@@ -69,6 +72,12 @@ DRIVER = os.path.join(PROGRAM_DIR, "e2e-driver.exe")
 DOROMI = os.path.join(OUT_DIR, "doromi")
 DESKTOP_SIZE = "1024x768"
 DIALOG_CLASS = "#32770"
+# The locale whose ANSI code page a Windows program gets, by code page.
+LOCALES = {949: "ko_KR.UTF-8", 1252: "en_US.UTF-8", 932: "ja_JP.UTF-8"}
+KOREAN = LOCALES[949]
+# The dialogs' font, which every Windows since Vista has in every language,
+# and a font with Hangul that Wine finds in its place (fonts-nanum).
+DIALOG_FONT, DIALOG_FONT_STAND_IN = "Malgun Gothic", "NanumGothic"
 
 
 def doromi_build(*arguments, **run_options):
@@ -81,7 +90,7 @@ def describe_choice():
     return f"Windows programs: {ARCH} ({os.path.relpath(STUB, ROOT)} under {LOADER}): {ARCH_REASON}"
 
 
-def wine_environment(display):
+def wine_environment(display, locale=KOREAN):
     env = dict(os.environ)
     env.update({
         "WINEPREFIX": PREFIX,
@@ -89,7 +98,7 @@ def wine_environment(display):
         "WINELOADER": LOADER,
         "WINEDEBUG": "-all",
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
-        "LC_ALL": "ko_KR.UTF-8",
+        "LC_ALL": locale,
         "DISPLAY": display,
     })
     return env
@@ -130,11 +139,12 @@ class Xvfb:
 class WineSession:
     """Xvfb plus a Wine server on the shared prefix, with driver commands."""
 
-    def __init__(self, name, display=None):
-        """`display`: an X display to use instead of a virtual one of our own."""
+    def __init__(self, name, display=None, locale=KOREAN):
+        """`display`: an X display to use instead of a virtual one of our own;
+        `locale`: the LC_ALL of the programs the session starts."""
         self.name = name
         self.xvfb = None if display else Xvfb()
-        self.env = wine_environment(display or self.xvfb.display)
+        self.env = wine_environment(display or self.xvfb.display, locale)
         self.processes = []
         self.shot_dir = os.path.join(SCREENSHOTS, name)
         os.makedirs(self.shot_dir, exist_ok=True)
@@ -144,11 +154,13 @@ class WineSession:
         self.driver("windows", timeout=120)
 
     # -- processes ---------------------------------------------------------
-    def start(self, exe, *args, cwd=None, env=None, log=None):
+    def start(self, exe, *args, cwd=None, env=None, log=None, locale=None):
         """Starts a Windows program; its exit code is the process's. `env`:
         variables to set for this program only; `log`: a file that takes
-        Wine's output (its traces, with WINEDEBUG in `env`)."""
-        process = subprocess.Popen([LOADER, exe, *args], env={**self.env, **(env or {})}, cwd=cwd,
+        Wine's output (its traces, with WINEDEBUG in `env`); `locale`: the
+        program's LC_ALL, when not the session's."""
+        env = {**self.env, **(env or {}), **({"LC_ALL": locale} if locale else {})}
+        process = subprocess.Popen([LOADER, exe, *args], env=env, cwd=cwd,
                                    stdout=log or subprocess.DEVNULL,
                                    stderr=log or subprocess.DEVNULL)
         self.processes.append(process)
@@ -198,7 +210,10 @@ class WineSession:
             except subprocess.TimeoutExpired:
                 return -1, ""
             out.seek(0)
-            return result.returncode, out.read().decode("ascii", "replace")
+            # The driver writes every text as UTF-16 units, those outside
+            # ASCII as \u escapes (json.loads joins surrogate pairs), so its
+            # output is ASCII whatever the code page: other bytes are an error.
+            return result.returncode, out.read().decode("ascii")
 
     def windows(self):
         code, out = self.driver("windows")
@@ -257,6 +272,31 @@ class WineSession:
             time.sleep(0.1)
         raise AssertionError(f"window {hwnd} is still open after {timeout} s")
 
+    def answer_boxes(self, process, timeout=60):
+        """Presses OK in every message box that comes up until `process`
+        ends; the boxes as (caption, text) in the order they came."""
+        boxes, other_dialogs = [], set()
+        deadline = time.monotonic() + timeout
+        while process.poll() is None:
+            if time.monotonic() > deadline:
+                raise AssertionError(f"the program is still running after {timeout} s; "
+                                     f"boxes so far: {boxes}; screen: {self.screenshot('timeout')}")
+            for window in self.top_level_dialogs():
+                if window["hwnd"] in other_dialogs:
+                    continue
+                code, out = self.driver("dump", window["hwnd"])
+                if code != 0:
+                    continue  # closed since it was listed
+                dumped = json.loads(out)
+                if not any(c["id"] == MESSAGE_BOX_TEXT for c in dumped["children"]):
+                    other_dialogs.add(dumped["hwnd"])
+                else:
+                    boxes.append((dumped["text"], message_box_text(dumped)))
+                    self.press(dumped["hwnd"], 1)
+                    self.wait_gone(dumped["hwnd"])
+            time.sleep(0.1)
+        return boxes
+
     def top_level_dialogs(self):
         return [w for w in self.windows() if w["class"] == DIALOG_CLASS]
 
@@ -307,15 +347,40 @@ def child(dumped, control_id):
     raise AssertionError(f"no control {control_id}")
 
 
+MESSAGE_BOX_TEXT = 0xFFFF  # the id of a message box's text
+
+
 def message_box_text(dumped):
     """A message box's text: the static control with id 0xFFFF."""
-    return child(dumped, 0xFFFF)["text"]
+    return child(dumped, MESSAGE_BOX_TEXT)["text"]
+
+
+def tree(root, directories=False):
+    """Every file below `root` as {relative path with "/": content}; with
+    `directories`, every directory too, as {path + "/": None}."""
+    found = {}
+    for directory, subdirectories, names in os.walk(root):
+        relative = os.path.relpath(directory, root).replace(os.sep, "/")
+        prefix = "" if relative == "." else relative + "/"
+        if directories:
+            found.update((prefix + name + "/", None) for name in subdirectories)
+        for name in names:
+            with open(os.path.join(directory, name), "rb") as f:
+                found[prefix + name] = f.read()
+    return found
 
 
 def make_prefix():
     """A fresh private Wine prefix whose programs share one virtual desktop,
     so screenshots show title bars and every program's exit code passes
-    through `wine`."""
+    through `wine`. The dialogs' font is one that every Windows has whatever
+    its language. Wine has no font of that name: without a substitute it
+    falls back by the program's code page, to a font with Hangul for a
+    Korean program but to a Latin one without Hangul (DejaVu Sans) for an
+    English or Japanese one, which draws every Hangul syllable as an empty
+    box. The substitute, a Windows setting that Wine applies under every
+    code page alike, gives every locale the same font with Hangul, as a
+    real Windows would."""
     if os.path.isdir(PREFIX):
         # A server still running on the old prefix would write into the new one.
         subprocess.run(["wineserver", "-k"], env=wine_environment(""), stderr=subprocess.DEVNULL)
@@ -329,7 +394,9 @@ def make_prefix():
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
         for key, name, value in (
                 (r"HKCU\Software\Wine\Explorer", "Desktop", "Default"),
-                (r"HKCU\Software\Wine\Explorer\Desktops", "Default", DESKTOP_SIZE)):
+                (r"HKCU\Software\Wine\Explorer\Desktops", "Default", DESKTOP_SIZE),
+                (r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes", DIALOG_FONT,
+                 DIALOG_FONT_STAND_IN)):
             subprocess.run([LOADER, "reg", "add", key, "/v", name, "/d", value, "/f"], env=env,
                            check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     finally:

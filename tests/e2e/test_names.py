@@ -13,7 +13,7 @@ import zipfile
 import zlib
 
 from combined import with_wrong_crc, wrong_passwords
-from harness import child, doromi_build, message_box_text, wait_exit, windows_path
+from harness import child, doromi_build, message_box_text, tree, wait_exit, windows_path
 from test_dialogs import (ALL_EXTRACTED, AUTO_START, CHOICES, ERROR_CAPTION, FINISHED, MAIN_TITLE,
                           OVERWRITE_DEFAULT, PASSWORD_TITLE, SOME_NOT_EXTRACTED, DialogTestCase)
 
@@ -43,17 +43,6 @@ def unicode_path(name, utf8_name, crc_of):
     field = struct.pack("<BI", 1, zlib.crc32(crc_of.encode())) + utf8_name.encode()
     info.extra = struct.pack("<HH", 0x7075, len(field)) + field
     return info
-
-
-def tree(root):
-    """Every file below `root` as {relative path with "/": content}."""
-    files = {}
-    for directory, _, names in os.walk(root):
-        for name in names:
-            path = os.path.join(directory, name)
-            with open(path, "rb") as f:
-                files[os.path.relpath(path, root).replace(os.sep, "/")] = f.read()
-    return files
 
 
 class NamesTest(DialogTestCase):
