@@ -4,7 +4,7 @@ the same files (bench/floor/bare_writer.cpp). Both run on the same Wine
 prefix and display, taking turns, each into a fresh directory; the stub
 with automatic start, overwriting. Whole-process wall times, medians.
 
-    python3 bench/wine_floor.py [--runs N] [--only LABEL...]
+    python3 bench/wine_floor.py [--runs N] [--only LABEL...] [--over-existing]
 
 The 32-bit programs run under Wine's 32-bit loader where the host runs
 32-bit code, the 64-bit twins under wine64 otherwise (as the end-to-end
@@ -64,9 +64,11 @@ def timed(command, env):
     return time.perf_counter() - started, result.returncode
 
 
-def measure(session, work, scratch, archive, runs):
+def measure(session, work, scratch, archive, runs, over_existing=False):
     """Medians {program: seconds} of the stub and the floor on `archive`;
-    every run must write every file, or the measurement stops."""
+    every run must write every file, or the measurement stops. With
+    `over_existing` every run writes over the tree the runs before left,
+    which the stub then replaces file by file."""
     target = os.path.join(scratch, "target")
     floor = os.path.join(harness.PROGRAM_DIR, "bare-writer.exe")
     commands = {
@@ -75,10 +77,12 @@ def measure(session, work, scratch, archive, runs):
     }
     expected = file_members(archive)
     samples = {name: [] for name in commands}
+    fresh_dir(target)
     for run in range(runs + 1):  # the first round warms the caches and is not counted
         order = list(commands) if run % 2 == 0 else list(reversed(commands))
         for name in order:
-            fresh_dir(target)
+            if not over_existing:
+                fresh_dir(target)
             seconds, status = timed(commands[name], session.env)
             written = files_below(target)
             if status != 0 or written != expected:
@@ -89,14 +93,15 @@ def measure(session, work, scratch, archive, runs):
     return {name: statistics.median(values) for name, values in samples.items()}
 
 
-def floor_table(work, scratch, archives, runs, only=None):
+def floor_table(work, scratch, archives, runs, only=None, over_existing=False):
     log(harness.describe_choice())
     if not os.path.isdir(harness.PREFIX):
         log("making a Wine prefix (once)")
         harness.make_prefix()
     with contextlib.redirect_stdout(sys.stderr):  # the session reports its screenshot folder
         session = harness.WineSession("bench")
-    lines = [f"Programs: {harness.ARCH} under `{harness.LOADER}`; extraction into `{scratch}`; "
+    into = "over the tree the run before left" if over_existing else "into a fresh directory"
+    lines = [f"Programs: {harness.ARCH} under `{harness.LOADER}`; extraction {into} in `{scratch}`; "
              f"medians of {runs} runs after one warm-up round.", "",
              "| archive | files | stub | floor | stub / floor |", "|---|---|---|---|---|"]
     try:
@@ -104,7 +109,7 @@ def floor_table(work, scratch, archives, runs, only=None):
             if only and label not in only:
                 continue
             log(f"stub and floor under Wine: {label}")
-            result = measure(session, work, scratch, archives[label], runs)
+            result = measure(session, work, scratch, archives[label], runs, over_existing)
             lines.append(f"| {title} | {file_members(archives[label]):,} | {result['stub']:.2f} s | "
                          f"{result['floor']:.2f} s | {result['stub'] / result['floor']:.2f} |")
     finally:
@@ -118,10 +123,12 @@ def main():
     parser.add_argument("--extract-dir", default=EXTRACT_DIR)
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--only", nargs="*", help="labels of the archives to time (default all)")
+    parser.add_argument("--over-existing", action="store_true",
+                        help="every run writes over the files the runs before wrote, instead of into a fresh directory")
     args = parser.parse_args()
     scratch = fresh_dir(args.extract_dir or os.path.join(args.work, "scratch"))
     archives = corpus.ensure(args.work, "doromi-bench", log)
-    print("\n".join(floor_table(args.work, scratch, archives, args.runs, args.only)))
+    print("\n".join(floor_table(args.work, scratch, archives, args.runs, args.only, args.over_existing)))
     shutil.rmtree(scratch, ignore_errors=True)
 
 
