@@ -82,7 +82,8 @@ class AutomaticExtractionTest(StubTestCase):
         self.assert_tree_extracted()
 
     # A header that declares 10 bytes for a member of 5,000 (whose CRC is
-    # that of all 5,000) must not write more than 10, nor count as done.
+    # that of all 5,000): the member fails, leaves no file, and the pass
+    # goes on.
     def test_declared_size_bounds_what_a_member_writes(self):
         buffer = io.BytesIO()
         with zipfile.ZipFile(buffer, "w", zipfile.ZIP_STORED) as z:
