@@ -2,8 +2,9 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
+
+#include <nlohmann/json.hpp>
 
 #include "archive/size_check.h"
 #include "archive/zip_format.h"
@@ -195,73 +196,90 @@ void PrintText(const FileReport& report) {
     }
 }
 
-std::string JsonString(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += (char)c;
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += (char)c;
-        }
-    }
-    return out + "\"";
+using Json = nlohmann::ordered_json;
+
+// Sets `key` to a text that may hold any bytes (a path, a name, a signer):
+// a parser takes only UTF-8, so bytes that are not become U+FFFD and
+// `key`_hex holds them all as they are.
+void PutText(Json& object, const std::string& key, const std::string& bytes) {
+    object[key] = Utf8WithReplacements(bytes);
+    if (!IsValidUtf8(bytes)) object[key + "_hex"] = HexOf(bytes);
 }
 
-const char* JsonBool(bool value) { return value ? "true" : "false"; }
+void PutOptionalText(Json& object, const std::string& key, const std::optional<std::string>& bytes) {
+    if (bytes) PutText(object, key, *bytes);
+    else object[key] = nullptr;
+}
+
+// A settings text, code page 949 in the file, by the same rule.
+void PutSettingsText(Json& object, const std::string& key, const std::string& cp949) {
+    bool replaced;
+    object[key] = Cp949ToUtf8(cp949, &replaced);
+    if (replaced) object[key + "_hex"] = HexOf(cp949);
+}
+
+Json SettingsJson(const SettingsBlock& s, size_t overflow) {
+    Json settings = Json::object();
+    settings["flags"] = s.flags;
+    settings["show_run_choice"] = bool(s.flags & kSettingsShowRunChoice);
+    settings["allow_member_choice"] = bool(s.flags & kSettingsAllowMemberChoice);
+    settings["hide_overwrite_choice"] = bool(s.flags & kSettingsHideOverwriteChoice);
+    settings["default_overwrite"] = OverwriteModeName(s.flags);
+    settings["size_check"] = !(s.flags & kSettingsNoSizeCheck);
+    settings["auto_start"] = bool(s.flags & kSettingsAutoStart);
+    PutSettingsText(settings, "title", s.title);
+    PutSettingsText(settings, "default_dir", s.defaultDir);
+    settings["temp_dir"] = s.defaultDir == kTemporaryDirectoryMarker;
+    PutSettingsText(settings, "run_command", s.runCommand);
+    settings["overflow"] = overflow;
+    return settings;
+}
+
+Json MemberJson(const FileReport& report, size_t i) {
+    const WalkedMember& m = report.walk.members[i];
+    std::string problem = WhyStubCannotHandle(m);
+    int twin = report.caseTwins[i];
+    Json member = Json::object();
+    PutText(member, "name", m.stubName);
+    // A name the stub cannot use as it stands is shown cut, or with "?" for
+    // bytes it cannot read: the header's own bytes go with it.
+    if (!m.nameUsable && !member.contains("name_hex")) member["name_hex"] = HexOf(m.rawName);
+    member["offset"] = m.headerOffset;
+    member["method"] = m.method;
+    member["method_name"] = MethodName(m);
+    member["size"] = m.size;
+    member["compressed_size"] = m.compressedSize;
+    member["crc32"] = CrcText(m.crc);
+    member["time"] = DosTimeText(m.dosDate, m.dosTime);
+    member["encrypted"] = bool(m.flags & kFlagEncrypted);
+    member["encryption"] = EncryptionName(m);
+    member["flags"] = m.flags;
+    PutOptionalText(member, "problem", problem.empty() ? std::nullopt : std::optional<std::string>(problem));
+    PutOptionalText(member, "refused",
+                    report.refusals[i].empty() ? std::nullopt : std::optional<std::string>(report.refusals[i]));
+    PutOptionalText(member, "case_twin_of",
+                    twin < 0 ? std::nullopt : std::optional<std::string>(report.walk.members[twin].stubName));
+    return member;
+}
 
 void PrintJson(const FileReport& report) {
-    std::ostringstream out;
-    out << "{\n  \"file\": " << JsonString(report.path) << ",\n  \"size\": " << report.size << ",\n";
-    if (!report.hasSettings) {
-        out << "  \"settings\": null,\n";
-    } else {
-        const SettingsBlock& s = report.settings;
-        out << "  \"settings\": {\n"
-            << "    \"flags\": " << (int)s.flags << ",\n"
-            << "    \"show_run_choice\": " << JsonBool(s.flags & kSettingsShowRunChoice) << ",\n"
-            << "    \"allow_member_choice\": " << JsonBool(s.flags & kSettingsAllowMemberChoice) << ",\n"
-            << "    \"hide_overwrite_choice\": " << JsonBool(s.flags & kSettingsHideOverwriteChoice) << ",\n"
-            << "    \"default_overwrite\": " << JsonString(OverwriteModeName(s.flags)) << ",\n"
-            << "    \"size_check\": " << JsonBool(!(s.flags & kSettingsNoSizeCheck)) << ",\n"
-            << "    \"auto_start\": " << JsonBool(s.flags & kSettingsAutoStart) << ",\n"
-            << "    \"title\": " << JsonString(Cp949ToUtf8(s.title)) << ",\n"
-            << "    \"default_dir\": " << JsonString(Cp949ToUtf8(s.defaultDir)) << ",\n"
-            << "    \"temp_dir\": " << JsonBool(s.defaultDir == kTemporaryDirectoryMarker) << ",\n"
-            << "    \"run_command\": " << JsonString(Cp949ToUtf8(s.runCommand)) << ",\n"
-            << "    \"overflow\": " << report.settingsOverflow << "\n  },\n";
-    }
-    out << "  \"size_check\": {\"enabled\": " << JsonBool(SizeCheckEnabled(report))
-        << ", \"matches\": " << JsonBool(report.sizeMatches) << "},\n"
-        << "  \"signature\": {\"signed\": " << JsonBool(report.signature == kSigned)
-        << ", \"damaged\": " << JsonBool(report.signature == kUnusableSecurity)
-        << ", \"signer\": " << (report.signer ? JsonString(*report.signer) : "null") << "},\n"
-        << "  \"archive_offset\": " << report.archiveBase << ",\n  \"members\": [";
-    const char* separator = "\n";
-    for (size_t i = 0; i < report.walk.members.size(); ++i) {
-        const WalkedMember& m = report.walk.members[i];
-        std::string problem = WhyStubCannotHandle(m);
-        int twin = report.caseTwins[i];
-        out << separator << "    {\"name\": " << JsonString(m.stubName) << ", \"offset\": " << m.headerOffset
-            << ", \"method\": " << m.method << ", \"method_name\": " << JsonString(MethodName(m))
-            << ", \"size\": " << m.size << ", \"compressed_size\": " << m.compressedSize
-            << ", \"crc32\": " << JsonString(CrcText(m.crc)) << ", \"time\": " << JsonString(DosTimeText(m.dosDate, m.dosTime))
-            << ", \"encrypted\": " << JsonBool(m.flags & kFlagEncrypted)
-            << ", \"encryption\": " << JsonString(EncryptionName(m)) << ", \"flags\": " << m.flags
-            << ", \"problem\": " << (problem.empty() ? "null" : JsonString(problem))
-            << ", \"refused\": " << (report.refusals[i].empty() ? "null" : JsonString(report.refusals[i]))
-            << ", \"case_twin_of\": " << (twin < 0 ? "null" : JsonString(report.walk.members[twin].stubName))
-            << "}";
-        separator = ",\n";
-    }
-    out << (report.walk.members.empty() ? "],\n" : "\n  ],\n");
-    out << "  \"walk_end\": {\"at\": " << JsonString(WalkEndName(report.walk.end))
-        << ", \"offset\": " << report.walk.endOffset << "}\n}\n";
-    std::fputs(out.str().c_str(), stdout);
+    Json out = Json::object();
+    PutText(out, "file", report.path);
+    out["size"] = report.size;
+    out["settings"] = report.hasSettings ? SettingsJson(report.settings, report.settingsOverflow) : Json(nullptr);
+    out["size_check"] = {{"enabled", SizeCheckEnabled(report)}, {"matches", report.sizeMatches}};
+    Json signature = Json::object();
+    signature["signed"] = report.signature == kSigned;
+    signature["damaged"] = report.signature == kUnusableSecurity;
+    PutOptionalText(signature, "signer", report.signer);
+    out["signature"] = signature;
+    out["archive_offset"] = report.archiveBase;
+    out["members"] = Json::array();
+    for (size_t i = 0; i < report.walk.members.size(); ++i) out["members"].push_back(MemberJson(report, i));
+    out["walk_end"] = {{"at", WalkEndName(report.walk.end)}, {"offset", report.walk.endOffset}};
+    // Every text is UTF-8 by now; a slip would still give U+FFFD, never output a parser rejects.
+    std::string text = out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    std::fputs(text.c_str(), stdout);
 }
 
 }  // namespace
