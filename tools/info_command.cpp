@@ -24,6 +24,16 @@ namespace {
 // say so, texts running on past it.
 const size_t kLongestSettingsRead = kSettingsTextsOffset + 3 * 255;
 
+// What the file's certificate table holds, as far as the tool can tell.
+enum class Signature {
+    kNone,           // no certificate table
+    kOutsideFile,    // the PE header names a table beyond the file's end
+    kNoCertificate,  // the table holds no WIN_CERTIFICATE entry: the header names other bytes
+    kUnreadable,     // osslsigncode finds no signature it can read in the entry
+    kNoReader,       // an entry, but osslsigncode cannot be started to read it
+    kSigned,         // signed by `signer`
+};
+
 struct FileReport {
     std::string path;
     uint64_t size = 0;
@@ -32,8 +42,10 @@ struct FileReport {
     size_t settingsOverflow = 0;  // bytes the texts run past the block
     bool sizeMatches = false;
     uint32_t archiveBase = kStubImageSize;
-    SignatureLayout signature = kNotSigned;
+    Signature signature = Signature::kNone;
+    uint32_t tableStart = 0, tableSize = 0;  // the certificate table the PE header names
     std::optional<std::string> signer;
+    std::string signatureComplaint;  // what osslsigncode said of a table it could not read
     LocalHeaderWalk walk;
     std::vector<std::string> refusals;  // per member: why the stub refuses its name, or empty
     std::vector<int> caseTwins;         // per member: an earlier member differing only in case, or -1
@@ -55,16 +67,43 @@ void CoreSizeCheck(const std::string& path, FileReport& report) {
     FileHandle handle = OpenWithCore(path);
     if (handle == kInvalidFile) throw std::runtime_error("cannot open " + path);
     report.sizeMatches = ArchiveSizeMatches(handle, report.archiveBase);
-    uint32_t start, size;
-    report.signature = FindCertificateTable(handle, FileSize(handle), &start, &size);
+    SignatureLayout layout = FindCertificateTable(handle, FileSize(handle), &report.tableStart, &report.tableSize);
     CloseFile(handle);
-    if (report.signature == kSigned) report.signer = SignerSubject(path);
+    report.signature = layout == kNotSigned ? Signature::kNone
+                       : layout == kSigned  ? Signature::kNoCertificate  // until its entry is read
+                                            : Signature::kOutsideFile;
+}
+
+// Reads the certificate table that lies within the file: its entry's
+// header here, the signer through osslsigncode.
+void ReadSignature(std::FILE* file, FileReport& report) {
+    if (report.signature != Signature::kNoCertificate) return;
+    std::string header(8, '\0');
+    bool read = fseeko(file, report.tableStart, SEEK_SET) == 0 &&
+                std::fread(&header[0], 1, header.size(), file) == header.size();
+    if (!read || !StartsCertificateEntry(header, report.tableSize)) return;
+    SignerReading reading = ReadSigner(report.path);
+    report.signature = reading.outcome == SignerReading::kRead       ? Signature::kSigned
+                       : reading.outcome == SignerReading::kNoReader ? Signature::kNoReader
+                                                                     : Signature::kUnreadable;
+    if (reading.outcome == SignerReading::kRead) report.signer = reading.subject;
+    report.signatureComplaint = reading.reason;
 }
 
 std::string SignatureText(const FileReport& report) {
-    if (report.signature == kNotSigned) return "not signed";
-    if (report.signature == kUnusableSecurity) return "damaged (the certificate table lies outside the file)";
-    return "signed by " + report.signer.value_or("(the signer cannot be read: is osslsigncode installed?)");
+    std::string table = std::to_string(report.tableSize) + " bytes at offset " + std::to_string(report.tableStart);
+    switch (report.signature) {
+        case Signature::kNone: return "not signed";
+        case Signature::kOutsideFile: return "damaged (the certificate table lies outside the file)";
+        case Signature::kNoCertificate:
+            return "not signed: the certificate table is damaged (the PE header names " + table +
+                   ", which hold no certificate)";
+        case Signature::kUnreadable:
+            return "damaged (the certificate table, " + table + ", cannot be read: " + report.signatureComplaint + ")";
+        case Signature::kNoReader:
+            return "signed; the signer cannot be read: is osslsigncode installed?";
+        default: return "signed by " + report.signer.value_or("");
+    }
 }
 
 bool SizeCheckEnabled(const FileReport& report) {
@@ -92,6 +131,7 @@ FileReport Inspect(const std::string& path) {
         report.settingsOverflow = end > kSettingsBlockSize ? end - kSettingsBlockSize : 0;
     }
     CoreSizeCheck(path, report);
+    ReadSignature(file.get(), report);
     report.walk = WalkLocalHeaders(file.get(), report.archiveBase);
     std::vector<std::string> names;
     for (const WalkedMember& member : report.walk.members) {
@@ -269,8 +309,9 @@ void PrintJson(const FileReport& report) {
     out["settings"] = report.hasSettings ? SettingsJson(report.settings, report.settingsOverflow) : Json(nullptr);
     out["size_check"] = {{"enabled", SizeCheckEnabled(report)}, {"matches", report.sizeMatches}};
     Json signature = Json::object();
-    signature["signed"] = report.signature == kSigned;
-    signature["damaged"] = report.signature == kUnusableSecurity;
+    signature["signed"] = report.signature == Signature::kSigned || report.signature == Signature::kNoReader;
+    signature["damaged"] = report.signature == Signature::kOutsideFile || report.signature == Signature::kNoCertificate ||
+                           report.signature == Signature::kUnreadable;
     PutOptionalText(signature, "signer", report.signer);
     out["signature"] = signature;
     out["archive_offset"] = report.archiveBase;
