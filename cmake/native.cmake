@@ -107,6 +107,7 @@ find_package(nlohmann_json 3.11 REQUIRED)
 set(DOROMI_TOOL_SOURCES
     tools/appended_archive.cpp
     tools/build_command.cpp
+    tools/case_twins.cpp
     tools/console_frontend.cpp
     tools/core_state.cpp
     tools/doromi_main.cpp

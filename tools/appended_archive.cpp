@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "archive/zip_format.h"
+#include "tools/case_twins.h"
 #include "tools/file_access.h"
 #include "tools/local_header_walk.h"
 #include "tools/settings_block.h"
@@ -76,15 +77,4 @@ AppendedArchive ReadAppendableArchive(const std::string& path, bool allowRefused
     if (archive.warnings.back().empty()) archive.warnings.pop_back();
     archive.bytes = ReadWhole(file.get(), path);
     return archive;
-}
-
-std::string CaseTwinWarning(const std::vector<std::string>& utf8Names) {
-    std::vector<int> twins = FindCaseTwins(utf8Names);
-    std::vector<std::string> pairs;
-    for (size_t i = 0; i < twins.size(); ++i)
-        if (twins[i] >= 0) pairs.push_back("\"" + utf8Names[twins[i]] + "\" and \"" + utf8Names[i] + "\"");
-    if (pairs.empty()) return "";
-    std::string list = ListOf(pairs);
-    return "names that differ only in letter case are one file on Windows, where the later meets the earlier "
-           "under the overwrite choice: " + list.substr(list.find(": ") + 2);
 }

@@ -15,6 +15,7 @@
 #include "tools/appended_archive.h"
 #include "tools/arguments.h"
 #include "tools/byte_order.h"
+#include "tools/case_twins.h"
 #include "tools/commands.h"
 #include "tools/console_frontend.h"
 #include "tools/file_access.h"

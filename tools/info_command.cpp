@@ -10,6 +10,7 @@
 #include "archive/zip_format.h"
 #include "help_texts.h"
 #include "tools/arguments.h"
+#include "tools/case_twins.h"
 #include "tools/commands.h"
 #include "tools/core_state.h"
 #include "tools/file_access.h"
@@ -48,7 +49,7 @@ struct FileReport {
     std::string signatureComplaint;  // what osslsigncode said of a table it could not read
     LocalHeaderWalk walk;
     std::vector<std::string> refusals;  // per member: why the stub refuses its name, or empty
-    std::vector<int> caseTwins;         // per member: an earlier member differing only in case, or -1
+    std::vector<std::optional<CaseTwin>> caseTwins;  // per member: the first case twin it brings
 };
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
@@ -138,7 +139,9 @@ FileReport Inspect(const std::string& path) {
         report.refusals.push_back(WhyStubRefusesName(member, report.walk.unmarkedNamesUtf8));
         names.push_back(member.stubName);
     }
-    report.caseTwins = FindCaseTwins(names);
+    report.caseTwins.resize(names.size());
+    for (const CaseTwin& twin : FindCaseTwins(names))
+        if (!report.caseTwins[twin.member]) report.caseTwins[twin.member] = twin;
     return report;
 }
 
@@ -229,10 +232,11 @@ void PrintText(const FileReport& report) {
         std::string problem = WhyStubCannotHandle(m);
         if (!problem.empty()) std::printf("    the stub cannot handle this member: %s\n", problem.c_str());
         if (!report.refusals[i].empty()) std::printf("    refused by the stub: %s\n", report.refusals[i].c_str());
-        if (report.caseTwins[i] >= 0)
-            std::printf("    case twin of \"%s\": one file on Windows, the later meets the earlier under the "
-                        "overwrite choice\n",
-                        PrintableText(report.walk.members[report.caseTwins[i]].stubName).c_str());
+        if (const std::optional<CaseTwin>& twin = report.caseTwins[i]) {
+            std::string folder = twin->name == m.stubName ? "" : " (its folder \"" + PrintableText(twin->name) + "\")";
+            std::printf("    case twin of \"%s\"%s: %s\n", PrintableText(twin->earlier).c_str(), folder.c_str(),
+                        CaseTwinConsequence(*twin).c_str());
+        }
     }
 }
 
@@ -278,7 +282,6 @@ Json SettingsJson(const SettingsBlock& s, size_t overflow) {
 Json MemberJson(const FileReport& report, size_t i) {
     const WalkedMember& m = report.walk.members[i];
     std::string problem = WhyStubCannotHandle(m);
-    int twin = report.caseTwins[i];
     Json member = Json::object();
     PutText(member, "name", m.stubName);
     // A name the stub cannot use as it stands is shown cut, or with "?" for
@@ -297,8 +300,8 @@ Json MemberJson(const FileReport& report, size_t i) {
     PutOptionalText(member, "problem", problem.empty() ? std::nullopt : std::optional<std::string>(problem));
     PutOptionalText(member, "refused",
                     report.refusals[i].empty() ? std::nullopt : std::optional<std::string>(report.refusals[i]));
-    PutOptionalText(member, "case_twin_of",
-                    twin < 0 ? std::nullopt : std::optional<std::string>(report.walk.members[twin].stubName));
+    const std::optional<CaseTwin>& twin = report.caseTwins[i];
+    PutOptionalText(member, "case_twin_of", twin ? std::optional<std::string>(twin->earlier) : std::nullopt);
     return member;
 }
 

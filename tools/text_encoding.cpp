@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cwctype>
-#include <map>
 #include <stdexcept>
 
 #include "tools/arguments.h"
@@ -165,16 +164,6 @@ std::string FoldedForWindows(const std::string& utf8) {
         i += length;
     }
     return out;
-}
-
-std::vector<int> FindCaseTwins(const std::vector<std::string>& utf8Names) {
-    std::vector<int> twins(utf8Names.size(), -1);
-    std::map<std::string, int> first;
-    for (size_t i = 0; i < utf8Names.size(); ++i) {
-        auto inserted = first.emplace(FoldedForWindows(utf8Names[i]), (int)i);
-        if (!inserted.second && utf8Names[inserted.first->second] != utf8Names[i]) twins[i] = inserted.first->second;
-    }
-    return twins;
 }
 
 std::string CodePointLabel(const std::string& utf8Character) {

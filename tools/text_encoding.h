@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 // Why a UTF-8 text has no code page 949 form.
 struct EncodingFailure {
@@ -55,10 +54,6 @@ std::string PrintableText(const std::string& utf8, bool keepNewlines = false);
 // Windows compares file names without regard to case (all of Unicode, not
 // ASCII only). Two names with the same folded form collide on Windows.
 std::string FoldedForWindows(const std::string& utf8);
-
-// For each name, the index of an earlier name that differs from it only in
-// letter case, or -1.
-std::vector<int> FindCaseTwins(const std::vector<std::string>& utf8Names);
 
 // "U+1F600" for a UTF-8 character, for messages.
 std::string CodePointLabel(const std::string& utf8Character);
