@@ -116,6 +116,7 @@ set(DOROMI_TOOL_SOURCES
     tools/info_command.cpp
     tools/input_files.cpp
     tools/local_header_walk.cpp
+    tools/name_rules.cpp
     tools/output_file.cpp
     tools/progress.cpp
     tools/self_check.cpp

@@ -10,14 +10,11 @@
 
 #include "archive/member_names.h"
 #include "archive/zip_format.h"
+#include "tools/name_rules.h"
 #include "tools/text_encoding.h"
 #include "util/utf8.h"
 
 namespace {
-
-// Characters Windows does not allow in a file name; "\" would also be
-// taken for a separator by the stub.
-const char kForbiddenCharacters[] = "\\:*?\"<>|";
 
 // UTF-16 units a single file or folder name may have on Windows. The 255
 // bytes most Linux file systems allow are never more units than that, but
@@ -32,11 +29,11 @@ const uint32_t kLongestNamePart = 255;
 void NameMember(ZipMemberSource& member, const std::string& path) {
     std::string& name = member.utf8Name;
     if (!IsValidUtf8(name)) throw std::runtime_error("the name of " + path + " is not valid UTF-8");
-    for (unsigned char c : name)
-        if (c < 0x20 || std::strchr(kForbiddenCharacters, c))
-            throw std::runtime_error("the name of " + path + " holds the character " +
-                                     (c < 0x20 ? CodePointLabel(std::string(1, (char)c)) : std::string(1, (char)c)) +
-                                     ", which Windows does not allow in file names");
+    // The stub takes "\" for a separator; the other characters Windows does
+    // not allow are refused with the stub's other refusals.
+    if (name.find('\\') != std::string::npos)
+        throw std::runtime_error("the name of " + PrintableText(path) +
+                                 " holds the character \"\\\", which Windows does not allow in file names");
     name.resize(ComposeHangulJamo(&name[0], (uint32_t)name.size()));
     uint32_t units = Utf16Units(name.data(), (uint32_t)name.size());
     if (units > kLongestMemberName)
@@ -57,23 +54,21 @@ void NameMember(ZipMemberSource& member, const std::string& path) {
     member.headerName = member.utf8Header ? name : cp949.bytes;
 }
 
-// Names the stub would refuse with a box: Windows devices (CON, AUX.txt,
-// COM1.log, ...) and components ending in a dot or a blank.
+// Names the stub would refuse with a box: characters Windows does not
+// allow, Windows devices (CON, AUX.txt, COM1.log, ...), components ending
+// in a dot or a blank.
 void RefuseWhatTheStubRefuses(const std::vector<ZipMemberSource>& members) {
-    std::string refused;
-    size_t count = 0;
+    std::vector<std::string> refused;
     for (const ZipMemberSource& member : members) {
-        Text name = MakeText(member.utf8Name.data(), (uint32_t)member.utf8Name.size());
-        bool safe = IsSafeMemberName(name);
-        ReleaseText(name);
-        if (safe) continue;
-        if (++count <= 5) refused += (count > 1 ? ", " : "") + member.path;
+        std::string why = NameRefusal(member.utf8Name);
+        if (!why.empty()) refused.push_back(PrintableText(member.path) + " (" + why + ")");
     }
-    if (count == 0) return;
-    if (count > 5) refused += " and " + std::to_string(count - 5) + " more";
-    throw std::runtime_error("the stub would refuse the names of " + refused +
-                             " (Windows device names such as CON, AUX or COM1, or a name ending in a dot or a "
-                             "blank); rename them");
+    if (refused.empty()) return;
+    std::string list;
+    for (size_t i = 0; i < refused.size() && i < 5; ++i) list += (i ? "; " : "") + refused[i];
+    if (refused.size() > 5) list += "; and " + std::to_string(refused.size() - 5) + " more";
+    throw std::runtime_error("the stub would refuse " + CountOf(refused.size(), "name") + ": " + list +
+                             "; rename them");
 }
 
 bool SameFile(const FileIdentity& identity, const struct stat& status) {
