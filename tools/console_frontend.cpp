@@ -27,6 +27,15 @@
 // reach a terminal.
 static std::string Shown(const char* text) { return PrintableText(text); }
 
+// A text of the core's that holds a path, with "/" between its components
+// as this system writes them (the core writes "\\" as on Windows), made
+// safe before it is printed.
+static std::string ShownPath(const char* text) {
+    std::string native = text;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return PrintableText(native);
+}
+
 void CheckPasswordArgument(const std::string& utf8) {
     if (utf8.empty()) throw UsageError("the password is empty");
     if (!IsValidUtf8(utf8)) throw UsageError("the password is not valid UTF-8");
@@ -125,8 +134,7 @@ void ShowProgress(WindowHandle, const char* text) {
     NoteMemberStarted(text);
     if (Answers().quiet) return;
     if (Watch().progress) Watch().progress->Finish();
-    std::string line = Shown(text);
-    std::replace(line.begin(), line.end(), '\\', '/');
+    std::string line = ShownPath(text);
     std::fputs((line + "\n").c_str(), stdout);
     std::fflush(stdout);
 }

@@ -66,7 +66,7 @@ std::string ReadSettingsArea(std::FILE* file) {
 void CoreSizeCheck(const std::string& path, FileReport& report) {
     PrepareCoreState();
     FileHandle handle = OpenWithCore(path);
-    if (handle == kInvalidFile) throw std::runtime_error("cannot open " + path);
+    if (handle == kInvalidFile) throw std::runtime_error("cannot open " + PrintableText(path));
     report.sizeMatches = ArchiveSizeMatches(handle, report.archiveBase);
     SignatureLayout layout = FindCertificateTable(handle, FileSize(handle), &report.tableStart, &report.tableSize);
     CloseFile(handle);
@@ -114,13 +114,13 @@ bool SizeCheckEnabled(const FileReport& report) {
 FileReport Inspect(const std::string& path) {
     RequireRegularFile(path, "the file");
     File file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) throw ReadFailure("cannot open " + path);
+    if (!file) throw ReadFailure("cannot open " + PrintableText(path));
     FileReport report;
     report.path = path;
     fseeko(file.get(), 0, SEEK_END);
     report.size = (uint64_t)ftello(file.get());
     if (report.size < kStubImageSize)
-        throw std::runtime_error(path + " is not a self-extracting file: it is " + std::to_string(report.size) +
+        throw std::runtime_error(PrintableText(path) + " is not a self-extracting file: it is " + std::to_string(report.size) +
                                  " bytes, shorter than the " + std::to_string(kStubImageSize) + "-byte stub");
     std::string area = ReadSettingsArea(file.get());
     report.hasSettings = DecodeSettingsBlock(area, report.settings);
@@ -193,7 +193,7 @@ std::string SizeCheckVerdict(const FileReport& report) {
 }
 
 void PrintText(const FileReport& report) {
-    std::printf("File:            %s (%llu bytes)\n", report.path.c_str(), (unsigned long long)report.size);
+    std::printf("File:            %s (%llu bytes)\n", PrintableText(report.path).c_str(), (unsigned long long)report.size);
     if (!report.hasSettings) {
         std::printf("Settings block:  none (the stub's defaults)\n");
     } else {
@@ -231,7 +231,7 @@ void PrintText(const FileReport& report) {
                     PrintableText(m.stubName).c_str());
         std::string problem = WhyStubCannotHandle(m);
         if (!problem.empty()) std::printf("    the stub cannot handle this member: %s\n", problem.c_str());
-        if (!report.refusals[i].empty()) std::printf("    refused by the stub: %s\n", report.refusals[i].c_str());
+        if (!report.refusals[i].empty()) std::printf("    refused by the stub: %s\n", PrintableText(report.refusals[i]).c_str());
         if (const std::optional<CaseTwin>& twin = report.caseTwins[i]) {
             std::string folder = twin->name == m.stubName ? "" : " (its folder \"" + PrintableText(twin->name) + "\")";
             std::printf("    case twin of \"%s\"%s: %s\n", PrintableText(twin->earlier).c_str(), folder.c_str(),

@@ -85,7 +85,7 @@ static void CheckMemberWalk(const std::string& path, uint32_t archiveBase,
     for (size_t i = 0; i < written.size(); ++i) {
         const WalkedMember& found = walk.members[i];
         const ZipWrittenMember& expected = written[i];
-        std::string name = "member \"" + expected.shownName + "\"";
+        std::string name = "member \"" + PrintableText(expected.shownName) + "\"";
         if (found.rawName != expected.headerName || found.stubName != expected.shownName)
             Fail(name + " is found under another name");
         if (found.method != expected.method || found.flags != expected.flags || found.crc != expected.crc ||

@@ -17,6 +17,7 @@
 #include "tools/arguments.h"
 #include "tools/core_state.h"
 #include "tools/file_access.h"
+#include "tools/text_encoding.h"
 
 extern char** environ;
 
@@ -103,7 +104,7 @@ std::string ChainFile(const SigningRequest& request, const std::string& password
                                           "-passin", "stdin"};
     ToolRun run = Run(arguments, password + "\n");
     if (!run.started || run.status != 0)
-        throw std::runtime_error("cannot read the certificates of " + request.pkcs12 + ": " + Gist(run.output));
+        throw std::runtime_error("cannot read the certificates of " + PrintableText(request.pkcs12) + ": " + Gist(run.output));
     return scratch;
 }
 
@@ -153,7 +154,7 @@ void SignCombinedFile(const std::string& path, const SigningRequest& request, ui
     if (!SizeCheckPasses(signedPath, archiveBase))
         throw std::runtime_error("the signed file would fail the stub's size check");
     if (rename(signedPath.c_str(), path.c_str()) != 0)
-        throw std::runtime_error("cannot replace " + path + " with its signed form: " + std::strerror(errno));
+        throw std::runtime_error("cannot replace " + PrintableText(path) + " with its signed form: " + std::strerror(errno));
 }
 
 namespace {
