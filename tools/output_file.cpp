@@ -84,8 +84,17 @@ void TemporaryOutput::Commit() {
     mode_t mask = umask(0);
     umask(mask);
     mode_t mode = 0666 & ~mask;
-    struct stat replaced;
-    if (stat(finalPath_.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) mode = replaced.st_mode & 07777;
+    struct stat replaced, made;
+    if (stat(finalPath_.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+        mode = replaced.st_mode & 07777;
+        // The new file belongs to whoever runs the build. When that is not
+        // the old file's owner and group, their set-user-ID and
+        // set-group-ID bits would hand their rights to other content: they
+        // are dropped, as cp and install drop them.
+        bool sameOwners = stat(temporaryPath_.c_str(), &made) == 0 && made.st_uid == replaced.st_uid &&
+                          made.st_gid == replaced.st_gid;
+        if (!sameOwners) mode &= ~(mode_t)(S_ISUID | S_ISGID);
+    }
     if (chmod(temporaryPath_.c_str(), mode) != 0 || rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0)
         throw std::runtime_error("cannot create " + PrintableText(finalPath_) + ": " + std::strerror(errno));
     committed_ = true;

@@ -50,12 +50,23 @@ class HostileInputTest(ToolTestCase):
             result = run("build", "-o", own, "--stub", STUB, source, check=False)
             self.assertIn("the stub or the doromi tool itself", result.err)
 
+    # The set-ID bits go when the new file has another owner or group than
+    # the old one (the build's own); the other bits stay.
     def test_a_replaced_output_keeps_its_permissions(self):
-        with open(self.path("out.exe"), "wb") as f:
-            f.write(b"old")
-        os.chmod(self.path("out.exe"), 0o640)
-        self.build(self.tree({"a.txt": b"a"}))
-        self.assertEqual(stat.S_IMODE(os.stat(self.path("out.exe")).st_mode), 0o640)
+        source = self.tree({"a.txt": b"a"})
+        me, other = (os.geteuid(), os.getegid()), 4321
+        cases = [(me, 0o640, 0o640), (me, 0o6755, 0o6755), ((other, me[1]), 0o4755, 0o755),
+                 ((me[0], other), 0o2750, 0o750), ((other, other), 0o6711, 0o711)]
+        for owners, mode, expected in cases:
+            with self.subTest(owners=owners, mode=oct(mode)):
+                if owners != me and os.geteuid() != 0:
+                    self.skipTest("giving a file to another owner needs root")
+                with open(self.path("out.exe"), "wb") as f:
+                    f.write(b"old")
+                os.chown(self.path("out.exe"), *owners)
+                os.chmod(self.path("out.exe"), mode)
+                self.build(source)
+                self.assertEqual(stat.S_IMODE(os.stat(self.path("out.exe")).st_mode), expected)
 
     def test_a_read_error_fails_the_build_with_the_files_name(self):
         source = self.tree({"big.bin": os.urandom(1_000_000)})
