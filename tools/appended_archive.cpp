@@ -18,7 +18,7 @@ std::string ListOf(const std::vector<std::string>& items) {
     std::string list;
     for (size_t i = 0; i < items.size() && i < 5; ++i) list += (i ? "; " : "") + items[i];
     if (items.size() > 5) list += "; and " + std::to_string(items.size() - 5) + " more";
-    return std::to_string(items.size()) + (items.size() == 1 ? " member: " : " members: ") + list;
+    return CountOf(items.size(), "member") + ": " + list;
 }
 
 std::string ReadWhole(std::FILE* file, const std::string& path) {

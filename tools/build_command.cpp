@@ -328,6 +328,7 @@ int BuildCommand(const std::vector<std::string>& arguments) {
 
     struct stat status;
     long long size = stat(request.output.c_str(), &status) == 0 ? (long long)status.st_size : -1;
-    std::printf("%s: %zu members, %lld bytes\n", PrintableText(request.output).c_str(), members.size(), size);
+    std::printf("%s: %s, %lld bytes\n", PrintableText(request.output).c_str(), CountOf(members.size(), "member").c_str(),
+                size);
     return 0;
 }

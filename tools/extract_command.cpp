@@ -152,12 +152,17 @@ int ReportOutcome(const NativeMemberList& list) {
         std::fprintf(stderr, "doromi extract: writing failed: %s\n", cause.c_str());
     }
     std::string left;
+    size_t count = 0;
     for (const NativeMemberItem& item : list.items)
-        if (item.selected) left += "\n  " + PrintableText(item.name);
+        if (item.selected) {
+            left += "\n  " + PrintableText(item.name);
+            ++count;
+        }
     // Three refused passwords for one member end the pass without a word.
     std::string reason = Answers().passwordsAsked >= 3 ? "the password was not accepted; " : "";
     if (left.empty()) throw std::runtime_error(reason + "nothing was extracted");
-    throw std::runtime_error(reason + "these members were not extracted:" + left);
+    throw std::runtime_error(reason + CountOf(count, "member") + (count == 1 ? " was" : " were") +
+                             " not extracted:" + left);
 }
 
 // A member cut short by an interruption is removed, so that no truncated
