@@ -50,8 +50,8 @@ AppendedArchive ReadAppendableArchive(const std::string& path, bool allowRefused
         const WalkedMember& member = walk.members[i];
         std::string reason = WhyStubCannotHandle(member);
         if (!reason.empty())
-            throw std::runtime_error(refusal + "member " + std::to_string(i + 1) + " (\"" + PrintableText(member.stubName) +
-                                     "\"): " + reason);
+            throw std::runtime_error(refusal + "member " + std::to_string(i + 1) + " (\"" +
+                                     PrintableText(member.stubName) + "\"): " + reason);
         std::string why = WhyStubRefusesName(member, walk.unmarkedNamesUtf8);
         if (!why.empty()) refused.push_back("\"" + PrintableText(member.stubName) + "\": " + why);
         names.push_back(member.stubName);

@@ -53,7 +53,8 @@ struct BuildRequest {
 int ParseLevel(const std::string& text) {
     for (int level = 1; level <= kHighestLevel; ++level)
         if (text == std::to_string(level)) return level;
-    throw UsageError("--level takes a number from 1 to " + std::to_string(kHighestLevel) + ", not \"" + PrintableText(text) + "\"");
+    throw UsageError("--level takes a number from 1 to " + std::to_string(kHighestLevel) + ", not \"" +
+                     PrintableText(text) + "\"");
 }
 
 uint8_t OverwriteBits(const std::string& mode) {
@@ -104,7 +105,8 @@ bool ParseBuildArguments(const std::vector<std::string>& arguments, BuildRequest
             if (kind == "aes256") request.encryption = Encryption::Aes256;
             else if (kind == "aes128") request.encryption = Encryption::Aes128;
             else if (kind == "zipcrypto") request.encryption = Encryption::Traditional;
-            else throw UsageError("--encryption takes aes256, aes128 or zipcrypto, not \"" + PrintableText(kind) + "\"");
+            else
+                throw UsageError("--encryption takes aes256, aes128 or zipcrypto, not \"" + PrintableText(kind) + "\"");
         } else if (name == "--random-headers") {
             cursor.NoValue();
             request.randomHeaders = true;
@@ -226,8 +228,8 @@ std::string DefaultStubPath() {
     std::filesystem::path installed = (folder / "../share/doromi/doromi-sfx.exe").lexically_normal();
     for (const std::filesystem::path& candidate : {beside, installed})
         if (std::filesystem::exists(candidate, error)) return candidate;
-    throw std::runtime_error("cannot find the stub: neither " + PrintableText(beside.string()) + " nor " + PrintableText(installed.string()) +
-                             " exists; give --stub");
+    throw std::runtime_error("cannot find the stub: neither " + PrintableText(beside.string()) + " nor " +
+                             PrintableText(installed.string()) + " exists; give --stub");
 }
 
 // The stub image, which must be exactly the size the stub expects its
@@ -239,7 +241,8 @@ std::string ReadStub(const std::string& path) {
         std::string bytes;
         PutLe32(bytes, signature);
         if (stub.find(bytes) != std::string::npos)
-            throw std::runtime_error("the stub " + PrintableText(path) + " holds a ZIP signature and would confuse the archive's readers");
+            throw std::runtime_error("the stub " + PrintableText(path) +
+                                     " holds a ZIP signature and would confuse the archive's readers");
     }
     return stub;
 }
@@ -257,7 +260,8 @@ std::vector<FileIdentity> ExistingOutput(const std::string& output, const std::s
     struct stat status;
     if (lstat(output.c_str(), &status) != 0) return {};
     if (S_ISLNK(status.st_mode))
-        throw std::runtime_error(PrintableText(output) + " is a symbolic link; give the file it points to, or remove the link");
+        throw std::runtime_error(PrintableText(output) +
+                                 " is a symbolic link; give the file it points to, or remove the link");
     if (!S_ISREG(status.st_mode))
         throw std::runtime_error(PrintableText(output) + " exists and is not a regular file" +
                                  (S_ISDIR(status.st_mode) ? " but a folder" : "") + "; it is left alone");
@@ -328,7 +332,7 @@ int BuildCommand(const std::vector<std::string>& arguments) {
 
     struct stat status;
     long long size = stat(request.output.c_str(), &status) == 0 ? (long long)status.st_size : -1;
-    std::printf("%s: %s, %lld bytes\n", PrintableText(request.output).c_str(), CountOf(members.size(), "member").c_str(),
-                size);
+    std::printf("%s: %s, %lld bytes\n", PrintableText(request.output).c_str(),
+                CountOf(members.size(), "member").c_str(), size);
     return 0;
 }

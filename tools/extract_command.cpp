@@ -49,7 +49,8 @@ ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
     ArgumentCursor cursor(arguments);
     while (cursor.Next()) {
         if (!cursor.IsOption()) {
-            if (!options.file.empty()) throw UsageError("one file at a time, not also " + PrintableText(cursor.Operand()));
+            if (!options.file.empty())
+                throw UsageError("one file at a time, not also " + PrintableText(cursor.Operand()));
             options.file = cursor.Operand();
             continue;
         }
@@ -90,7 +91,9 @@ void MakeTargetDirectory(const std::string& directory) {
     if (std::filesystem::exists(status))
         throw std::runtime_error("the target " + PrintableText(directory) + " exists and is not a directory");
     std::filesystem::create_directories(directory, error);
-    if (error) throw std::runtime_error("cannot make the target directory " + PrintableText(directory) + ": " + error.message());
+    if (error)
+        throw std::runtime_error("cannot make the target directory " + PrintableText(directory) + ": " +
+                                 error.message());
 }
 
 // The target as the core takes it: absolute, UTF-8, no longer than the
@@ -124,7 +127,8 @@ void OpenArchive(const std::string& file) {
     SettingsBlock settings;
     if (DecodeSettingsBlock(block, settings) && !(settings.flags & kSettingsNoSizeCheck) &&
         !ArchiveSizeMatches(Sfx.ArchiveHandle, kArchiveBaseWithSettings))
-        throw std::runtime_error(PrintableText(file) + ": 파일 크기가 틀립니다, 다시 다운로드 하세요. (the file was cut short "
+        throw std::runtime_error(PrintableText(file) +
+                                 ": 파일 크기가 틀립니다, 다시 다운로드 하세요. (the file was cut short "
                                  "or extended)");
     ReadSettings();
 }

@@ -17,11 +17,14 @@ std::string Reason() { return std::strerror(errno); }
 // pipes and sockets when `streams` allows them.
 int OpenChecked(const std::string& path, bool streams, const std::string& what) {
     struct stat status;
-    if (stat(path.c_str(), &status) != 0) throw ReadFailure("cannot read " + what + " " + PrintableText(path) + ": " + Reason());
+    if (stat(path.c_str(), &status) != 0)
+        throw ReadFailure("cannot read " + what + " " + PrintableText(path) + ": " + Reason());
     bool stream = S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode);
     if (!S_ISREG(status.st_mode) && !(streams && stream))
         throw ReadFailure(what + " " + PrintableText(path) + " is not a regular file" +
-                          (S_ISDIR(status.st_mode) ? " but a folder" : stream ? " but a pipe" : ""));
+                          (S_ISDIR(status.st_mode) ? " but a folder"
+                           : stream                ? " but a pipe"
+                                                   : ""));
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw ReadFailure("cannot read " + what + " " + PrintableText(path) + ": " + Reason());
     return fd;
@@ -59,8 +62,8 @@ std::string ReadFirstLine(const std::string& path, size_t longest, const std::st
     std::string line = bytes.substr(0, end);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() > longest)
-        throw std::runtime_error(what + " " + PrintableText(path) + " holds a line longer than the " + std::to_string(longest) +
-                                 " bytes that can be used");
+        throw std::runtime_error(what + " " + PrintableText(path) + " holds a line longer than the " +
+                                 std::to_string(longest) + " bytes that can be used");
     return line;
 }
 
@@ -68,7 +71,7 @@ std::string ReadExactly(const std::string& path, size_t size, const std::string&
     std::string bytes = ReadUpTo(OpenChecked(path, false, what), size + 1, path);
     if (bytes.size() != size)
         throw std::runtime_error(what + " " + PrintableText(path) + " is " + (bytes.size() > size ? "more than " : "") +
-                                 std::to_string(bytes.size() > size ? size : bytes.size()) + " bytes; it must be exactly " +
-                                 std::to_string(size));
+                                 std::to_string(bytes.size() > size ? size : bytes.size()) +
+                                 " bytes; it must be exactly " + std::to_string(size));
     return bytes;
 }

@@ -1,10 +1,9 @@
 // `doromi info`: a combined file's settings, size-check verdict and members.
 #include <cstdio>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
-
-#include <nlohmann/json.hpp>
 
 #include "archive/size_check.h"
 #include "archive/zip_format.h"
@@ -94,8 +93,10 @@ void ReadSignature(std::FILE* file, FileReport& report) {
 std::string SignatureText(const FileReport& report) {
     std::string table = std::to_string(report.tableSize) + " bytes at offset " + std::to_string(report.tableStart);
     switch (report.signature) {
-        case Signature::kNone: return "not signed";
-        case Signature::kOutsideFile: return "damaged (the certificate table lies outside the file)";
+        case Signature::kNone:
+            return "not signed";
+        case Signature::kOutsideFile:
+            return "damaged (the certificate table lies outside the file)";
         case Signature::kNoCertificate:
             return "not signed: the certificate table is damaged (the PE header names " + table +
                    ", which hold no certificate)";
@@ -103,7 +104,8 @@ std::string SignatureText(const FileReport& report) {
             return "damaged (the certificate table, " + table + ", cannot be read: " + report.signatureComplaint + ")";
         case Signature::kNoReader:
             return "signed; the signer cannot be read: is osslsigncode installed?";
-        default: return "signed by " + report.signer.value_or("");
+        default:
+            return "signed by " + report.signer.value_or("");
     }
 }
 
@@ -120,8 +122,9 @@ FileReport Inspect(const std::string& path) {
     fseeko(file.get(), 0, SEEK_END);
     report.size = (uint64_t)ftello(file.get());
     if (report.size < kStubImageSize)
-        throw std::runtime_error(PrintableText(path) + " is not a self-extracting file: it is " + std::to_string(report.size) +
-                                 " bytes, shorter than the " + std::to_string(kStubImageSize) + "-byte stub");
+        throw std::runtime_error(PrintableText(path) + " is not a self-extracting file: it is " +
+                                 std::to_string(report.size) + " bytes, shorter than the " +
+                                 std::to_string(kStubImageSize) + "-byte stub");
     std::string area = ReadSettingsArea(file.get());
     report.hasSettings = DecodeSettingsBlock(area, report.settings);
     if (report.hasSettings) {
@@ -193,7 +196,8 @@ std::string SizeCheckVerdict(const FileReport& report) {
 }
 
 void PrintText(const FileReport& report) {
-    std::printf("File:            %s (%llu bytes)\n", PrintableText(report.path).c_str(), (unsigned long long)report.size);
+    std::printf("File:            %s (%llu bytes)\n", PrintableText(report.path).c_str(),
+                (unsigned long long)report.size);
     if (!report.hasSettings) {
         std::printf("Settings block:  none (the stub's defaults)\n");
     } else {
@@ -231,7 +235,8 @@ void PrintText(const FileReport& report) {
                     PrintableText(m.stubName).c_str());
         std::string problem = WhyStubCannotHandle(m);
         if (!problem.empty()) std::printf("    the stub cannot handle this member: %s\n", problem.c_str());
-        if (!report.refusals[i].empty()) std::printf("    refused by the stub: %s\n", PrintableText(report.refusals[i]).c_str());
+        if (!report.refusals[i].empty())
+            std::printf("    refused by the stub: %s\n", PrintableText(report.refusals[i]).c_str());
         if (const std::optional<CaseTwin>& twin = report.caseTwins[i]) {
             std::string folder = twin->name == m.stubName ? "" : " (its folder \"" + PrintableText(twin->name) + "\")";
             std::printf("    case twin of \"%s\"%s: %s\n", PrintableText(twin->earlier).c_str(), folder.c_str(),
@@ -313,8 +318,8 @@ void PrintJson(const FileReport& report) {
     out["size_check"] = {{"enabled", SizeCheckEnabled(report)}, {"matches", report.sizeMatches}};
     Json signature = Json::object();
     signature["signed"] = report.signature == Signature::kSigned || report.signature == Signature::kNoReader;
-    signature["damaged"] = report.signature == Signature::kOutsideFile || report.signature == Signature::kNoCertificate ||
-                           report.signature == Signature::kUnreadable;
+    signature["damaged"] = report.signature == Signature::kOutsideFile ||
+                           report.signature == Signature::kNoCertificate || report.signature == Signature::kUnreadable;
     PutOptionalText(signature, "signer", report.signer);
     out["signature"] = signature;
     out["archive_offset"] = report.archiveBase;

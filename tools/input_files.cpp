@@ -44,8 +44,8 @@ void NameMember(ZipMemberSource& member, const std::string& path) {
         size_t end = std::min(name.find('/', start), name.size());
         uint32_t partUnits = Utf16Units(name.data() + start, (uint32_t)(end - start));
         if (partUnits > kLongestNamePart)
-            throw std::runtime_error("the name of " + PrintableText(path) + " has a part of " + std::to_string(partUnits) +
-                                     " characters (UTF-16 units); Windows takes at most " +
+            throw std::runtime_error("the name of " + PrintableText(path) + " has a part of " +
+                                     std::to_string(partUnits) + " characters (UTF-16 units); Windows takes at most " +
                                      std::to_string(kLongestNamePart) + " in a file or folder name");
         start = end + 1;
     }
@@ -121,11 +121,13 @@ private:
 
     void AddDirectory(const std::string& path, const std::string& name, const struct stat& status) {
         for (const FileIdentity& ancestor : ancestors_)
-            if (SameFile(ancestor, status)) throw std::runtime_error(PrintableText(path) + " leads back into a folder above it");
+            if (SameFile(ancestor, status))
+                throw std::runtime_error(PrintableText(path) + " leads back into a folder above it");
         if (!name.empty()) AddMember(path, name + "/", true, status);
 
         DIR* listing = opendir(path.c_str());
-        if (!listing) throw std::runtime_error("cannot read the folder " + PrintableText(path) + ": " + std::strerror(errno));
+        if (!listing)
+            throw std::runtime_error("cannot read the folder " + PrintableText(path) + ": " + std::strerror(errno));
         std::vector<std::string> entries;
         while (struct dirent* entry = readdir(listing))
             if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
@@ -172,9 +174,9 @@ std::vector<ZipMemberSource> CollectMembers(const std::vector<std::string>& path
               [](const ZipMemberSource& a, const ZipMemberSource& b) { return a.utf8Name < b.utf8Name; });
     for (size_t i = 1; i < members.size(); ++i)
         if (members[i].utf8Name == members[i - 1].utf8Name)
-            throw std::runtime_error("two inputs give the same member name " + PrintableText(members[i].utf8Name) + " (" +
-                                     PrintableText(members[i - 1].path) + " and " + PrintableText(members[i].path) +
-                                     ")");
+            throw std::runtime_error("two inputs give the same member name " + PrintableText(members[i].utf8Name) +
+                                     " (" + PrintableText(members[i - 1].path) + " and " +
+                                     PrintableText(members[i].path) + ")");
     RefuseWhatTheStubRefuses(members);
     return members;
 }

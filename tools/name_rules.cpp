@@ -33,7 +33,8 @@ bool NamesDevice(const std::string& part) {
 std::string WhyPartIsRefused(const std::string& part) {
     if (part.empty() || part == ".") return "";
     std::string quoted = "\"" + PrintableText(part) + "\"";
-    if (part.find_first_not_of('.') == std::string::npos) return "its part " + quoted + " leads out of the target folder";
+    if (part.find_first_not_of('.') == std::string::npos)
+        return "its part " + quoted + " leads out of the target folder";
     if (part.back() == '.' || part.back() == ' ')
         return "its part " + quoted + " ends in a dot or a blank, which Windows drops";
     if (NamesDevice(part)) return "its part " + quoted + " is the name of a Windows device";
@@ -45,10 +46,12 @@ std::string WhyWindowsRefuses(const std::string& name) {
     if (!name.empty() && IsSeparator(name[0]))
         return "it starts with \"" + name.substr(0, 1) + "\", which puts it outside the target folder";
     for (unsigned char c : name) {
-        if (c < 0x20) return "it holds the control character " + CodePointLabel(std::string(1, (char)c)) +
-                             ", which Windows does not allow in file names";
+        if (c < 0x20)
+            return "it holds the control character " + CodePointLabel(std::string(1, (char)c)) +
+                   ", which Windows does not allow in file names";
         if (std::strchr(kReservedCharacters, c))
-            return std::string("it holds the character \"") + (char)c + "\", which Windows does not allow in file names";
+            return std::string("it holds the character \"") + (char)c +
+                   "\", which Windows does not allow in file names";
     }
     for (size_t start = 0; start <= name.size();) {
         size_t end = start;

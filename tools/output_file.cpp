@@ -55,7 +55,9 @@ std::string NameOf(const std::string& path) {
 TemporaryOutput::TemporaryOutput(const std::string& finalPath) : finalPath_(finalPath) {
     std::string pattern = DirectoryOf(finalPath) + "/." + NameOf(finalPath) + ".XXXXXX";
     int fd = mkstemp(&pattern[0]);
-    if (fd < 0) throw std::runtime_error("cannot create a file next to " + PrintableText(finalPath) + ": " + std::strerror(errno));
+    if (fd < 0)
+        throw std::runtime_error("cannot create a file next to " + PrintableText(finalPath) + ": " +
+                                 std::strerror(errno));
     temporaryPath_ = pattern;
     WatchPending(temporaryPath_);
     stream_ = fdopen(fd, "wb");

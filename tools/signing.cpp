@@ -5,8 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -104,7 +104,8 @@ std::string ChainFile(const SigningRequest& request, const std::string& password
                                           "-passin", "stdin"};
     ToolRun run = Run(arguments, password + "\n");
     if (!run.started || run.status != 0)
-        throw std::runtime_error("cannot read the certificates of " + PrintableText(request.pkcs12) + ": " + Gist(run.output));
+        throw std::runtime_error("cannot read the certificates of " + PrintableText(request.pkcs12) + ": " +
+                                 Gist(run.output));
     return scratch;
 }
 
@@ -154,7 +155,8 @@ void SignCombinedFile(const std::string& path, const SigningRequest& request, ui
     if (!SizeCheckPasses(signedPath, archiveBase))
         throw std::runtime_error("the signed file would fail the stub's size check");
     if (rename(signedPath.c_str(), path.c_str()) != 0)
-        throw std::runtime_error("cannot replace " + PrintableText(path) + " with its signed form: " + std::strerror(errno));
+        throw std::runtime_error("cannot replace " + PrintableText(path) +
+                                 " with its signed form: " + std::strerror(errno));
 }
 
 namespace {

@@ -1,12 +1,11 @@
 #include "tools/zip_writer.h"
 
+#include <fcntl.h>
 #include <libdeflate.h>
 #include <nettle/hmac.h>
 #include <nettle/sha2.h>
-#include <zlib.h>
-
-#include <fcntl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
