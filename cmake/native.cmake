@@ -102,9 +102,12 @@ find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h REQUIRED)
 add_library(libdeflate INTERFACE)
 target_link_libraries(libdeflate INTERFACE ${LIBDEFLATE_LIBRARY})
 target_include_directories(libdeflate INTERFACE ${LIBDEFLATE_INCLUDE_DIR})
+# nlohmann/json (header-only) writes `doromi info --json`.
+find_package(nlohmann_json 3.11 REQUIRED)
 set(DOROMI_TOOL_SOURCES
     tools/appended_archive.cpp
     tools/build_command.cpp
+    tools/case_twins.cpp
     tools/console_frontend.cpp
     tools/core_state.cpp
     tools/doromi_main.cpp
@@ -113,6 +116,7 @@ set(DOROMI_TOOL_SOURCES
     tools/info_command.cpp
     tools/input_files.cpp
     tools/local_header_walk.cpp
+    tools/name_rules.cpp
     tools/output_file.cpp
     tools/progress.cpp
     tools/self_check.cpp
@@ -136,7 +140,7 @@ add_executable(doromi ${DOROMI_TOOL_SOURCES})
 add_dependencies(doromi doromi-help)
 target_include_directories(doromi PRIVATE ${DOROMI_GENERATED_DIR})
 target_compile_options(doromi PRIVATE ${DOROMI_WARNINGS})
-target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB libdeflate)
+target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB libdeflate nlohmann_json::nlohmann_json)
 # The C++ runtime linked in: only the parts the tool uses are loaded, which
 # keeps its resident memory about 1 MB lower than with the shared library.
 target_link_options(doromi PRIVATE -static-libstdc++ -static-libgcc)

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "archive/zip_format.h"
+#include "tools/case_twins.h"
 #include "tools/file_access.h"
 #include "tools/local_header_walk.h"
 #include "tools/settings_block.h"
@@ -17,17 +18,17 @@ std::string ListOf(const std::vector<std::string>& items) {
     std::string list;
     for (size_t i = 0; i < items.size() && i < 5; ++i) list += (i ? "; " : "") + items[i];
     if (items.size() > 5) list += "; and " + std::to_string(items.size() - 5) + " more";
-    return std::to_string(items.size()) + (items.size() == 1 ? " member: " : " members: ") + list;
+    return CountOf(items.size(), "member") + ": " + list;
 }
 
 std::string ReadWhole(std::FILE* file, const std::string& path) {
-    if (fseeko(file, 0, SEEK_END) != 0) throw std::runtime_error("cannot read " + path);
+    if (fseeko(file, 0, SEEK_END) != 0) throw std::runtime_error("cannot read " + PrintableText(path));
     off_t size = ftello(file);
     if (size < 0 || (uint64_t)size > kLargestCombinedFile - kArchiveBaseWithSettings)
-        throw std::runtime_error(path + " is too large: a self-extracting file must stay below 2 GiB");
+        throw std::runtime_error(PrintableText(path) + " is too large: a self-extracting file must stay below 2 GiB");
     std::string bytes((size_t)size, '\0');
     if (fseeko(file, 0, SEEK_SET) != 0 || std::fread(&bytes[0], 1, bytes.size(), file) != bytes.size())
-        throw std::runtime_error("cannot read " + path);
+        throw std::runtime_error("cannot read " + PrintableText(path));
     return bytes;
 }
 
@@ -36,9 +37,9 @@ std::string ReadWhole(std::FILE* file, const std::string& path) {
 AppendedArchive ReadAppendableArchive(const std::string& path, bool allowRefusedNames) {
     RequireRegularFile(path, "the archive");
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) throw std::runtime_error("cannot open " + path);
+    if (!file) throw std::runtime_error("cannot open " + PrintableText(path));
     LocalHeaderWalk walk = WalkLocalHeaders(file.get(), 0);
-    const std::string refusal = "cannot use " + path + ": ";
+    const std::string refusal = "cannot use " + PrintableText(path) + ": ";
     if (walk.members.empty())
         throw std::runtime_error(refusal + "it does not start with a ZIP local header, so the stub would find no members");
 
@@ -49,16 +50,16 @@ AppendedArchive ReadAppendableArchive(const std::string& path, bool allowRefused
         const WalkedMember& member = walk.members[i];
         std::string reason = WhyStubCannotHandle(member);
         if (!reason.empty())
-            throw std::runtime_error(refusal + "member " + std::to_string(i + 1) + " (\"" + member.stubName +
-                                     "\"): " + reason);
+            throw std::runtime_error(refusal + "member " + std::to_string(i + 1) + " (\"" +
+                                     PrintableText(member.stubName) + "\"): " + reason);
         std::string why = WhyStubRefusesName(member, walk.unmarkedNamesUtf8);
-        if (!why.empty()) refused.push_back("\"" + member.stubName + "\": " + why);
+        if (!why.empty()) refused.push_back("\"" + PrintableText(member.stubName) + "\": " + why);
         names.push_back(member.stubName);
         archive.members.push_back({member.rawName, member.stubName, member.method, member.flags, member.crc,
                                    member.compressedSize, member.size});
     }
     if (walk.end != WalkEnd::CentralDirectory) {
-        std::string last = "\"" + walk.members.back().stubName + "\"";
+        std::string last = "\"" + PrintableText(walk.members.back().stubName) + "\"";
         throw std::runtime_error(refusal + (walk.end == WalkEnd::EndOfFile
                                                 ? "it ends after member " + last + " without a central directory"
                                                 : "after member " + last + " it holds bytes at offset " +
@@ -76,15 +77,4 @@ AppendedArchive ReadAppendableArchive(const std::string& path, bool allowRefused
     if (archive.warnings.back().empty()) archive.warnings.pop_back();
     archive.bytes = ReadWhole(file.get(), path);
     return archive;
-}
-
-std::string CaseTwinWarning(const std::vector<std::string>& utf8Names) {
-    std::vector<int> twins = FindCaseTwins(utf8Names);
-    std::vector<std::string> pairs;
-    for (size_t i = 0; i < twins.size(); ++i)
-        if (twins[i] >= 0) pairs.push_back("\"" + utf8Names[twins[i]] + "\" and \"" + utf8Names[i] + "\"");
-    if (pairs.empty()) return "";
-    std::string list = ListOf(pairs);
-    return "names that differ only in letter case are one file on Windows, where the later meets the earlier "
-           "under the overwrite choice: " + list.substr(list.find(": ") + 2);
 }

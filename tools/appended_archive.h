@@ -17,7 +17,3 @@ struct AppendedArchive {
 // extracting the others) refuse the archive too, unless `allowRefusedNames`
 // turns that into a warning.
 AppendedArchive ReadAppendableArchive(const std::string& path, bool allowRefusedNames);
-
-// A warning naming the members that differ only in letter case (one file
-// on Windows), or empty when there are none.
-std::string CaseTwinWarning(const std::vector<std::string>& utf8Names);

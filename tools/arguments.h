@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/text_encoding.h"
+
 // A mistake in the command line; the message says which.
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -41,16 +43,16 @@ public:
     // The current option's value: after "=" or the next argument.
     std::string Value() {
         if (hasInlineValue_) return inlineValue_;
-        if (index_ + 1 >= arguments_.size()) throw UsageError(name_ + " needs a value");
+        if (index_ + 1 >= arguments_.size()) throw UsageError(PrintableText(name_) + " needs a value");
         return arguments_[++index_];
     }
 
     // For options without a value: refuses "--flag=something".
     void NoValue() const {
-        if (hasInlineValue_) throw UsageError(name_ + " takes no value");
+        if (hasInlineValue_) throw UsageError(PrintableText(name_) + " takes no value");
     }
 
-    [[noreturn]] void Unknown() const { throw UsageError("unknown option " + name_ + " (see --help)"); }
+    [[noreturn]] void Unknown() const { throw UsageError("unknown option " + PrintableText(name_) + " (see --help)"); }
 
 private:
     std::vector<std::string> arguments_;

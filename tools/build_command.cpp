@@ -15,6 +15,7 @@
 #include "tools/appended_archive.h"
 #include "tools/arguments.h"
 #include "tools/byte_order.h"
+#include "tools/case_twins.h"
 #include "tools/commands.h"
 #include "tools/console_frontend.h"
 #include "tools/file_access.h"
@@ -52,14 +53,15 @@ struct BuildRequest {
 int ParseLevel(const std::string& text) {
     for (int level = 1; level <= kHighestLevel; ++level)
         if (text == std::to_string(level)) return level;
-    throw UsageError("--level takes a number from 1 to " + std::to_string(kHighestLevel) + ", not \"" + text + "\"");
+    throw UsageError("--level takes a number from 1 to " + std::to_string(kHighestLevel) + ", not \"" +
+                     PrintableText(text) + "\"");
 }
 
 uint8_t OverwriteBits(const std::string& mode) {
     if (mode == "ask") return 0;
     if (mode == "overwrite") return kSettingsOverwriteAlways;
     if (mode == "skip") return kSettingsOverwriteSkip;
-    throw UsageError("--overwrite takes ask, overwrite or skip, not \"" + mode + "\"");
+    throw UsageError("--overwrite takes ask, overwrite or skip, not \"" + PrintableText(mode) + "\"");
 }
 
 // Reads the arguments; false when only the help was asked for.
@@ -103,7 +105,8 @@ bool ParseBuildArguments(const std::vector<std::string>& arguments, BuildRequest
             if (kind == "aes256") request.encryption = Encryption::Aes256;
             else if (kind == "aes128") request.encryption = Encryption::Aes128;
             else if (kind == "zipcrypto") request.encryption = Encryption::Traditional;
-            else throw UsageError("--encryption takes aes256, aes128 or zipcrypto, not \"" + kind + "\"");
+            else
+                throw UsageError("--encryption takes aes256, aes128 or zipcrypto, not \"" + PrintableText(kind) + "\"");
         } else if (name == "--random-headers") {
             cursor.NoValue();
             request.randomHeaders = true;
@@ -225,8 +228,8 @@ std::string DefaultStubPath() {
     std::filesystem::path installed = (folder / "../share/doromi/doromi-sfx.exe").lexically_normal();
     for (const std::filesystem::path& candidate : {beside, installed})
         if (std::filesystem::exists(candidate, error)) return candidate;
-    throw std::runtime_error("cannot find the stub: neither " + beside.string() + " nor " + installed.string() +
-                             " exists; give --stub");
+    throw std::runtime_error("cannot find the stub: neither " + PrintableText(beside.string()) + " nor " +
+                             PrintableText(installed.string()) + " exists; give --stub");
 }
 
 // The stub image, which must be exactly the size the stub expects its
@@ -238,7 +241,8 @@ std::string ReadStub(const std::string& path) {
         std::string bytes;
         PutLe32(bytes, signature);
         if (stub.find(bytes) != std::string::npos)
-            throw std::runtime_error("the stub " + path + " holds a ZIP signature and would confuse the archive's readers");
+            throw std::runtime_error("the stub " + PrintableText(path) +
+                                     " holds a ZIP signature and would confuse the archive's readers");
     }
     return stub;
 }
@@ -256,12 +260,13 @@ std::vector<FileIdentity> ExistingOutput(const std::string& output, const std::s
     struct stat status;
     if (lstat(output.c_str(), &status) != 0) return {};
     if (S_ISLNK(status.st_mode))
-        throw std::runtime_error(output + " is a symbolic link; give the file it points to, or remove the link");
+        throw std::runtime_error(PrintableText(output) +
+                                 " is a symbolic link; give the file it points to, or remove the link");
     if (!S_ISREG(status.st_mode))
-        throw std::runtime_error(output + " exists and is not a regular file" +
+        throw std::runtime_error(PrintableText(output) + " exists and is not a regular file" +
                                  (S_ISDIR(status.st_mode) ? " but a folder" : "") + "; it is left alone");
     if (SameFile(status, stubPath) || SameFile(status, "/proc/self/exe"))
-        throw std::runtime_error(output + " is the stub or the doromi tool itself");
+        throw std::runtime_error(PrintableText(output) + " is the stub or the doromi tool itself");
     return {{status.st_dev, status.st_ino}};
 }
 
@@ -327,6 +332,7 @@ int BuildCommand(const std::vector<std::string>& arguments) {
 
     struct stat status;
     long long size = stat(request.output.c_str(), &status) == 0 ? (long long)status.st_size : -1;
-    std::printf("%s: %zu members, %lld bytes\n", request.output.c_str(), members.size(), size);
+    std::printf("%s: %s, %lld bytes\n", PrintableText(request.output).c_str(),
+                CountOf(members.size(), "member").c_str(), size);
     return 0;
 }

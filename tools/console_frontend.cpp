@@ -27,6 +27,15 @@
 // reach a terminal.
 static std::string Shown(const char* text) { return PrintableText(text); }
 
+// A text of the core's that holds a path, with "/" between its components
+// as this system writes them (the core writes "\\" as on Windows), made
+// safe before it is printed.
+static std::string ShownPath(const char* text) {
+    std::string native = text;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return PrintableText(native);
+}
+
 void CheckPasswordArgument(const std::string& utf8) {
     if (utf8.empty()) throw UsageError("the password is empty");
     if (!IsValidUtf8(utf8)) throw UsageError("the password is not valid UTF-8");
@@ -43,7 +52,8 @@ ConsoleAnswers& Answers() {
 }
 
 void ShowError(const char* text, const char* caption) {
-    std::string line = Shown(caption) + ": " + Shown(text) + "\n";
+    ClearProgressLine();
+    std::string line = Shown(caption) + ": " + ShownPath(text) + "\n";
     // A file that cannot be opened because a symbolic link is in its way
     // (the core's check of the directories, or O_NOFOLLOW).
     if (std::strcmp(caption, TEXT_CANNOT_OPEN_FILE) == 0 && LastSystemError() == ELOOP)
@@ -52,6 +62,7 @@ void ShowError(const char* text, const char* caption) {
 }
 
 void ShowNotice(const char* text, const char*) {
+    ClearProgressLine();
     std::string line = Shown(text) + "\n";
     std::fputs(line.c_str(), stdout);
 }
@@ -83,6 +94,7 @@ void AskPassword() {
     if (Answers().password) {
         password = *Answers().password;
     } else {
+        ClearProgressLine();
         std::fputs("암호를 입력하세요: ", stderr);
         std::fflush(stderr);
         password = ReadAnswer(true);
@@ -97,6 +109,7 @@ void AskPassword() {
 // every later file too.
 void AskOverwrite() {
     std::string name(Sfx.ExistingFileName.bytes ? Sfx.ExistingFileName.bytes : "", Sfx.ExistingFileName.length);
+    ClearProgressLine();
     std::string question = Shown(name.c_str()) +
                            " 파일이 이미 존재합니다, 겹쳐 쓰시겠습니까? [y/n/Y=모두/N=모두 아니오] ";
     std::fputs(question.c_str(), stderr);
@@ -124,9 +137,8 @@ static void NoteMemberStarted(const char* text) {
 void ShowProgress(WindowHandle, const char* text) {
     NoteMemberStarted(text);
     if (Answers().quiet) return;
-    if (Watch().progress) Watch().progress->Finish();
-    std::string line = Shown(text);
-    std::replace(line.begin(), line.end(), '\\', '/');
+    ClearProgressLine();
+    std::string line = ShownPath(text);
     std::fputs((line + "\n").c_str(), stdout);
     std::fflush(stdout);
 }

@@ -29,7 +29,7 @@ ConsoleAnswers& Answers();
 class ProgressLine;
 
 // What the pass is writing: how many members it has started, and the
-// progress line to clear before a member's line is printed.
+// progress line its writes move on.
 struct ExtractionWatch {
     size_t membersStarted = 0;
     ProgressLine* progress = nullptr;

@@ -53,6 +53,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::fprintf(stderr, "doromi: unknown command \"%s\" (see doromi --help)\n", name.c_str());
+    std::fprintf(stderr, "doromi: unknown command \"%s\" (see doromi --help)\n", PrintableText(name).c_str());
     return 2;
 }

@@ -49,7 +49,8 @@ ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
     ArgumentCursor cursor(arguments);
     while (cursor.Next()) {
         if (!cursor.IsOption()) {
-            if (!options.file.empty()) throw UsageError("one file at a time, not also " + cursor.Operand());
+            if (!options.file.empty())
+                throw UsageError("one file at a time, not also " + PrintableText(cursor.Operand()));
             options.file = cursor.Operand();
             continue;
         }
@@ -62,7 +63,7 @@ ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
         } else if (name == "--overwrite") {
             options.overwrite = cursor.Value();
             if (options.overwrite != "ask" && options.overwrite != "overwrite" && options.overwrite != "skip")
-                throw UsageError("--overwrite takes ask, overwrite or skip, not " + options.overwrite);
+                throw UsageError("--overwrite takes ask, overwrite or skip, not " + PrintableText(options.overwrite));
         } else if (name == "--password") {
             Answers().password = cursor.Value();
             CheckPasswordArgument(*Answers().password);
@@ -88,9 +89,11 @@ void MakeTargetDirectory(const std::string& directory) {
     std::filesystem::file_status status = std::filesystem::status(directory, error);
     if (std::filesystem::is_directory(status)) return;
     if (std::filesystem::exists(status))
-        throw std::runtime_error("the target " + directory + " exists and is not a directory");
+        throw std::runtime_error("the target " + PrintableText(directory) + " exists and is not a directory");
     std::filesystem::create_directories(directory, error);
-    if (error) throw std::runtime_error("cannot make the target directory " + directory + ": " + error.message());
+    if (error)
+        throw std::runtime_error("cannot make the target directory " + PrintableText(directory) + ": " +
+                                 error.message());
 }
 
 // The target as the core takes it: absolute, UTF-8, no longer than the
@@ -99,7 +102,7 @@ void SetTargetDirectory(const std::string& directory) {
     MakeTargetDirectory(directory);
     char resolved[PATH_MAX];
     if (!realpath(directory.c_str(), resolved))
-        throw std::runtime_error("the target directory " + directory + " cannot be reached");
+        throw std::runtime_error("the target directory " + PrintableText(directory) + " cannot be reached");
     std::string target = resolved;
     if (!IsValidUtf8(target)) throw std::runtime_error("the target directory's path is not valid UTF-8");
     uint32_t units = Utf16Units(target.data(), (uint32_t)target.size());
@@ -115,7 +118,7 @@ void SetTargetDirectory(const std::string& directory) {
 void OpenArchive(const std::string& file) {
     RequireRegularFile(file, "the file");
     Sfx.ArchiveHandle = OpenWithCore(file);
-    if (Sfx.ArchiveHandle == kInvalidFile) throw std::runtime_error("cannot open " + file);
+    if (Sfx.ArchiveHandle == kInvalidFile) throw std::runtime_error("cannot open " + PrintableText(file));
     std::ifstream in(file, std::ios::binary);
     std::string block(kSettingsBlockSize, '\0');
     in.seekg(kStubImageSize);
@@ -124,7 +127,8 @@ void OpenArchive(const std::string& file) {
     SettingsBlock settings;
     if (DecodeSettingsBlock(block, settings) && !(settings.flags & kSettingsNoSizeCheck) &&
         !ArchiveSizeMatches(Sfx.ArchiveHandle, kArchiveBaseWithSettings))
-        throw std::runtime_error(file + ": 파일 크기가 틀립니다, 다시 다운로드 하세요. (the file was cut short "
+        throw std::runtime_error(PrintableText(file) +
+                                 ": 파일 크기가 틀립니다, 다시 다운로드 하세요. (the file was cut short "
                                  "or extended)");
     ReadSettings();
 }
@@ -152,12 +156,17 @@ int ReportOutcome(const NativeMemberList& list) {
         std::fprintf(stderr, "doromi extract: writing failed: %s\n", cause.c_str());
     }
     std::string left;
+    size_t count = 0;
     for (const NativeMemberItem& item : list.items)
-        if (item.selected) left += "\n  " + PrintableText(item.name);
+        if (item.selected) {
+            left += "\n  " + PrintableText(item.name);
+            ++count;
+        }
     // Three refused passwords for one member end the pass without a word.
     std::string reason = Answers().passwordsAsked >= 3 ? "the password was not accepted; " : "";
     if (left.empty()) throw std::runtime_error(reason + "nothing was extracted");
-    throw std::runtime_error(reason + "these members were not extracted:" + left);
+    throw std::runtime_error(reason + CountOf(count, "member") + (count == 1 ? " was" : " were") +
+                             " not extracted:" + left);
 }
 
 // A member cut short by an interruption is removed, so that no truncated
@@ -200,7 +209,7 @@ int ExtractCommand(const std::vector<std::string>& arguments) {
 
     NativeDialog dialog;
     ExtractionPass(&dialog, IDC_MEMBER_LIST, true);
-    if (dialog.memberList.items.empty()) throw std::runtime_error(options.file + " holds no member");
+    if (dialog.memberList.items.empty()) throw std::runtime_error(PrintableText(options.file) + " holds no member");
     ChooseMembers(dialog.memberList, options.only);
     size_t selected = (size_t)std::count_if(dialog.memberList.items.begin(), dialog.memberList.items.end(),
                                             [](const NativeMemberItem& item) { return item.selected; });

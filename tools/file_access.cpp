@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tools/text_encoding.h"
+
 namespace {
 
 std::string Reason() { return std::strerror(errno); }
@@ -15,13 +17,16 @@ std::string Reason() { return std::strerror(errno); }
 // pipes and sockets when `streams` allows them.
 int OpenChecked(const std::string& path, bool streams, const std::string& what) {
     struct stat status;
-    if (stat(path.c_str(), &status) != 0) throw ReadFailure("cannot read " + what + " " + path + ": " + Reason());
+    if (stat(path.c_str(), &status) != 0)
+        throw ReadFailure("cannot read " + what + " " + PrintableText(path) + ": " + Reason());
     bool stream = S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode);
     if (!S_ISREG(status.st_mode) && !(streams && stream))
-        throw ReadFailure(what + " " + path + " is not a regular file" +
-                          (S_ISDIR(status.st_mode) ? " but a folder" : stream ? " but a pipe" : ""));
+        throw ReadFailure(what + " " + PrintableText(path) + " is not a regular file" +
+                          (S_ISDIR(status.st_mode) ? " but a folder"
+                           : stream                ? " but a pipe"
+                                                   : ""));
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw ReadFailure("cannot read " + what + " " + path + ": " + Reason());
+    if (fd < 0) throw ReadFailure("cannot read " + what + " " + PrintableText(path) + ": " + Reason());
     return fd;
 }
 
@@ -35,7 +40,7 @@ std::string ReadUpTo(int fd, size_t limit, const std::string& path) {
         if (n < 0) {
             int error = errno;
             close(fd);
-            throw ReadFailure("cannot read " + path + ": " + std::strerror(error));
+            throw ReadFailure("cannot read " + PrintableText(path) + ": " + std::strerror(error));
         }
         if (n == 0) break;
         got += (size_t)n;
@@ -57,16 +62,16 @@ std::string ReadFirstLine(const std::string& path, size_t longest, const std::st
     std::string line = bytes.substr(0, end);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() > longest)
-        throw std::runtime_error(what + " " + path + " holds a line longer than the " + std::to_string(longest) +
-                                 " bytes that can be used");
+        throw std::runtime_error(what + " " + PrintableText(path) + " holds a line longer than the " +
+                                 std::to_string(longest) + " bytes that can be used");
     return line;
 }
 
 std::string ReadExactly(const std::string& path, size_t size, const std::string& what) {
     std::string bytes = ReadUpTo(OpenChecked(path, false, what), size + 1, path);
     if (bytes.size() != size)
-        throw std::runtime_error(what + " " + path + " is " + (bytes.size() > size ? "more than " : "") +
-                                 std::to_string(bytes.size() > size ? size : bytes.size()) + " bytes; it must be exactly " +
-                                 std::to_string(size));
+        throw std::runtime_error(what + " " + PrintableText(path) + " is " + (bytes.size() > size ? "more than " : "") +
+                                 std::to_string(bytes.size() > size ? size : bytes.size()) +
+                                 " bytes; it must be exactly " + std::to_string(size));
     return bytes;
 }

@@ -1,14 +1,15 @@
 // `doromi info`: a combined file's settings, size-check verdict and members.
 #include <cstdio>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 
 #include "archive/size_check.h"
 #include "archive/zip_format.h"
 #include "help_texts.h"
 #include "tools/arguments.h"
+#include "tools/case_twins.h"
 #include "tools/commands.h"
 #include "tools/core_state.h"
 #include "tools/file_access.h"
@@ -23,6 +24,16 @@ namespace {
 // say so, texts running on past it.
 const size_t kLongestSettingsRead = kSettingsTextsOffset + 3 * 255;
 
+// What the file's certificate table holds, as far as the tool can tell.
+enum class Signature {
+    kNone,           // no certificate table
+    kOutsideFile,    // the PE header names a table beyond the file's end
+    kNoCertificate,  // the table holds no WIN_CERTIFICATE entry: the header names other bytes
+    kUnreadable,     // osslsigncode finds no signature it can read in the entry
+    kNoReader,       // an entry, but osslsigncode cannot be started to read it
+    kSigned,         // signed by `signer`
+};
+
 struct FileReport {
     std::string path;
     uint64_t size = 0;
@@ -31,11 +42,13 @@ struct FileReport {
     size_t settingsOverflow = 0;  // bytes the texts run past the block
     bool sizeMatches = false;
     uint32_t archiveBase = kStubImageSize;
-    SignatureLayout signature = kNotSigned;
+    Signature signature = Signature::kNone;
+    uint32_t tableStart = 0, tableSize = 0;  // the certificate table the PE header names
     std::optional<std::string> signer;
+    std::string signatureComplaint;  // what osslsigncode said of a table it could not read
     LocalHeaderWalk walk;
     std::vector<std::string> refusals;  // per member: why the stub refuses its name, or empty
-    std::vector<int> caseTwins;         // per member: an earlier member differing only in case, or -1
+    std::vector<std::optional<CaseTwin>> caseTwins;  // per member: the first case twin it brings
 };
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
@@ -52,18 +65,48 @@ std::string ReadSettingsArea(std::FILE* file) {
 void CoreSizeCheck(const std::string& path, FileReport& report) {
     PrepareCoreState();
     FileHandle handle = OpenWithCore(path);
-    if (handle == kInvalidFile) throw std::runtime_error("cannot open " + path);
+    if (handle == kInvalidFile) throw std::runtime_error("cannot open " + PrintableText(path));
     report.sizeMatches = ArchiveSizeMatches(handle, report.archiveBase);
-    uint32_t start, size;
-    report.signature = FindCertificateTable(handle, FileSize(handle), &start, &size);
+    SignatureLayout layout = FindCertificateTable(handle, FileSize(handle), &report.tableStart, &report.tableSize);
     CloseFile(handle);
-    if (report.signature == kSigned) report.signer = SignerSubject(path);
+    report.signature = layout == kNotSigned ? Signature::kNone
+                       : layout == kSigned  ? Signature::kNoCertificate  // until its entry is read
+                                            : Signature::kOutsideFile;
+}
+
+// Reads the certificate table that lies within the file: its entry's
+// header here, the signer through osslsigncode.
+void ReadSignature(std::FILE* file, FileReport& report) {
+    if (report.signature != Signature::kNoCertificate) return;
+    std::string header(8, '\0');
+    bool read = fseeko(file, report.tableStart, SEEK_SET) == 0 &&
+                std::fread(&header[0], 1, header.size(), file) == header.size();
+    if (!read || !StartsCertificateEntry(header, report.tableSize)) return;
+    SignerReading reading = ReadSigner(report.path);
+    report.signature = reading.outcome == SignerReading::kRead       ? Signature::kSigned
+                       : reading.outcome == SignerReading::kNoReader ? Signature::kNoReader
+                                                                     : Signature::kUnreadable;
+    if (reading.outcome == SignerReading::kRead) report.signer = reading.subject;
+    report.signatureComplaint = reading.reason;
 }
 
 std::string SignatureText(const FileReport& report) {
-    if (report.signature == kNotSigned) return "not signed";
-    if (report.signature == kUnusableSecurity) return "damaged (the certificate table lies outside the file)";
-    return "signed by " + report.signer.value_or("(the signer cannot be read: is osslsigncode installed?)");
+    std::string table = std::to_string(report.tableSize) + " bytes at offset " + std::to_string(report.tableStart);
+    switch (report.signature) {
+        case Signature::kNone:
+            return "not signed";
+        case Signature::kOutsideFile:
+            return "damaged (the certificate table lies outside the file)";
+        case Signature::kNoCertificate:
+            return "not signed: the certificate table is damaged (the PE header names " + table +
+                   ", which hold no certificate)";
+        case Signature::kUnreadable:
+            return "damaged (the certificate table, " + table + ", cannot be read: " + report.signatureComplaint + ")";
+        case Signature::kNoReader:
+            return "signed; the signer cannot be read: is osslsigncode installed?";
+        default:
+            return "signed by " + report.signer.value_or("");
+    }
 }
 
 bool SizeCheckEnabled(const FileReport& report) {
@@ -73,14 +116,15 @@ bool SizeCheckEnabled(const FileReport& report) {
 FileReport Inspect(const std::string& path) {
     RequireRegularFile(path, "the file");
     File file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) throw ReadFailure("cannot open " + path);
+    if (!file) throw ReadFailure("cannot open " + PrintableText(path));
     FileReport report;
     report.path = path;
     fseeko(file.get(), 0, SEEK_END);
     report.size = (uint64_t)ftello(file.get());
     if (report.size < kStubImageSize)
-        throw std::runtime_error(path + " is not a self-extracting file: it is " + std::to_string(report.size) +
-                                 " bytes, shorter than the " + std::to_string(kStubImageSize) + "-byte stub");
+        throw std::runtime_error(PrintableText(path) + " is not a self-extracting file: it is " +
+                                 std::to_string(report.size) + " bytes, shorter than the " +
+                                 std::to_string(kStubImageSize) + "-byte stub");
     std::string area = ReadSettingsArea(file.get());
     report.hasSettings = DecodeSettingsBlock(area, report.settings);
     if (report.hasSettings) {
@@ -91,13 +135,16 @@ FileReport Inspect(const std::string& path) {
         report.settingsOverflow = end > kSettingsBlockSize ? end - kSettingsBlockSize : 0;
     }
     CoreSizeCheck(path, report);
+    ReadSignature(file.get(), report);
     report.walk = WalkLocalHeaders(file.get(), report.archiveBase);
     std::vector<std::string> names;
     for (const WalkedMember& member : report.walk.members) {
         report.refusals.push_back(WhyStubRefusesName(member, report.walk.unmarkedNamesUtf8));
         names.push_back(member.stubName);
     }
-    report.caseTwins = FindCaseTwins(names);
+    report.caseTwins.resize(names.size());
+    for (const CaseTwin& twin : FindCaseTwins(names))
+        if (!report.caseTwins[twin.member]) report.caseTwins[twin.member] = twin;
     return report;
 }
 
@@ -149,7 +196,8 @@ std::string SizeCheckVerdict(const FileReport& report) {
 }
 
 void PrintText(const FileReport& report) {
-    std::printf("File:            %s (%llu bytes)\n", report.path.c_str(), (unsigned long long)report.size);
+    std::printf("File:            %s (%llu bytes)\n", PrintableText(report.path).c_str(),
+                (unsigned long long)report.size);
     if (!report.hasSettings) {
         std::printf("Settings block:  none (the stub's defaults)\n");
     } else {
@@ -187,81 +235,100 @@ void PrintText(const FileReport& report) {
                     PrintableText(m.stubName).c_str());
         std::string problem = WhyStubCannotHandle(m);
         if (!problem.empty()) std::printf("    the stub cannot handle this member: %s\n", problem.c_str());
-        if (!report.refusals[i].empty()) std::printf("    refused by the stub: %s\n", report.refusals[i].c_str());
-        if (report.caseTwins[i] >= 0)
-            std::printf("    case twin of \"%s\": one file on Windows, the later meets the earlier under the "
-                        "overwrite choice\n",
-                        PrintableText(report.walk.members[report.caseTwins[i]].stubName).c_str());
-    }
-}
-
-std::string JsonString(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += (char)c;
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += (char)c;
+        if (!report.refusals[i].empty())
+            std::printf("    refused by the stub: %s\n", PrintableText(report.refusals[i]).c_str());
+        if (const std::optional<CaseTwin>& twin = report.caseTwins[i]) {
+            std::string folder = twin->name == m.stubName ? "" : " (its folder \"" + PrintableText(twin->name) + "\")";
+            std::printf("    case twin of \"%s\"%s: %s\n", PrintableText(twin->earlier).c_str(), folder.c_str(),
+                        CaseTwinConsequence(*twin).c_str());
         }
     }
-    return out + "\"";
 }
 
-const char* JsonBool(bool value) { return value ? "true" : "false"; }
+using Json = nlohmann::ordered_json;
+
+// Sets `key` to a text that may hold any bytes (a path, a name, a signer):
+// a parser takes only UTF-8, so bytes that are not become U+FFFD and
+// `key`_hex holds them all as they are.
+void PutText(Json& object, const std::string& key, const std::string& bytes) {
+    object[key] = Utf8WithReplacements(bytes);
+    if (!IsValidUtf8(bytes)) object[key + "_hex"] = HexOf(bytes);
+}
+
+void PutOptionalText(Json& object, const std::string& key, const std::optional<std::string>& bytes) {
+    if (bytes) PutText(object, key, *bytes);
+    else object[key] = nullptr;
+}
+
+// A settings text, code page 949 in the file, by the same rule.
+void PutSettingsText(Json& object, const std::string& key, const std::string& cp949) {
+    bool replaced;
+    object[key] = Cp949ToUtf8(cp949, &replaced);
+    if (replaced) object[key + "_hex"] = HexOf(cp949);
+}
+
+Json SettingsJson(const SettingsBlock& s, size_t overflow) {
+    Json settings = Json::object();
+    settings["flags"] = s.flags;
+    settings["show_run_choice"] = bool(s.flags & kSettingsShowRunChoice);
+    settings["allow_member_choice"] = bool(s.flags & kSettingsAllowMemberChoice);
+    settings["hide_overwrite_choice"] = bool(s.flags & kSettingsHideOverwriteChoice);
+    settings["default_overwrite"] = OverwriteModeName(s.flags);
+    settings["size_check"] = !(s.flags & kSettingsNoSizeCheck);
+    settings["auto_start"] = bool(s.flags & kSettingsAutoStart);
+    PutSettingsText(settings, "title", s.title);
+    PutSettingsText(settings, "default_dir", s.defaultDir);
+    settings["temp_dir"] = s.defaultDir == kTemporaryDirectoryMarker;
+    PutSettingsText(settings, "run_command", s.runCommand);
+    settings["overflow"] = overflow;
+    return settings;
+}
+
+Json MemberJson(const FileReport& report, size_t i) {
+    const WalkedMember& m = report.walk.members[i];
+    std::string problem = WhyStubCannotHandle(m);
+    Json member = Json::object();
+    PutText(member, "name", m.stubName);
+    // A name the stub cannot use as it stands is shown cut, or with "?" for
+    // bytes it cannot read: the header's own bytes go with it.
+    if (!m.nameUsable && !member.contains("name_hex")) member["name_hex"] = HexOf(m.rawName);
+    member["offset"] = m.headerOffset;
+    member["method"] = m.method;
+    member["method_name"] = MethodName(m);
+    member["size"] = m.size;
+    member["compressed_size"] = m.compressedSize;
+    member["crc32"] = CrcText(m.crc);
+    member["time"] = DosTimeText(m.dosDate, m.dosTime);
+    member["encrypted"] = bool(m.flags & kFlagEncrypted);
+    member["encryption"] = EncryptionName(m);
+    member["flags"] = m.flags;
+    PutOptionalText(member, "problem", problem.empty() ? std::nullopt : std::optional<std::string>(problem));
+    PutOptionalText(member, "refused",
+                    report.refusals[i].empty() ? std::nullopt : std::optional<std::string>(report.refusals[i]));
+    const std::optional<CaseTwin>& twin = report.caseTwins[i];
+    PutOptionalText(member, "case_twin_of", twin ? std::optional<std::string>(twin->earlier) : std::nullopt);
+    return member;
+}
 
 void PrintJson(const FileReport& report) {
-    std::ostringstream out;
-    out << "{\n  \"file\": " << JsonString(report.path) << ",\n  \"size\": " << report.size << ",\n";
-    if (!report.hasSettings) {
-        out << "  \"settings\": null,\n";
-    } else {
-        const SettingsBlock& s = report.settings;
-        out << "  \"settings\": {\n"
-            << "    \"flags\": " << (int)s.flags << ",\n"
-            << "    \"show_run_choice\": " << JsonBool(s.flags & kSettingsShowRunChoice) << ",\n"
-            << "    \"allow_member_choice\": " << JsonBool(s.flags & kSettingsAllowMemberChoice) << ",\n"
-            << "    \"hide_overwrite_choice\": " << JsonBool(s.flags & kSettingsHideOverwriteChoice) << ",\n"
-            << "    \"default_overwrite\": " << JsonString(OverwriteModeName(s.flags)) << ",\n"
-            << "    \"size_check\": " << JsonBool(!(s.flags & kSettingsNoSizeCheck)) << ",\n"
-            << "    \"auto_start\": " << JsonBool(s.flags & kSettingsAutoStart) << ",\n"
-            << "    \"title\": " << JsonString(Cp949ToUtf8(s.title)) << ",\n"
-            << "    \"default_dir\": " << JsonString(Cp949ToUtf8(s.defaultDir)) << ",\n"
-            << "    \"temp_dir\": " << JsonBool(s.defaultDir == kTemporaryDirectoryMarker) << ",\n"
-            << "    \"run_command\": " << JsonString(Cp949ToUtf8(s.runCommand)) << ",\n"
-            << "    \"overflow\": " << report.settingsOverflow << "\n  },\n";
-    }
-    out << "  \"size_check\": {\"enabled\": " << JsonBool(SizeCheckEnabled(report))
-        << ", \"matches\": " << JsonBool(report.sizeMatches) << "},\n"
-        << "  \"signature\": {\"signed\": " << JsonBool(report.signature == kSigned)
-        << ", \"damaged\": " << JsonBool(report.signature == kUnusableSecurity)
-        << ", \"signer\": " << (report.signer ? JsonString(*report.signer) : "null") << "},\n"
-        << "  \"archive_offset\": " << report.archiveBase << ",\n  \"members\": [";
-    const char* separator = "\n";
-    for (size_t i = 0; i < report.walk.members.size(); ++i) {
-        const WalkedMember& m = report.walk.members[i];
-        std::string problem = WhyStubCannotHandle(m);
-        int twin = report.caseTwins[i];
-        out << separator << "    {\"name\": " << JsonString(m.stubName) << ", \"offset\": " << m.headerOffset
-            << ", \"method\": " << m.method << ", \"method_name\": " << JsonString(MethodName(m))
-            << ", \"size\": " << m.size << ", \"compressed_size\": " << m.compressedSize
-            << ", \"crc32\": " << JsonString(CrcText(m.crc)) << ", \"time\": " << JsonString(DosTimeText(m.dosDate, m.dosTime))
-            << ", \"encrypted\": " << JsonBool(m.flags & kFlagEncrypted)
-            << ", \"encryption\": " << JsonString(EncryptionName(m)) << ", \"flags\": " << m.flags
-            << ", \"problem\": " << (problem.empty() ? "null" : JsonString(problem))
-            << ", \"refused\": " << (report.refusals[i].empty() ? "null" : JsonString(report.refusals[i]))
-            << ", \"case_twin_of\": " << (twin < 0 ? "null" : JsonString(report.walk.members[twin].stubName))
-            << "}";
-        separator = ",\n";
-    }
-    out << (report.walk.members.empty() ? "],\n" : "\n  ],\n");
-    out << "  \"walk_end\": {\"at\": " << JsonString(WalkEndName(report.walk.end))
-        << ", \"offset\": " << report.walk.endOffset << "}\n}\n";
-    std::fputs(out.str().c_str(), stdout);
+    Json out = Json::object();
+    PutText(out, "file", report.path);
+    out["size"] = report.size;
+    out["settings"] = report.hasSettings ? SettingsJson(report.settings, report.settingsOverflow) : Json(nullptr);
+    out["size_check"] = {{"enabled", SizeCheckEnabled(report)}, {"matches", report.sizeMatches}};
+    Json signature = Json::object();
+    signature["signed"] = report.signature == Signature::kSigned || report.signature == Signature::kNoReader;
+    signature["damaged"] = report.signature == Signature::kOutsideFile ||
+                           report.signature == Signature::kNoCertificate || report.signature == Signature::kUnreadable;
+    PutOptionalText(signature, "signer", report.signer);
+    out["signature"] = signature;
+    out["archive_offset"] = report.archiveBase;
+    out["members"] = Json::array();
+    for (size_t i = 0; i < report.walk.members.size(); ++i) out["members"].push_back(MemberJson(report, i));
+    out["walk_end"] = {{"at", WalkEndName(report.walk.end)}, {"offset", report.walk.endOffset}};
+    // Every text is UTF-8 by now; a slip would still give U+FFFD, never output a parser rejects.
+    std::string text = out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    std::fputs(text.c_str(), stdout);
 }
 
 }  // namespace

@@ -10,14 +10,11 @@
 
 #include "archive/member_names.h"
 #include "archive/zip_format.h"
+#include "tools/name_rules.h"
 #include "tools/text_encoding.h"
 #include "util/utf8.h"
 
 namespace {
-
-// Characters Windows does not allow in a file name; "\" would also be
-// taken for a separator by the stub.
-const char kForbiddenCharacters[] = "\\:*?\"<>|";
 
 // UTF-16 units a single file or folder name may have on Windows. The 255
 // bytes most Linux file systems allow are never more units than that, but
@@ -31,24 +28,24 @@ const uint32_t kLongestNamePart = 255;
 // them, so that the header holds the name the stub will list.
 void NameMember(ZipMemberSource& member, const std::string& path) {
     std::string& name = member.utf8Name;
-    if (!IsValidUtf8(name)) throw std::runtime_error("the name of " + path + " is not valid UTF-8");
-    for (unsigned char c : name)
-        if (c < 0x20 || std::strchr(kForbiddenCharacters, c))
-            throw std::runtime_error("the name of " + path + " holds the character " +
-                                     (c < 0x20 ? CodePointLabel(std::string(1, (char)c)) : std::string(1, (char)c)) +
-                                     ", which Windows does not allow in file names");
+    if (!IsValidUtf8(name)) throw std::runtime_error("the name of " + PrintableText(path) + " is not valid UTF-8");
+    // The stub takes "\" for a separator; the other characters Windows does
+    // not allow are refused with the stub's other refusals.
+    if (name.find('\\') != std::string::npos)
+        throw std::runtime_error("the name of " + PrintableText(path) +
+                                 " holds the character \"\\\", which Windows does not allow in file names");
     name.resize(ComposeHangulJamo(&name[0], (uint32_t)name.size()));
     uint32_t units = Utf16Units(name.data(), (uint32_t)name.size());
     if (units > kLongestMemberName)
-        throw std::runtime_error("the member name for " + path + " is " + std::to_string(units) +
+        throw std::runtime_error("the member name for " + PrintableText(path) + " is " + std::to_string(units) +
                                  " characters (UTF-16 units) long, " + std::to_string(units - kLongestMemberName) +
                                  " more than the stub's " + std::to_string(kLongestMemberName));
     for (size_t start = 0; start < name.size();) {
         size_t end = std::min(name.find('/', start), name.size());
         uint32_t partUnits = Utf16Units(name.data() + start, (uint32_t)(end - start));
         if (partUnits > kLongestNamePart)
-            throw std::runtime_error("the name of " + path + " has a part of " + std::to_string(partUnits) +
-                                     " characters (UTF-16 units); Windows takes at most " +
+            throw std::runtime_error("the name of " + PrintableText(path) + " has a part of " +
+                                     std::to_string(partUnits) + " characters (UTF-16 units); Windows takes at most " +
                                      std::to_string(kLongestNamePart) + " in a file or folder name");
         start = end + 1;
     }
@@ -57,23 +54,21 @@ void NameMember(ZipMemberSource& member, const std::string& path) {
     member.headerName = member.utf8Header ? name : cp949.bytes;
 }
 
-// Names the stub would refuse with a box: Windows devices (CON, AUX.txt,
-// COM1.log, ...) and components ending in a dot or a blank.
+// Names the stub would refuse with a box: characters Windows does not
+// allow, Windows devices (CON, AUX.txt, COM1.log, ...), components ending
+// in a dot or a blank.
 void RefuseWhatTheStubRefuses(const std::vector<ZipMemberSource>& members) {
-    std::string refused;
-    size_t count = 0;
+    std::vector<std::string> refused;
     for (const ZipMemberSource& member : members) {
-        Text name = MakeText(member.utf8Name.data(), (uint32_t)member.utf8Name.size());
-        bool safe = IsSafeMemberName(name);
-        ReleaseText(name);
-        if (safe) continue;
-        if (++count <= 5) refused += (count > 1 ? ", " : "") + member.path;
+        std::string why = NameRefusal(member.utf8Name);
+        if (!why.empty()) refused.push_back(PrintableText(member.path) + " (" + why + ")");
     }
-    if (count == 0) return;
-    if (count > 5) refused += " and " + std::to_string(count - 5) + " more";
-    throw std::runtime_error("the stub would refuse the names of " + refused +
-                             " (Windows device names such as CON, AUX or COM1, or a name ending in a dot or a "
-                             "blank); rename them");
+    if (refused.empty()) return;
+    std::string list;
+    for (size_t i = 0; i < refused.size() && i < 5; ++i) list += (i ? "; " : "") + refused[i];
+    if (refused.size() > 5) list += "; and " + std::to_string(refused.size() - 5) + " more";
+    throw std::runtime_error("the stub would refuse " + CountOf(refused.size(), "name") + ": " + list +
+                             "; rename them");
 }
 
 bool SameFile(const FileIdentity& identity, const struct stat& status) {
@@ -88,7 +83,7 @@ public:
     void Add(const std::string& path, const std::string& name) {
         struct stat status;
         if (stat(path.c_str(), &status) != 0)
-            throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
+            throw std::runtime_error("cannot read " + PrintableText(path) + ": " + std::strerror(errno));
         for (const FileIdentity& identity : excluded_)
             if (SameFile(identity, status)) return;
         if (S_ISREG(status.st_mode)) {
@@ -96,7 +91,7 @@ public:
         } else if (S_ISDIR(status.st_mode)) {
             AddDirectory(path, name, status);
         } else {
-            throw std::runtime_error(path + " is neither a regular file nor a folder");
+            throw std::runtime_error(PrintableText(path) + " is neither a regular file nor a folder");
         }
     }
 
@@ -108,7 +103,7 @@ private:
     void AddMember(const std::string& path, const std::string& name, bool isDirectory, const struct stat& status) {
         if (members_.size() >= kMostMembers)
             throw std::runtime_error("more than " + std::to_string(kMostMembers) +
-                                     " members, the most an archive without ZIP64 holds, at " + path);
+                                     " members, the most an archive without ZIP64 holds, at " + PrintableText(path));
         ZipMemberSource member;
         member.utf8Name = name;
         NameMember(member, path);
@@ -116,7 +111,7 @@ private:
         member.isDirectory = isDirectory;
         member.size = isDirectory ? 0 : (uint64_t)status.st_size;
         if (member.size > kLargestCombinedFile)
-            throw std::runtime_error(path + " is " + std::to_string(member.size) +
+            throw std::runtime_error(PrintableText(path) + " is " + std::to_string(member.size) +
                                      " bytes, more than the 2 GiB a self-extracting file can hold");
         uint32_t stamp = DosDateTime(status.st_mtime);
         member.dosTime = (uint16_t)stamp;
@@ -126,11 +121,13 @@ private:
 
     void AddDirectory(const std::string& path, const std::string& name, const struct stat& status) {
         for (const FileIdentity& ancestor : ancestors_)
-            if (SameFile(ancestor, status)) throw std::runtime_error(path + " leads back into a folder above it");
+            if (SameFile(ancestor, status))
+                throw std::runtime_error(PrintableText(path) + " leads back into a folder above it");
         if (!name.empty()) AddMember(path, name + "/", true, status);
 
         DIR* listing = opendir(path.c_str());
-        if (!listing) throw std::runtime_error("cannot read the folder " + path + ": " + std::strerror(errno));
+        if (!listing)
+            throw std::runtime_error("cannot read the folder " + PrintableText(path) + ": " + std::strerror(errno));
         std::vector<std::string> entries;
         while (struct dirent* entry = readdir(listing))
             if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
@@ -177,8 +174,9 @@ std::vector<ZipMemberSource> CollectMembers(const std::vector<std::string>& path
               [](const ZipMemberSource& a, const ZipMemberSource& b) { return a.utf8Name < b.utf8Name; });
     for (size_t i = 1; i < members.size(); ++i)
         if (members[i].utf8Name == members[i - 1].utf8Name)
-            throw std::runtime_error("two inputs give the same member name " + members[i].utf8Name + " (" +
-                                     members[i - 1].path + " and " + members[i].path + ")");
+            throw std::runtime_error("two inputs give the same member name " + PrintableText(members[i].utf8Name) +
+                                     " (" + PrintableText(members[i - 1].path) + " and " +
+                                     PrintableText(members[i].path) + ")");
     RefuseWhatTheStubRefuses(members);
     return members;
 }

@@ -8,6 +8,7 @@
 #include "archive/member_names.h"
 #include "archive/zip_format.h"
 #include "tools/core_state.h"
+#include "tools/name_rules.h"
 #include "util/utf8.h"
 
 namespace {
@@ -165,13 +166,7 @@ std::string WhyStubRefusesName(const WalkedMember& member, bool unmarkedNamesUtf
         return "its name is not valid in code page 949, the ANSI code page of a Korean Windows, in which this "
                "archive's names without a UTF-8 mark are read";
     }
-    Text text = MakeText(member.stubName.data(), (uint32_t)member.stubName.size());
-    bool safe = IsSafeMemberName(text);
-    ReleaseText(text);
-    if (!safe)
-        return "its name would leave the target folder or names a Windows device (\"..\", a leading \"/\", "
-               "\":\", a trailing dot or blank, CON, NUL, COM1, ...)";
-    return "";
+    return NameRefusal(member.stubName);
 }
 
 std::string WhyStubCannotHandle(const WalkedMember& member) {

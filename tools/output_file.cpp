@@ -9,6 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "tools/text_encoding.h"
+
 namespace {
 
 // The temporary file of the build in progress, for removal when the
@@ -53,13 +55,15 @@ std::string NameOf(const std::string& path) {
 TemporaryOutput::TemporaryOutput(const std::string& finalPath) : finalPath_(finalPath) {
     std::string pattern = DirectoryOf(finalPath) + "/." + NameOf(finalPath) + ".XXXXXX";
     int fd = mkstemp(&pattern[0]);
-    if (fd < 0) throw std::runtime_error("cannot create a file next to " + finalPath + ": " + std::strerror(errno));
+    if (fd < 0)
+        throw std::runtime_error("cannot create a file next to " + PrintableText(finalPath) + ": " +
+                                 std::strerror(errno));
     temporaryPath_ = pattern;
     WatchPending(temporaryPath_);
     stream_ = fdopen(fd, "wb");
     if (!stream_) {
         close(fd);
-        throw std::runtime_error("cannot write " + temporaryPath_);
+        throw std::runtime_error("cannot write " + PrintableText(temporaryPath_));
     }
 }
 
@@ -73,7 +77,7 @@ void TemporaryOutput::Finish() {
     bool written = std::fflush(stream_) == 0 && fsync(fileno(stream_)) == 0;
     written = std::fclose(stream_) == 0 && written;
     stream_ = nullptr;
-    if (!written) throw std::runtime_error("cannot write " + finalPath_ + ": " + std::strerror(errno));
+    if (!written) throw std::runtime_error("cannot write " + PrintableText(finalPath_) + ": " + std::strerror(errno));
 }
 
 void TemporaryOutput::Commit() {
@@ -82,10 +86,19 @@ void TemporaryOutput::Commit() {
     mode_t mask = umask(0);
     umask(mask);
     mode_t mode = 0666 & ~mask;
-    struct stat replaced;
-    if (stat(finalPath_.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) mode = replaced.st_mode & 07777;
+    struct stat replaced, made;
+    if (stat(finalPath_.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+        mode = replaced.st_mode & 07777;
+        // The new file belongs to whoever runs the build. When that is not
+        // the old file's owner and group, their set-user-ID and
+        // set-group-ID bits would hand their rights to other content: they
+        // are dropped, as cp and install drop them.
+        bool sameOwners = stat(temporaryPath_.c_str(), &made) == 0 && made.st_uid == replaced.st_uid &&
+                          made.st_gid == replaced.st_gid;
+        if (!sameOwners) mode &= ~(mode_t)(S_ISUID | S_ISGID);
+    }
     if (chmod(temporaryPath_.c_str(), mode) != 0 || rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0)
-        throw std::runtime_error("cannot create " + finalPath_ + ": " + std::strerror(errno));
+        throw std::runtime_error("cannot create " + PrintableText(finalPath_) + ": " + std::strerror(errno));
     committed_ = true;
     pendingPath[0] = 0;
 }

@@ -22,7 +22,8 @@ public:
     void Finish();
 
     // Gives the finished file its final name, with the permissions of the
-    // file it replaces or else the usual ones.
+    // file it replaces (without the set-ID bits when the owner or the group
+    // changes) or else the usual ones.
     void Commit();
 
 private:

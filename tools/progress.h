@@ -2,6 +2,8 @@
 // A progress line for long work: members and bytes done of the total, on
 // standard error, only when that is a terminal and not silenced, redrawn at
 // most ten times a second and only once the work has taken a second.
+// Whatever else the tool prints while the line is drawn clears it first
+// (ClearProgressLine), so that no text is glued to it.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -26,3 +28,7 @@ private:
     bool drawn_ = false;
     Clock::time_point started_, lastDrawn_;
 };
+
+// Clears the progress line that is drawn, if any; called before any other
+// output reaches the terminal.
+void ClearProgressLine();

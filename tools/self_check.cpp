@@ -68,7 +68,7 @@ static void CheckCoreListing(FileHandle file, const std::vector<ZipWrittenMember
     std::sort(listed.begin(), listed.end());
     std::sort(expected.begin(), expected.end());
     if (listed != expected)
-        Fail("the stub's own listing finds " + std::to_string(listed.size()) + " members, not the " +
+        Fail("the stub's own listing finds " + CountOf(listed.size(), "member") + ", not the " +
              std::to_string(expected.size()) + " written, or under other names");
 }
 
@@ -80,12 +80,12 @@ static void CheckMemberWalk(const std::string& path, uint32_t archiveBase,
     if (!file) Fail("cannot open it again");
     LocalHeaderWalk walk = WalkLocalHeaders(file.get(), archiveBase);
     if (walk.members.size() != written.size())
-        Fail("the walk over its local headers finds " + std::to_string(walk.members.size()) + " members, not " +
+        Fail("the walk over its local headers finds " + CountOf(walk.members.size(), "member") + ", not " +
              std::to_string(written.size()));
     for (size_t i = 0; i < written.size(); ++i) {
         const WalkedMember& found = walk.members[i];
         const ZipWrittenMember& expected = written[i];
-        std::string name = "member \"" + expected.shownName + "\"";
+        std::string name = "member \"" + PrintableText(expected.shownName) + "\"";
         if (found.rawName != expected.headerName || found.stubName != expected.shownName)
             Fail(name + " is found under another name");
         if (found.method != expected.method || found.flags != expected.flags || found.crc != expected.crc ||

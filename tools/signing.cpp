@@ -5,16 +5,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
 
+#include "archive/extra_fields.h"
 #include "archive/size_check.h"
 #include "tools/arguments.h"
 #include "tools/core_state.h"
 #include "tools/file_access.h"
+#include "tools/text_encoding.h"
 
 extern char** environ;
 
@@ -101,7 +104,8 @@ std::string ChainFile(const SigningRequest& request, const std::string& password
                                           "-passin", "stdin"};
     ToolRun run = Run(arguments, password + "\n");
     if (!run.started || run.status != 0)
-        throw std::runtime_error("cannot read the certificates of " + request.pkcs12 + ": " + Gist(run.output));
+        throw std::runtime_error("cannot read the certificates of " + PrintableText(request.pkcs12) + ": " +
+                                 Gist(run.output));
     return scratch;
 }
 
@@ -151,16 +155,69 @@ void SignCombinedFile(const std::string& path, const SigningRequest& request, ui
     if (!SizeCheckPasses(signedPath, archiveBase))
         throw std::runtime_error("the signed file would fail the stub's size check");
     if (rename(signedPath.c_str(), path.c_str()) != 0)
-        throw std::runtime_error("cannot replace " + path + " with its signed form: " + std::strerror(errno));
+        throw std::runtime_error("cannot replace " + PrintableText(path) +
+                                 " with its signed form: " + std::strerror(errno));
 }
 
-std::optional<std::string> SignerSubject(const std::string& path) {
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// osslsigncode prints a name as OpenSSL's one-line form, in which every
+// byte outside printable ASCII is "\xNN": the bytes again.
+std::string DecodeEscapes(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        int high = i + 3 < text.size() && text[i] == '\\' && text[i + 1] == 'x' ? HexDigit(text[i + 2]) : -1;
+        int low = high >= 0 ? HexDigit(text[i + 3]) : -1;
+        if (low < 0) {
+            out += text[i];
+            continue;
+        }
+        out += (char)(high << 4 | low);
+        i += 3;
+    }
+    return out;
+}
+
+// What osslsigncode said about a signature it could not read: its line
+// about the signature, else its gist.
+std::string SignatureComplaint(const std::string& output) {
+    for (size_t start = 0; start < output.size();) {
+        size_t end = std::min(output.find('\n', start), output.size());
+        std::string line = output.substr(start, end - start);
+        if (line.find("ignature") != std::string::npos) return line;
+        start = end + 1;
+    }
+    return Gist(output);
+}
+
+}  // namespace
+
+SignerReading ReadSigner(const std::string& path) {
     // Without a trusted chain the verification fails, but the signer's
     // certificate is printed all the same.
     ToolRun run = Run({kSigner, "verify", "-in", path, "-CAfile", "/dev/null"});
+    if (!run.started) return {SignerReading::kNoReader, "", ""};
     const std::string label = "Subject: ";
     size_t at = run.output.find(label);
-    if (!run.started || at == std::string::npos) return std::nullopt;
-    size_t end = run.output.find('\n', at);
-    return run.output.substr(at + label.size(), end == std::string::npos ? std::string::npos : end - at - label.size());
+    if (at == std::string::npos) return {SignerReading::kUnreadable, "", SignatureComplaint(run.output)};
+    at += label.size();
+    size_t end = std::min(run.output.find('\n', at), run.output.size());
+    return {SignerReading::kRead, DecodeEscapes(run.output.substr(at, end - at)), ""};
+}
+
+bool StartsCertificateEntry(const std::string& header, uint32_t tableSize) {
+    const uint16_t kRevision1 = 0x0100, kRevision2 = 0x0200, kPkcsSignedData = 0x0002;
+    if (header.size() < 8) return false;
+    const uint8_t* bytes = (const uint8_t*)header.data();
+    uint32_t length = ReadLittleEndian(bytes, 4), revision = ReadLittleEndian(bytes + 4, 2),
+             type = ReadLittleEndian(bytes + 6, 2);
+    return length > 8 && length <= tableSize && (revision == kRevision1 || revision == kRevision2) &&
+           type == kPkcsSignedData;
 }

@@ -3,7 +3,6 @@
 // osslsigncode. The stub never verifies a signature; its size check only
 // lets a correct one through (see archive/size_check.h).
 #include <cstdint>
-#include <optional>
 #include <string>
 
 struct SigningRequest {
@@ -25,6 +24,25 @@ void CheckSigningRequest(const SigningRequest& request);
 // reason otherwise, leaving `path` as it was.
 void SignCombinedFile(const std::string& path, const SigningRequest& request, uint32_t archiveBase);
 
-// The signer's subject of a signed file ("/CN=..."), or nothing when it
-// cannot be read (osslsigncode missing, or the signature unreadable).
-std::optional<std::string> SignerSubject(const std::string& path);
+// What reading the signer of a file with a certificate table found.
+struct SignerReading {
+    enum Outcome {
+        kRead,        // `subject` holds the signer's subject
+        kNoReader,    // osslsigncode cannot be started
+        kUnreadable,  // osslsigncode finds no signature it can read; `reason` says what it said
+    } outcome;
+    // "/CN=.../O=...", with osslsigncode's "\xNN" escapes turned back into
+    // the bytes they stand for (UTF-8 for a name in UTF8String, as
+    // certificates hold names today).
+    std::string subject;
+    std::string reason;
+};
+
+// Reads the signer's subject of the file at `path` with osslsigncode.
+SignerReading ReadSigner(const std::string& path);
+
+// Whether `header`, the first bytes of a certificate table of `tableSize`
+// bytes, starts a WIN_CERTIFICATE entry that can hold an Authenticode
+// signature: a length that fits the table, revision 1.0 or 2.0, and the
+// PKCS#7 SignedData type.
+bool StartsCertificateEntry(const std::string& header, uint32_t tableSize);

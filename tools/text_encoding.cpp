@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cwctype>
-#include <map>
 #include <stdexcept>
 
 #include "tools/arguments.h"
@@ -87,23 +86,55 @@ std::string EncodeCodePoint(uint32_t value) {
     return out;
 }
 
+// The UTF-8 sequence at `i` of `text` when it is a well-formed character,
+// else 0.
+size_t CharacterAt(const std::string& text, size_t i) {
+    size_t length = SequenceLength((unsigned char)text[i]);
+    return length && i + length <= text.size() && IsStrictUtf8(text.data() + i, (uint32_t)length) ? length : 0;
+}
+
+const char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD
+
 }  // namespace
 
 bool IsValidUtf8(const std::string& text) { return IsStrictUtf8(text.data(), (uint32_t)text.size()); }
+
+std::string Utf8WithReplacements(const std::string& bytes) {
+    std::string out;
+    for (size_t i = 0; i < bytes.size();) {
+        size_t length = CharacterAt(bytes, i);
+        out += length ? bytes.substr(i, length) : kReplacementCharacter;
+        i += length ? length : 1;
+    }
+    return out;
+}
+
+std::string HexOf(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 15];
+    }
+    return out;
+}
+
+std::string CountOf(size_t count, const std::string& singular) {
+    return std::to_string(count) + " " + singular + (count == 1 ? "" : "s");
+}
 
 std::string PrintableText(const std::string& utf8, bool keepNewlines) {
     std::string out;
     char escaped[12];
     for (size_t i = 0; i < utf8.size();) {
-        unsigned char lead = (unsigned char)utf8[i];
-        size_t length = SequenceLength(lead);
-        std::string character = utf8.substr(i, length ? length : 1);
-        if (length == 0 || !IsValidUtf8(character)) {
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", lead);
+        size_t length = CharacterAt(utf8, i);
+        if (length == 0) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", (unsigned char)utf8[i]);
             out += escaped;
             ++i;
             continue;
         }
+        std::string character = utf8.substr(i, length);
         uint32_t value = DecodeCodePoint(character);
         bool control = value < 0x20 || (value >= 0x7F && value <= 0x9F);
         bool bidi = (value >= 0x202A && value <= 0x202E) || (value >= 0x2066 && value <= 0x2069);
@@ -133,16 +164,6 @@ std::string FoldedForWindows(const std::string& utf8) {
         i += length;
     }
     return out;
-}
-
-std::vector<int> FindCaseTwins(const std::vector<std::string>& utf8Names) {
-    std::vector<int> twins(utf8Names.size(), -1);
-    std::map<std::string, int> first;
-    for (size_t i = 0; i < utf8Names.size(); ++i) {
-        auto inserted = first.emplace(FoldedForWindows(utf8Names[i]), (int)i);
-        if (!inserted.second && utf8Names[inserted.first->second] != utf8Names[i]) twins[i] = inserted.first->second;
-    }
-    return twins;
 }
 
 std::string CodePointLabel(const std::string& utf8Character) {
@@ -180,15 +201,17 @@ std::string Cp949Argument(const std::string& utf8, const std::string& what) {
                      CodePointLabel(failure.character) + "), has no code page 949 form");
 }
 
-std::string Cp949ToUtf8(const std::string& cp949) {
+std::string Cp949ToUtf8(const std::string& cp949, bool* replaced) {
     Converter converter("UTF-8", "CP949");
     std::string out;
     const char* in = cp949.data();
     size_t inLeft = cp949.size();
+    if (replaced) *replaced = false;
     while (!converter.Convert(in, inLeft, out)) {
         char escaped[8];
         std::snprintf(escaped, sizeof escaped, "\\x%02X", (unsigned char)*in);
-        out += escaped;
+        out += replaced ? kReplacementCharacter : escaped;
+        if (replaced) *replaced = true;
         ++in;
         --inLeft;
     }

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 // Why a UTF-8 text has no code page 949 form.
 struct EncodingFailure {
@@ -27,11 +26,22 @@ Cp949Result Utf8ToCp949(const std::string& utf8);
 std::string Cp949Argument(const std::string& utf8, const std::string& what);
 
 // The UTF-8 form of code page 949 bytes. Bytes that are not code page 949
-// appear as "\xNN" so that a damaged name can still be shown.
-std::string Cp949ToUtf8(const std::string& cp949);
+// appear as "\xNN" so that a damaged name can still be shown, or as U+FFFD
+// when `replaced` is given, which then tells whether there were any.
+std::string Cp949ToUtf8(const std::string& cp949, bool* replaced = nullptr);
 
 // Whether a byte string is well-formed UTF-8 (the stub's strict rule).
 bool IsValidUtf8(const std::string& text);
+
+// `bytes` as UTF-8 for a reader that takes nothing else: a byte that does
+// not belong to a well-formed UTF-8 character becomes U+FFFD.
+std::string Utf8WithReplacements(const std::string& bytes);
+
+// The bytes in lower-case hexadecimal, two digits each.
+std::string HexOf(const std::string& bytes);
+
+// "1 member", "2 members": a count with its noun, for messages.
+std::string CountOf(size_t count, const std::string& singular);
 
 // A UTF-8 text taken from a file, made safe to print for people: C0 and C1
 // control characters, DEL and the bidirectional overrides (U+202A to
@@ -44,10 +54,6 @@ std::string PrintableText(const std::string& utf8, bool keepNewlines = false);
 // Windows compares file names without regard to case (all of Unicode, not
 // ASCII only). Two names with the same folded form collide on Windows.
 std::string FoldedForWindows(const std::string& utf8);
-
-// For each name, the index of an earlier name that differs from it only in
-// letter case, or -1.
-std::vector<int> FindCaseTwins(const std::vector<std::string>& utf8Names);
 
 // "U+1F600" for a UTF-8 character, for messages.
 std::string CodePointLabel(const std::string& utf8Character);

@@ -1,12 +1,11 @@
 #include "tools/zip_writer.h"
 
+#include <fcntl.h>
 #include <libdeflate.h>
 #include <nettle/hmac.h>
 #include <nettle/sha2.h>
-#include <zlib.h>
-
-#include <fcntl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +24,7 @@
 #include "tools/byte_order.h"
 #include "tools/core_state.h"
 #include "tools/progress.h"
+#include "tools/text_encoding.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ public:
 
 private:
     [[noreturn]] void Fail(const std::string& reason) {
-        throw std::runtime_error("cannot read " + source_.path + ": " + reason);
+        throw std::runtime_error("cannot read " + PrintableText(source_.path) + ": " + reason);
     }
 
     const ZipMemberSource& source_;
@@ -510,7 +510,7 @@ WrittenData WriteStreamedMember(MemberContext& context, const ZipMemberSource& s
         if (cipher) context.output.Write(cipher->Header());
         StreamedData streamed = StreamMember(context, source, compress ? level : 0, cipher.get());
         if (digest && streamed.crc != digest->crc)
-            throw std::runtime_error("cannot read " + source.path + ": it changed while it was read");
+            throw std::runtime_error("cannot read " + PrintableText(source.path) + ": it changed while it was read");
         if (!digest) digest = FileDigest{streamed.crc, ""};
         if (cipher) context.output.Write(cipher->Trailer());
         if (!compress || streamed.written < source.size)

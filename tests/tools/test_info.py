@@ -7,7 +7,7 @@ import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import ToolTestCase, run  # noqa: E402
+from tool_helpers import STUB_SIZE, ToolTestCase, run  # noqa: E402
 
 FILES = {"문서/안내.txt": "안녕하세요\n".encode() * 300, "그림.bin": os.urandom(900)}
 
@@ -29,6 +29,14 @@ class InfoTest(ToolTestCase):
         self.assertEqual((s["default_overwrite"], s["size_check"], s["auto_start"]), ("skip", False, True))
         self.assertEqual((s["title"], s["default_dir"], s["temp_dir"], s["run_command"]),
                          ("설치 마법사", "><", True, "><setup.exe|/s"))
+        self.assertNotIn("title_hex", s)
+        # Bytes that are not code page 949 read U+FFFD, with the text's bytes beside.
+        with open(self.path("out.exe"), "r+b") as f:
+            f.seek(STUB_SIZE + 7)
+            f.write(b"\xff\xff")
+        s = self.info_json(self.path("out.exe"))["settings"]
+        self.assertEqual((s["title"], s["title_hex"]),
+                         ("\ufffd\ufffd치 마법사", (b"\xff\xff" + "치 마법사".encode("cp949")).hex()))
 
     def test_json_lists_members_in_archive_order(self):
         self.build(self.tree(FILES), "--password", "pw", "--encryption", "zipcrypto")
