@@ -29,21 +29,29 @@ size_t ReadUpTo(std::FILE* file, uint64_t offset, std::string& bytes) {
     return std::fread(&bytes[0], 1, bytes.size(), file);
 }
 
-bool HasZip64Field(const std::string& extra) {
-    const uint8_t* data;
-    uint32_t size;
-    return FindExtraField((const uint8_t*)extra.data(), (uint32_t)extra.size(), kExtraZip64, &data, &size);
-}
-
 // The header's name as the stub's walk reads it: no more than
 // kLongestRawMemberName bytes, and the extra field only after a name that
 // short.
 RawMemberName RawNameOf(const WalkedMember& member) {
     bool whole = member.nameLength <= kLongestRawMemberName;
     uint32_t length = (uint32_t)std::min<size_t>(member.rawName.size(), kLongestRawMemberName);
-    return RawMemberName{member.rawName.data(), length, member.nameLength, member.flags,
+    return RawMemberName{member.rawName.data(),
+                         length,
+                         member.nameLength,
+                         member.flags,
                          whole ? (const uint8_t*)member.extra.data() : nullptr,
                          whole ? (uint32_t)member.extra.size() : 0};
+}
+
+// Whether a name comes out empty (a NUL first, or an empty Unicode Path
+// field), which ends the stub's walk.
+bool DecodesEmpty(const WalkedMember& member) {
+    char work[kNameWorkBytes];
+    Text decoded = {};
+    DecodeMemberName(RawNameOf(member), false, work, decoded);
+    bool empty = decoded.length == 0;
+    ReleaseText(decoded);
+    return empty;
 }
 
 // How names without a UTF-8 mark are read in this archive, from the
@@ -53,7 +61,7 @@ RawMemberName RawNameOf(const WalkedMember& member) {
 bool DecideUnmarkedNames(const std::vector<WalkedMember>& members) {
     UnmarkedNameEvidence evidence = NoUnmarkedNames();
     for (const WalkedMember& member : members) {
-        if (member.nameLength == 0) break;
+        if (DecodesEmpty(member)) break;
         WeighUnmarkedName(RawNameOf(member), evidence);
         uint64_t next = member.headerOffset + sizeof(LocalHeader) + member.nameLength + member.extra.size() +
                         member.compressedSize;
@@ -111,8 +119,14 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
         member.rawName = bytes.substr(0, nameArrived);
         member.extra = bytes.substr(nameArrived, arrived - nameArrived);
         uint64_t dataStart = offset + sizeof(LocalHeader) + bytes.size();
-        member.hidesItsSize = (member.flags & kFlagSizesAfterData) && member.compressedSize == 0 &&
-                              SignatureAt(file, dataStart) != kDataDescriptorSignature;
+        // ZIP64 placeholders read from the ZIP64 field, as the stub reads them.
+        member.zip64SizesMissing = !TakeZip64Sizes(header, (const uint8_t*)member.extra.data(),
+                                                   (uint32_t)member.extra.size());
+        member.compressedSize = header.compressedSize;
+        member.size = header.uncompressedSize;
+        member.hidesItsSize = member.zip64SizesMissing ||
+                              ((member.flags & kFlagSizesAfterData) && member.compressedSize == 0 &&
+                               SignatureAt(file, dataStart) != kDataDescriptorSignature);
         walk.members.push_back(member);
         offset = dataStart + member.compressedSize;
         if (arrived != bytes.size()) {
@@ -128,8 +142,8 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
 }
 
 static bool AesFieldOf(const WalkedMember& member, AesMember& aes) {
-    return FindAesField(member.method, member.flags, (const uint8_t*)member.extra.data(),
-                        (uint32_t)member.extra.size(), aes);
+    return FindAesField(member.method, member.flags, (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size(),
+                        aes);
 }
 
 uint16_t RealMethod(const WalkedMember& member) {
@@ -171,8 +185,9 @@ std::string WhyStubRefusesName(const WalkedMember& member, bool unmarkedNamesUtf
 
 std::string WhyStubCannotHandle(const WalkedMember& member) {
     if (member.stubName.empty()) return "it has an empty name, which ends the stub's walk";
-    if (member.compressedSize == 0xFFFFFFFF || member.size == 0xFFFFFFFF || HasZip64Field(member.extra))
-        return "it uses ZIP64, which the stub cannot read";
+    if (member.zip64SizesMissing)
+        return "its local header's sizes are ZIP64 placeholders without sizes the stub can take from its ZIP64 "
+               "field, so the stub cannot find the next member";
     if (member.hidesItsSize)
         return "its sizes follow its data (flag bit 3) and its compressed size is zero in its local header, so "
                "the stub cannot find the next member";

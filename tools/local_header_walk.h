@@ -20,10 +20,11 @@ struct WalkedMember {
     uint32_t crc;
     uint32_t compressedSize;
     uint32_t size;
-    uint16_t nameLength;  // as the header declares it
-    std::string rawName;  // every name byte that arrived
-    std::string extra;    // the local extra field's bytes that arrived
-    bool hidesItsSize;    // sizes deferred to a data descriptor that does not follow at once
+    uint16_t nameLength;     // as the header declares it
+    std::string rawName;     // every name byte that arrived
+    std::string extra;       // the local extra field's bytes that arrived
+    bool zip64SizesMissing;  // a ZIP64 placeholder without a usable size in the ZIP64 field
+    bool hidesItsSize;       // that, or sizes deferred to a data descriptor that does not follow at once
     // The name as the stub lists it, in UTF-8, decoded by the stub's own
     // rule with the archive's decision on unmarked names; and whether the
     // stub can use it as a path (otherwise it is a form for showing only).

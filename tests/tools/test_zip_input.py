@@ -110,6 +110,15 @@ def with_zip64_member():
     return buffer.getvalue()
 
 
+def with_placeholder_sizes_only():
+    """A stored member whose local sizes are ZIP64 placeholders with no
+    ZIP64 field to take them from."""
+    data = bytearray(zipped(("small.txt", b"fine"), ("lost.txt", b"where")))
+    second = data.index(b"PK\x03\x04", 4)
+    data[second + 18:second + 26] = b"\xff" * 8
+    return bytes(data)
+
+
 class RefusedArchivesTest(ToolTestCase):
     def write_zip(self, name, data):
         path = self.path(name)
@@ -123,7 +132,8 @@ class RefusedArchivesTest(ToolTestCase):
         cases = {
             "data descriptor with zero sizes": (with_data_descriptors(), 'member 2 ("first.txt")', "flag bit 3",
                                                 "zero in its local header"),
-            "zip64": (with_zip64_member(), 'member 2 ("big.txt")', "ZIP64"),
+            "zip64 placeholders without sizes": (with_placeholder_sizes_only(), 'member 2 ("lost.txt")',
+                                                 "ZIP64 placeholders"),
             "other methods": (zipped(("b.txt", b"bz" * 100), compression=zipfile.ZIP_BZIP2), "compression method 12"),
             "bytes between members": (small[:cut] + b"GARBAGE!" + small[cut:], '"a.txt"', "offset 39",
                                       "not a ZIP header"),
@@ -135,6 +145,12 @@ class RefusedArchivesTest(ToolTestCase):
                 self.assertRefused(["--zip", self.write_zip(label + ".zip", data)], *fragments)
         # ... unless the size check is off.
         run("build", "-o", self.path("ok.exe"), "--zip", self.path("bytes after the end record.zip"), "--no-size-check")
+
+    def test_zip64_sizes_in_a_local_header_are_taken_from_its_field(self):
+        run("build", "-o", self.path("zip64.exe"), "--zip", self.write_zip("zip64.zip", with_zip64_member()))
+        run("extract", self.path("zip64.exe"), "-d", self.path("out"), "-q")
+        with open(self.path("out", "big.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"abc")
 
     def test_a_refused_build_keeps_the_previous_output(self):
         with open(self.path("out.exe"), "wb") as f:
