@@ -12,20 +12,13 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import DOROMI, STUB, ToolTestCase, run, write_zip  # noqa: E402
-
-SHIM_SOURCE = os.path.join(os.path.dirname(__file__), "io_shim.c")
+from tool_helpers import DOROMI, STUB, ToolTestCase, build_io_shim, run, write_zip  # noqa: E402
 
 
 class HostileInputTest(ToolTestCase):
     @classmethod
     def setUpClass(cls):
-        cls.shim = os.path.join(os.environ.get("TMPDIR", "/tmp"), f"doromi-io-shim-{os.getpid()}.so")
-        subprocess.run(["gcc", "-shared", "-fPIC", "-o", cls.shim, SHIM_SOURCE, "-ldl"], check=True)
-
-    @classmethod
-    def tearDownClass(cls):
-        os.remove(cls.shim)
+        build_io_shim(cls)
 
     def shimmed(self, args, **settings):
         env = {**os.environ, "LD_PRELOAD": self.shim, **{k: str(v) for k, v in settings.items()}}
