@@ -16,14 +16,13 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import DOROMI, STUB, ToolTestCase, make_tree, run, write_zip  # noqa: E402
+from tool_helpers import DOROMI, STUB, ToolTestCase, compile_io_shim, make_tree, run, write_zip  # noqa: E402
 
-SHIM_SOURCE = os.path.join(os.path.dirname(__file__), "io_shim.c")
 SHIM = os.path.join(os.environ.get("TMPDIR", "/tmp"), f"doromi-io-shim-{os.getpid()}.so")
 
 
 def setUpModule():
-    subprocess.run(["gcc", "-shared", "-fPIC", "-o", SHIM, SHIM_SOURCE, "-ldl"], check=True)
+    compile_io_shim(SHIM)
 
 
 def tearDownModule():

@@ -25,6 +25,19 @@ time.tzset()
 MTIME = time.mktime((2021, 3, 4, 5, 6, 7, 0, 0, -1))  # odd second: rounds up to :08
 
 
+def compile_io_shim(path):
+    """Builds tests/tools/io_shim.c (faults injected with LD_PRELOAD) at `path`."""
+    subprocess.run(["gcc", "-shared", "-fPIC", "-o", path, os.path.join(os.path.dirname(__file__), "io_shim.c"),
+                    "-ldl"], check=True)
+
+
+def build_io_shim(test_class):
+    """The shim for `test_class`'s cases as `test_class.shim`, removed after them."""
+    test_class.shim = os.path.join(tempfile.gettempdir(), f"doromi-io-shim-{os.getpid()}.so")
+    compile_io_shim(test_class.shim)
+    test_class.addClassCleanup(os.remove, test_class.shim)
+
+
 def run(*args, check=True):
     result = subprocess.run([DOROMI, *args], capture_output=True)
     result.out = result.stdout.decode("utf-8")
