@@ -350,6 +350,25 @@ def child(dumped, control_id):
 MESSAGE_BOX_TEXT = 0xFFFF  # the id of a message box's text
 
 
+def browse_in(session, browser, path, reopen, rounds=3):
+    """Points the folder browser `browser` at `path` with the driver and
+    returns the browser (as dumped) whose selection moved there. The driver
+    repeats its request for 30 s, since Wine's browser ignores requests
+    while it fills its tree after opening; now and then it goes on ignoring
+    them for good, and is then cancelled and opened again with `reopen`,
+    which returns the new browser."""
+    for attempt in range(rounds):
+        code, out = session.driver("browse-to", browser["hwnd"], path, timeout=60)
+        print(f"browse-to {path}: {out.strip()}", flush=True)
+        if code == 0:
+            return browser
+        if attempt + 1 < rounds:
+            session.press(browser["hwnd"], 2)  # Cancel
+            session.wait_gone(browser["hwnd"])
+            browser = reopen()
+    raise AssertionError(f"the folder browser did not move to {path} in {rounds} openings")
+
+
 def message_box_text(dumped):
     """A message box's text: the static control with id 0xFFFF."""
     return child(dumped, MESSAGE_BOX_TEXT)["text"]

@@ -11,7 +11,7 @@ import subprocess
 import time
 
 from combined import wrong_passwords, write_combined, zip_archive
-from harness import DRIVER, LOADER, PROGRAM_DIR, StubTestCase, child, wait_exit, windows_path
+from harness import DRIVER, LOADER, PROGRAM_DIR, StubTestCase, browse_in, child, wait_exit, windows_path
 from test_dialogs import (ALL_EXTRACTED, FILE_EXISTS, FINISHED, MAIN_TITLE, PASSWORD_TITLE,
                           QUESTION_TITLE, DialogTestCase)
 
@@ -83,9 +83,11 @@ class PlantedDllTest(StubTestCase):
         self.assertEqual(planted_loads(folder), [])
         # The folder browser, which brings the shell's own code in, pointed
         # at the folder that holds the planted DLL.
-        self.session.press(main["hwnd"], BROWSE)
-        browser = self.session.wait_for_window(BROWSER_CAPTION)
-        self.assertEqual(self.session.driver("browse-to", browser["hwnd"], windows_path(folder))[0], 0)
+        def open_browser():
+            self.session.press(main["hwnd"], BROWSE)
+            return self.session.wait_for_window(BROWSER_CAPTION)
+
+        browser = browse_in(self.session, open_browser(), windows_path(folder), open_browser)
         self.session.screenshot("browser-beside-a-planted-dll")
         self.session.press(browser["hwnd"], 2)
         self.session.wait_gone(browser["hwnd"])

@@ -11,7 +11,7 @@ import unittest
 import zipfile
 
 from combined import settings_block, with_wrong_crc, write_combined, zip_archive
-from harness import PROGRAM_DIR, StubTestCase, child, message_box_text, wait_exit, windows_path
+from harness import PROGRAM_DIR, StubTestCase, browse_in, child, message_box_text, wait_exit, windows_path
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
 FINISHED_CAPTION = "Finished."
@@ -166,15 +166,9 @@ class FolderBrowserTest(StubTestCase):
         return self.session.wait_for_window(BROWSER_CAPTION)
 
     def browse_to(self, browser, path):
-        # The driver asks for up to 30 s itself; the run may take a little
-        # longer. Wine's browser, busy filling its tree on a loaded machine,
-        # may let all of those requests pass; a second round follows then.
-        for _ in range(2):
-            code, out = self.session.driver("browse-to", browser["hwnd"], path, timeout=60)
-            print(f"browse-to {path}: {out.strip()}", flush=True)
-            if code == 0:
-                break
-        self.assertEqual(code, 0)
+        """The browser's dump once its selection is `path`: the browser
+        passed in, or one opened anew in its place (see browse_in)."""
+        browser = browse_in(self.session, browser, path, self.open_browser)
         return self.session.dump(browser["hwnd"])
 
     def edit_text(self):
@@ -209,17 +203,17 @@ class FolderBrowserTest(StubTestCase):
         left, top, right, bottom = new["rect"]
         self.assertEqual((left, top, right - left, bottom), (ok["rect"][0] - 90, ok["rect"][1], 75,
                                                             ok["rect"][3]))
-        self.assertEqual(self.button_states(self.browse_to(browser, windows_path(self.chosen))),
-                         (True, True))
-        self.assertEqual(self.button_states(self.browse_to(browser, MY_COMPUTER)), (False, False))
+        browser = self.browse_to(browser, windows_path(self.chosen))
+        self.assertEqual(self.button_states(browser), (True, True))
+        browser = self.browse_to(browser, MY_COMPUTER)
+        self.assertEqual(self.button_states(browser), (False, False))
         # Wine's browser does not find a folder of drive Z: again once the
         # selection has left it; a folder of drive C: serves here.
         self.assertEqual(self.button_states(self.browse_to(browser, "C:\\windows")), (True, True))
 
     def test_cancelled_browser_puts_the_target_back_into_the_field(self):
         self.session.set_text(self.main["hwnd"], EDIT, "C:\\typed\\elsewhere")
-        browser = self.open_browser()
-        self.browse_to(browser, windows_path(self.chosen))
+        browser = self.browse_to(self.open_browser(), windows_path(self.chosen))
         self.session.press(browser["hwnd"], CANCEL)
         self.wait_until_gone(browser)
         self.assertEqual(self.edit_text(), windows_path(self.case))
@@ -227,8 +221,7 @@ class FolderBrowserTest(StubTestCase):
         self.assertTrue(os.path.exists(os.path.join(self.case, "readme.txt")))
 
     def test_ok_on_a_folder_fills_the_field_and_enters_the_folder(self):
-        browser = self.open_browser()
-        self.browse_to(browser, windows_path(self.chosen))
+        browser = self.browse_to(self.open_browser(), windows_path(self.chosen))
         self.session.press(browser["hwnd"], OK)
         self.wait_until_gone(browser)
         self.assertEqual(self.edit_text(), windows_path(self.chosen))
@@ -237,8 +230,7 @@ class FolderBrowserTest(StubTestCase):
         self.assertTrue(os.path.exists(os.path.join(self.chosen, "readme.txt")))
 
     def open_new_subdirectory_dialog(self):
-        browser = self.open_browser()
-        self.browse_to(browser, windows_path(self.chosen))
+        browser = self.browse_to(self.open_browser(), windows_path(self.chosen))
         self.session.press(browser["hwnd"], NEW_FOLDER)
         return self.session.wait_for_window(NEW_DIR_TITLE)
 
