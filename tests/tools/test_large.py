@@ -1,6 +1,7 @@
 """Combined files beyond 2 GiB and up to 4 GiB less one byte: a file of
-about 3 GiB stored from sparse inputs, listed by info and extracted; and
-inputs that would make the file reach 4 GiB, refused before they are read."""
+about 3 GiB stored from sparse inputs, listed by info and extracted; a
+compressed build that reaches 4 GiB, stopped; and inputs that would make
+the file reach 4 GiB, refused before they are read."""
 import json
 import os
 import shutil
@@ -63,6 +64,27 @@ class LargeCombinedFileTest(unittest.TestCase):
         with open(os.path.join(target, "b-last.bin"), "rb") as f:
             self.assertEqual(f.read(), LAST)
         self.assertEqual(os.path.getsize(os.path.join(target, "a-span.bin")), SPAN)
+
+
+    def test_a_compressed_build_that_reaches_4_gib_stops_and_leaves_no_file(self):
+        free = free_bytes(self.work)
+        if free < NEEDED:
+            self.skipTest(f"{free} bytes free on the disk of {self.work}, {NEEDED} needed")
+        # Five names of one GiB that does not shrink: each member is stored
+        # after zlib failed to shrink it, and the fourth reaches 4 GiB.
+        source = os.path.join(self.work, "source")
+        os.makedirs(source)
+        first = os.path.join(source, "r0.bin")
+        with open(first, "wb") as f:
+            for _ in range(GIB >> 24):
+                f.write(os.urandom(1 << 24))
+        for i in range(1, 5):
+            os.link(first, os.path.join(source, f"r{i}.bin"))
+        output = os.path.join(self.work, "too-large.exe")
+        result = run("build", "-q", "--level", "1", "-o", output, source + "/", check=False)
+        self.assertEqual(result.returncode, 1, result.err)
+        self.assertIn("would reach 4 GiB", result.err)
+        self.assertEqual(sorted(os.listdir(self.work)), ["source"])  # no output, no partial file
 
 
 class FourGibRefusalTest(unittest.TestCase):
