@@ -119,11 +119,11 @@ AesStepOutcome PrepareAesMember(const AesMember& member, uint32_t dataPosition, 
     AesKeyRequest request = {saltAndVerifier, &member, keys};
     if (!FindPassword(askFirst, OpensAesMember, &request)) return kAesNoPassword;
 
-    SeekArchive((int32_t)(dataPosition + head), kFromStart);
+    SeekArchive(dataPosition + head);
     bool authentic = IsAuthentic(keys + keyLength, keyLength, dataLength);
-    SeekArchive((int32_t)(dataPosition + head), kFromStart);
+    SeekArchive(dataPosition + head);
     bool started = authentic && StartAesStream(keys, keyLength);
     memset(keys, 0, sizeof keys);
-    Sfx.CompressedLeft = DataBudget(dataLength);
+    Sfx.CompressedLeft = dataLength;
     return started ? kAesReady : kAesUnauthentic;
 }

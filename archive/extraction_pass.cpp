@@ -22,16 +22,30 @@ bool ReadLocalHeader() {
         uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, &Sfx.Header, sizeof Sfx.Header);
         uint32_t signature = arrived == sizeof Sfx.Header ? Sfx.Header.signature : 0;
         if (signature == Sfx.ExpectedSignature || signature == kAlternateLocalHeaderSignature) {
-            Sfx.CompressedLeft = (int32_t)Sfx.Header.compressedSize;
+            Sfx.CompressedLeft = Sfx.Header.compressedSize;
             return true;
         }
         Sfx.CompressedLeft = 0;
         // Only a descriptor with its signature is recognised; any number of
         // them in a row is stepped over.
         if (Sfx.Header.signature != kDataDescriptorSignature) return false;
-        SeekArchive((int32_t)(Sfx.ArchivePosition + kDataDescriptorSize), kFromStart);
+        if (Sfx.ArchivePosition > kLastPosition - kDataDescriptorSize) return false;
+        SeekArchive(Sfx.ArchivePosition + kDataDescriptorSize);
     }
 }
+
+// Where the member's data ends, in 64 bits: no sum of an offset and a size
+// wraps into a small position.
+static uint64_t MemberDataEnd(const PassState& pass) {
+    return (uint64_t)pass.headerPosition + sizeof(LocalHeader) + Sfx.Header.nameLength + Sfx.Header.extraLength +
+           Sfx.Header.compressedSize;
+}
+
+// Whether the member lies wholly below 4 GiB, where a file can hold it (an
+// executable of 4 GiB or more does not run). A member that does not, one of
+// 0xFFFFFFFF bytes among them, would need ZIP64: the walk ends before it,
+// as at the archive's end, and nothing is read or sought beyond.
+static bool WithinReach(const PassState& pass) { return MemberDataEnd(pass) <= kLastPosition; }
 
 uint32_t MemberDataPosition(const PassState& pass) {
     return pass.headerPosition + sizeof(LocalHeader) + Sfx.Header.nameLength + Sfx.Header.extraLength;
@@ -55,7 +69,7 @@ static RawMemberName ReadRawName(PassState& pass) {
     pass.extra = raw.extra;
     pass.extraLength = raw.extraLength;
     pass.sizesKnown = TakeZip64Sizes(Sfx.Header, pass.extra, pass.extraLength);
-    Sfx.CompressedLeft = (int32_t)Sfx.Header.compressedSize;
+    Sfx.CompressedLeft = Sfx.Header.compressedSize;
     return raw;
 }
 
@@ -76,7 +90,7 @@ static bool HidesItsSize(const PassState& pass) {
     if (!pass.sizesKnown) return true;
     if (!(Sfx.Header.flags & kFlagSizesAfterData) || Sfx.Header.compressedSize != 0) return false;
     uint32_t following = 0;
-    SeekArchive((int32_t)MemberDataPosition(pass), kFromStart);
+    SeekArchive(MemberDataPosition(pass));
     ReadFromFile(Sfx.ArchiveHandle, &following, sizeof following);
     return following != kDataDescriptorSignature;
 }
@@ -88,6 +102,7 @@ static MemberOutcome HandleMember(PassState& pass, bool listOnly) {
         ShowError(TEXT_BAD_MEMBER_NAME, TEXT_ERROR_CAPTION);
         return kEndPassAtOnce;
     }
+    if (pass.sizesKnown && !WithinReach(pass)) return kEndWalk;
     if (HidesItsSize(pass)) {
         ShowError(pass.name.bytes, TEXT_SIZE_NOT_RECORDED);
         return kEndPassAtOnce;
@@ -101,14 +116,14 @@ static MemberOutcome HandleMember(PassState& pass, bool listOnly) {
     return ExtractMember(pass);
 }
 
-// The archive is positioned with signed 32-bit offsets, so the walk reaches
-// no further than 2 GB. A size that would take it beyond that ends the walk:
-// cut to 32 bits it could point back to this member or an earlier one, and
-// the walk would go round the same members for ever.
+// The archive is positioned with unsigned 32-bit offsets. A size that would
+// take the walk to 4 GiB or beyond ends it: cut to 32 bits it could point
+// back to this member or an earlier one, and the walk would go round the
+// same members for ever.
 static bool SeekNextMember(const PassState& pass) {
-    uint64_t next = (uint64_t)MemberDataPosition(pass) + Sfx.Header.compressedSize;
-    if (next > (uint64_t)INT32_MAX) return false;
-    SeekArchive((int32_t)next, kFromStart);
+    uint64_t next = MemberDataEnd(pass);
+    if (next > kLastPosition) return false;
+    SeekArchive((uint32_t)next);
     return true;
 }
 
@@ -140,11 +155,12 @@ static void DecideUnmarkedNames(PassState& pass) {
         pass.headerPosition = Sfx.ArchivePosition;
         RawMemberName raw = ReadRawName(pass);
         if (DecodesEmpty(pass, raw)) break;  // the listing ends there too
+        if (pass.sizesKnown && !WithinReach(pass)) break;
         WeighUnmarkedName(raw, evidence);
         if (HidesItsSize(pass) || !SeekNextMember(pass)) break;
     }
     Sfx.UnmarkedNamesUtf8 = UnmarkedNamesAreUtf8(evidence);
-    SeekArchive((int32_t)Sfx.ArchiveBase, kFromStart);
+    SeekArchive(Sfx.ArchiveBase);
 }
 
 // After an extraction walk: the last selected member reached decides
@@ -163,7 +179,7 @@ static void CloseExtraction(const PassState& pass) {
 void ExtractionPass(WindowHandle dialog, int listId, bool listOnly) {
     Sfx.AllExtracted = false;
     Sfx.ExpectedSignature = LocalHeaderSignature();
-    if (SeekArchive((int32_t)Sfx.ArchiveBase, kFromStart) == -1) {
+    if (SeekArchive(Sfx.ArchiveBase) == -1) {
         ShowError(TEXT_ARCHIVE_OPEN_FAILED, TEXT_ERROR_CAPTION);
         return;
     }

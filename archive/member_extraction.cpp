@@ -269,7 +269,7 @@ static bool PrepareMemberData(PassState& pass, MemberOutcome& outcome) {
     pass.ready = PasswordStep(pass);
     uint32_t size = Sfx.Header.compressedSize;
     if (Sfx.Header.flags & kFlagEncrypted) size = size > kEncryptionHeaderSize ? size - kEncryptionHeaderSize : 0;
-    pass.dataLength = DataBudget(size);
+    pass.dataLength = size;
     outcome = pass.ready ? kNextMember : kEndWalk;
     return pass.ready;
 }
@@ -284,7 +284,7 @@ MemberOutcome ExtractMember(PassState& pass) {
         return kNextMember;
     }
     if (IsUndecodableAes(pass)) return EndPassForUnknownMethod();
-    SeekArchive((int32_t)MemberDataPosition(pass), kFromStart);
+    SeekArchive(MemberDataPosition(pass));
     MemberOutcome outcome = kNextMember;
     if (PrepareMemberData(pass, outcome)) {
         Text path = TargetPath(pass.name);

@@ -28,7 +28,7 @@ struct PassState {
     bool ready;               // the last selected member passed its password step
     // The member in hand once its password step is done:
     uint16_t method;     // how its data is compressed (for AES members, the real method)
-    int32_t dataLength;  // its compressed bytes, without encryption header or code
+    uint32_t dataLength;  // its compressed bytes, without encryption header or code
     bool crcChecked;     // false for AE-2 members, whose code stands for the CRC
 };
 

@@ -68,7 +68,7 @@ static void ReadSettingsTexts() {
 
 void ReadSettings() {
     Sfx.ArchiveBase = kStubImageSize;
-    SeekArchive(kStubImageSize, kFromStart);
+    SeekArchive(kStubImageSize);
     if (!HasSettingsMagic()) return;
     Sfx.ArchiveBase += kSettingsBlockSize;
 

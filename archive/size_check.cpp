@@ -104,7 +104,7 @@ bool ArchiveSizeMatches(FileHandle archive, uint32_t archiveBase) {
     if (ArchiveEndsAt(archive, archiveBase, fileSize, 0)) return true;
     uint32_t tableStart, tableSize;
     if (FindCertificateTable(archive, fileSize, &tableStart, &tableSize) != kSigned) return false;
-    if (tableStart < archiveBase || tableStart + tableSize != fileSize) return false;
+    if (tableStart < archiveBase || (uint64_t)tableStart + tableSize != fileSize) return false;
     return ArchiveEndsAt(archive, archiveBase, tableStart, kLongestAlignment);
 }
 
@@ -120,7 +120,7 @@ bool ArchiveSizeMatches(FileHandle archive, uint32_t archiveBase) {
 
 void CheckArchiveSize() {
     if (ArchiveSizeMatches(Sfx.ArchiveHandle, Sfx.ArchiveBase)) {
-        SeekArchive(Sfx.ArchiveBase - kSettingsBlockSize + kSettingsLengthsOffset, kFromStart);
+        SeekArchive(Sfx.ArchiveBase - kSettingsBlockSize + kSettingsLengthsOffset);
         Sfx.SizeChecked = true;
         return;
     }

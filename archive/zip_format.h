@@ -13,6 +13,11 @@ enum : uint32_t {
     kArchiveBaseWithSettings = kStubImageSize + kSettingsBlockSize,
 };
 
+// The largest combined file, and so the last offset anything in it can end
+// at: Windows refuses to start an executable of 4 GiB or more. Offsets and
+// sizes are unsigned 32-bit values.
+static const uint32_t kLastPosition = 0xFFFFFFFFu;
+
 // The settings block: "MPU", a flags byte, the lengths of the title, the
 // default directory and the run command (one byte each), those texts in
 // code page 949 without terminators, zeros to the end of the block.

@@ -92,7 +92,7 @@ int DecodeWithCore(const std::vector<Stream>& streams, int archiveFd, int nullFd
     Sfx.Header.flags = 0;
     for (const Stream& s : streams) {
         lseek(archiveFd, (off_t)s.offset, SEEK_SET);
-        Sfx.CompressedLeft = (int32_t)s.size;
+        Sfx.CompressedLeft = (uint32_t)s.size;
         Sfx.RunningCrc = 0xFFFFFFFF;
         Sfx.OutputLeft = 0xFFFFFFFF;  // no declared size to bound the output
         DecodeMember();

@@ -16,8 +16,7 @@ static void DecryptArrived(uint8_t* bytes, uint32_t count) {
 
 // The size of the next read: the budget, at most one chunk, 0 when spent.
 static uint32_t NextChunkSize() {
-    if (Sfx.CompressedLeft <= 0) return 0;
-    return (uint32_t)Sfx.CompressedLeft < kChunkSize ? (uint32_t)Sfx.CompressedLeft : kChunkSize;
+    return Sfx.CompressedLeft < kChunkSize ? Sfx.CompressedLeft : kChunkSize;
 }
 
 // Writes bytes to the output file, no more than the member may, and folds
@@ -69,10 +68,10 @@ void FlushWindow(const uint8_t* window, uint32_t count) { WriteAndFoldCrc(window
 void CopyStoredMember() {
     uint8_t* buffer = (uint8_t*)AllocateBlock(NextChunkSize() + 2);
     if (!buffer) return;  // nothing written: the member fails its CRC comparison
-    while (Sfx.CompressedLeft > 0) {
+    while (Sfx.CompressedLeft != 0) {
         uint32_t arrived = ReadFromFile(Sfx.ArchiveHandle, buffer, NextChunkSize());
         if (arrived == 0) break;  // truncated or unreadable archive: bytes still owed never come
-        Sfx.CompressedLeft -= (int32_t)arrived;
+        Sfx.CompressedLeft -= arrived;
         DecryptArrived(buffer, arrived);
         WriteAndFoldCrc(buffer, arrived);
     }

@@ -41,16 +41,11 @@ int32_t RefillCompressedInput();
 // The member's next compressed byte (0 to 255), decrypted; -1 (all bits
 // set) once the budget is used up, without reading anything.
 inline int32_t NextCompressedByte() {
-    if (Sfx.CompressedLeft <= 0) return -1;
+    if (Sfx.CompressedLeft == 0) return -1;
     if (Input.InputPos >= Input.InputCount) return RefillCompressedInput();
     --Sfx.CompressedLeft;
     return Input.InputBuffer[Input.InputPos++];
 }
-
-// A member's data size as the budget Sfx.CompressedLeft holds. No archive
-// the walk reaches holds more than 2 GB, so a larger size only means reads
-// that run dry sooner.
-inline int32_t DataBudget(uint32_t size) { return size > (uint32_t)INT32_MAX ? INT32_MAX : (int32_t)size; }
 
 // Direct access for decoders that take many bytes at once: the bytes
 // buffered and not yet handed out, and handing out `count` of them.
@@ -58,7 +53,7 @@ inline uint32_t BufferedInputCount() { return Input.InputCount - Input.InputPos;
 inline const uint8_t* BufferedInput() { return Input.InputBuffer + Input.InputPos; }
 inline void ConsumeBufferedInput(uint32_t count) {
     Input.InputPos = (uint16_t)(Input.InputPos + count);
-    Sfx.CompressedLeft -= (int32_t)count;
+    Sfx.CompressedLeft -= count;
 }
 
 // Writes the first `count` bytes of the window to the output file and

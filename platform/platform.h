@@ -65,11 +65,14 @@ FileHandle OpenFileForReading(const char* path);
 // Closes a file handle; false when the system reports a failure.
 bool CloseFile(FileHandle file);
 
-// Moves the file pointer by a signed 32-bit distance without a high part
-// (SetFilePointer). Returns the new position, or kInvalidPosition with a
-// non-zero LastSystemError. A successful move to position 0xFFFFFFFF
-// returns that same value and sets LastSystemError to 0.
-uint32_t SetFilePosition(FileHandle file, int32_t distance, uint32_t method);
+// Moves the file pointer (SetFilePointerEx). From the start, `distance` is
+// an unsigned position, so every offset below 4 GiB is reached; from the
+// current position or the end it is a signed 32-bit distance (its two's
+// complement). The new position must fit in 32 bits: a move beyond fails
+// and leaves the pointer where it was. Returns the new position, or
+// kInvalidPosition with a non-zero LastSystemError. A successful move to
+// position 0xFFFFFFFF returns that same value and sets LastSystemError to 0.
+uint32_t SetFilePosition(FileHandle file, uint32_t distance, uint32_t method);
 
 // Reads up to `count` bytes at the file pointer (ReadFile); returns how
 // many arrived, fewer only at the end of the file or on a failure.

@@ -69,7 +69,7 @@ struct SfxGlobals {
     FileHandle OutputHandle;
     LocalHeader Header;
     uint32_t ExpectedSignature;
-    int32_t CompressedLeft;
+    uint32_t CompressedLeft;  // compressed bytes of the member not yet handed out
     uint32_t OutputLeft;  // bytes the member may still write: what its header declares
     bool OutputOverrun;   // the member's data would have gone past OutputLeft
     uint32_t RunningCrc;

@@ -21,11 +21,18 @@ std::string ListOf(const std::vector<std::string>& items) {
     return CountOf(items.size(), "member") + ": " + list;
 }
 
-std::string ReadWhole(std::FILE* file, const std::string& path) {
+// The archive's size, refused before anything of it is read when the
+// combined file (with a settings block) would reach 4 GiB.
+size_t AppendableSize(std::FILE* file, const std::string& path) {
     if (fseeko(file, 0, SEEK_END) != 0) throw std::runtime_error("cannot read " + PrintableText(path));
     off_t size = ftello(file);
     if (size < 0 || (uint64_t)size > kLargestCombinedFile - kArchiveBaseWithSettings)
-        throw std::runtime_error(PrintableText(path) + " is too large: a self-extracting file must stay below 2 GiB");
+        throw std::runtime_error(PrintableText(path) + " is too large: a self-extracting file must stay below 4 GiB");
+    return (size_t)size;
+}
+
+std::string ReadWhole(std::FILE* file, const std::string& path) {
+    size_t size = AppendableSize(file, path);
     std::string bytes((size_t)size, '\0');
     if (fseeko(file, 0, SEEK_SET) != 0 || std::fread(&bytes[0], 1, bytes.size(), file) != bytes.size())
         throw std::runtime_error("cannot read " + PrintableText(path));
@@ -38,6 +45,7 @@ AppendedArchive ReadAppendableArchive(const std::string& path, bool allowRefused
     RequireRegularFile(path, "the archive");
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) throw std::runtime_error("cannot open " + PrintableText(path));
+    AppendableSize(file.get(), path);
     LocalHeaderWalk walk = WalkLocalHeaders(file.get(), 0);
     const std::string refusal = "cannot use " + PrintableText(path) + ": ";
     if (walk.members.empty())

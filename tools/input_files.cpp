@@ -112,7 +112,7 @@ private:
         member.size = isDirectory ? 0 : (uint64_t)status.st_size;
         if (member.size > kLargestCombinedFile)
             throw std::runtime_error(PrintableText(path) + " is " + std::to_string(member.size) +
-                                     " bytes, more than the 2 GiB a self-extracting file can hold");
+                                     " bytes, more than the 4 GiB less one byte a self-extracting file can hold");
         uint32_t stamp = DosDateTime(status.st_mtime);
         member.dosTime = (uint16_t)stamp;
         member.dosDate = (uint16_t)(stamp >> 16);

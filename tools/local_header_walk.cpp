@@ -56,16 +56,14 @@ bool DecodesEmpty(const WalkedMember& member) {
 
 // How names without a UTF-8 mark are read in this archive, from the
 // headers the stub weighs before it lists anything: up to one with an
-// empty name (not weighed), one whose size is hidden, or one after which
-// its signed 32-bit seek cannot go on.
+// empty name (not weighed) or one whose size is hidden; the walk holds no
+// member beyond 4 GiB.
 bool DecideUnmarkedNames(const std::vector<WalkedMember>& members) {
     UnmarkedNameEvidence evidence = NoUnmarkedNames();
     for (const WalkedMember& member : members) {
         if (DecodesEmpty(member)) break;
         WeighUnmarkedName(RawNameOf(member), evidence);
-        uint64_t next = member.headerOffset + sizeof(LocalHeader) + member.nameLength + member.extra.size() +
-                        member.compressedSize;
-        if (member.hidesItsSize || next > (uint64_t)INT32_MAX) break;
+        if (member.hidesItsSize) break;
     }
     return UnmarkedNamesAreUtf8(evidence);
 }
@@ -127,6 +125,12 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
         member.hidesItsSize = member.zip64SizesMissing ||
                               ((member.flags & kFlagSizesAfterData) && member.compressedSize == 0 &&
                                SignatureAt(file, dataStart) != kDataDescriptorSignature);
+        // A member that would end beyond 4 GiB ends the walk before it, as
+        // the archive's end does: the stub reads nothing there.
+        if (!member.zip64SizesMissing && dataStart + member.compressedSize > kLastPosition) {
+            walk.end = WalkEnd::EndOfFile;
+            break;
+        }
         walk.members.push_back(member);
         offset = dataStart + member.compressedSize;
         if (arrived != bytes.size()) {

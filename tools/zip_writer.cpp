@@ -284,6 +284,25 @@ std::string UnicodePathField(const ZipMemberSource& member) {
     return field + body;
 }
 
+// The size of the finished file when every member is stored, known from
+// the sizes of the inputs before any of them is read: each member's local
+// and central headers with its name and extra fields, its data with what
+// its encryption adds, and the end record.
+uint64_t StoredFileSize(const std::vector<ZipMemberSource>& members, const ZipWriteOptions& options) {
+    const uint64_t kLocalHeader = 30, kCentralHeader = 46, kEndRecord = 22, kAesVerifierAndCode = 2 + 10;
+    uint64_t size = options.offsetBase + kEndRecord;
+    for (const ZipMemberSource& source : members) {
+        bool encrypted = !source.isDirectory && !options.password.empty();
+        bool aes = encrypted && options.encryption != Encryption::Traditional;
+        uint64_t named = source.headerName.size() + UnicodePathField(source).size() +
+                         (aes ? AesField(options.encryption, kMethodStored).size() : 0);
+        uint64_t cipher = !encrypted ? 0 : aes ? AesKeyLength(options.encryption) / 2 + kAesVerifierAndCode
+                                                : (uint64_t)kEncryptionHeaderSize;
+        size += kLocalHeader + kCentralHeader + 2 * named + (source.isDirectory ? 0 : source.size + cipher);
+    }
+    return size;
+}
+
 struct CentralEntry {
     ZipWrittenMember member;
     uint16_t version;
@@ -316,7 +335,7 @@ public:
 
     void Write(const std::string& bytes) {
         if (position_ + bytes.size() > kLargestCombinedFile)
-            throw std::runtime_error("the self-extracting file would be larger than 2 GiB, which the stub cannot walk");
+            throw std::runtime_error("the self-extracting file would reach 4 GiB, which Windows does not start");
         if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size())
             throw std::runtime_error("cannot write the output file: " + std::string(std::strerror(errno)));
         position_ += bytes.size();
@@ -596,6 +615,9 @@ std::vector<ZipWrittenMember> WriteZipArchive(std::FILE* out, const std::vector<
     if (members.size() > kMostMembers)
         throw std::runtime_error("an archive without ZIP64 holds at most 65,535 members");
     PrepareCoreState();  // the core's CRC and cipher work on Sfx
+    if (options.store && StoredFileSize(members, options) > kLargestCombinedFile)
+        throw std::runtime_error("the self-extracting file would be " + std::to_string(StoredFileSize(members, options)) +
+                                 " bytes, 4 GiB or more, which Windows does not start");
     ArchiveOutput output(out, options.offsetBase);
     std::optional<WholeDeflater> deflater;
     if (!options.store) deflater.emplace(options.level);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/zip_format.h"
+
 class ProgressLine;
 
 // The compression level when none is given: the lowest at which libdeflate
@@ -68,6 +70,7 @@ struct ZipWrittenMember {
 std::vector<ZipWrittenMember> WriteZipArchive(std::FILE* out, const std::vector<ZipMemberSource>& members,
                                               const ZipWriteOptions& options);
 
-// The largest finished file the stub can walk: it positions itself with
-// signed 32-bit offsets from the start of the file.
-const uint64_t kLargestCombinedFile = 0x7FFFFFFF;
+// The largest finished file: 4 GiB less one byte, as an executable of 4 GiB
+// or more does not start, and the stub positions itself with unsigned
+// 32-bit offsets from the start of the file.
+const uint64_t kLargestCombinedFile = kLastPosition;

@@ -3,8 +3,8 @@
 #include "platform/platform.h"
 #include "startup/sfx_globals.h"
 
-int32_t SeekArchive(int32_t distance, uint16_t moveMethod) {
-    Sfx.ArchivePosition = SetFilePosition(Sfx.ArchiveHandle, distance, moveMethod);
+int32_t SeekArchive(uint32_t position) {
+    Sfx.ArchivePosition = SetFilePosition(Sfx.ArchiveHandle, position, kFromStart);
     // 0xFFFFFFFF is also a real position; only the error code tells them apart.
     if (Sfx.ArchivePosition == kInvalidPosition && LastSystemError() != 0) return -1;
     return 0;

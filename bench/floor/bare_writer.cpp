@@ -68,7 +68,7 @@ static bool WriteData(HANDLE archive, HANDLE output, const LocalHeader& header) 
         Sfx.ArchiveHandle = archive;
         Sfx.OutputHandle = output;
         Sfx.Header = header;
-        Sfx.CompressedLeft = DataBudget(header.compressedSize);
+        Sfx.CompressedLeft = header.compressedSize;
         Sfx.OutputLeft = header.uncompressedSize;
         Sfx.OutputOverrun = false;
         InflateMember();

@@ -67,16 +67,17 @@ static off_t MoveOrigin(int fd, uint32_t method) {
     return -1;
 }
 
-uint32_t SetFilePosition(FileHandle file, int32_t distance, uint32_t method) {
+uint32_t SetFilePosition(FileHandle file, uint32_t distance, uint32_t method) {
     int fd = DescriptorFromHandle(file);
     off_t origin = MoveOrigin(fd, method);
     if (origin < 0) {
         RecordFailure();
         return kInvalidPosition;
     }
-    // Without a high part the new position must fit in 32 bits; like
-    // Win32, a failed move leaves the file pointer where it was.
-    int64_t target = (int64_t)origin + distance;
+    // The new position must fit in 32 bits; like Win32, a failed move
+    // leaves the file pointer where it was.
+    int64_t move = method == kFromStart ? (int64_t)distance : (int64_t)(int32_t)distance;
+    int64_t target = (int64_t)origin + move;
     if (target < 0 || target > (int64_t)0xFFFFFFFF) {
         errno = EINVAL;
         RecordFailure();

@@ -27,8 +27,19 @@ FileHandle OpenFileForReading(const char* path) {
 
 bool CloseFile(FileHandle file) { return CloseHandle(file) != 0; }
 
-uint32_t SetFilePosition(FileHandle file, int32_t distance, uint32_t method) {
-    return SetFilePointer(file, distance, NULL, method);
+uint32_t SetFilePosition(FileHandle file, uint32_t distance, uint32_t method) {
+    LARGE_INTEGER move, reached, before;
+    move.QuadPart = method == kFromStart ? (LONGLONG)distance : (LONGLONG)(int32_t)distance;
+    before.QuadPart = 0;
+    if (method != kFromStart && !SetFilePointerEx(file, before, &before, FILE_CURRENT)) return kInvalidPosition;
+    if (!SetFilePointerEx(file, move, &reached, method)) return kInvalidPosition;
+    if ((ULONGLONG)reached.QuadPart > 0xFFFFFFFFu) {  // beyond 32 bits: back to where the move began
+        SetFilePointerEx(file, before, NULL, FILE_BEGIN);
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return kInvalidPosition;
+    }
+    if (reached.QuadPart == 0xFFFFFFFFu) SetLastError(0);  // tells a real position from a failure
+    return (uint32_t)reached.QuadPart;
 }
 
 uint32_t ReadFromFile(FileHandle file, void* buffer, uint32_t count) {

@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Sfx.Header.flags = 0;
     Sfx.RunningCrc = 0xFFFFFFFF;
     Sfx.OutputLeft = 0xFFFFFFFF;  // no declared size to bound the output
-    Sfx.CompressedLeft = (int32_t)size;
+    Sfx.CompressedLeft = (uint32_t)size;
     InflateStatus status = DecodeMember();
 
     Check(status <= kOutOfMemory, "status out of range");

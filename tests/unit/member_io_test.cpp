@@ -68,7 +68,7 @@ TEST_F(MemberIo, EncryptedMemberDecryptsAlikeInChunksAndByteByByte) {
     Sfx.ArchiveHandle = OpenFileForReading(CoreForm(dir / "archive").c_str());
     Sfx.Header.flags = 1;
     StartKeys("pass word");
-    Sfx.CompressedLeft = (int32_t)setup.data.size();
+    Sfx.CompressedLeft = (uint32_t)setup.data.size();
     ASSERT_TRUE(StartCompressedInput());
     std::string bytewise;
     for (int32_t next; (next = NextCompressedByte()) >= 0;) bytewise += (char)next;
@@ -88,7 +88,7 @@ TEST_F(MemberIo, BufferedInputStaysWithinTheBudget) {
     EXPECT_EQ(got, "abc");
     for (int i = 0; i < 3; ++i) EXPECT_EQ(NextCompressedByte(), -1);
     EXPECT_EQ(SetFilePosition(Sfx.ArchiveHandle, 0, kFromCurrent), 3u);  // nothing more was read
-    EXPECT_EQ(Sfx.CompressedLeft, 0);
+    EXPECT_EQ(Sfx.CompressedLeft, 0u);
     EndCompressedInput();
     CloseFile(Sfx.ArchiveHandle);
 }

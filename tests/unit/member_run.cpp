@@ -85,7 +85,7 @@ MemberResult RunMember(Decoder decoder, const MemberSetup& setup) {
     WriteWholeFile(archivePath, kArchivePrefix + setup.data + setup.following);
     Sfx.ArchiveHandle = OpenFileForReading(CoreForm(archivePath).c_str());
     EXPECT_NE(Sfx.ArchiveHandle, kInvalidFile);
-    EXPECT_EQ(SetFilePosition(Sfx.ArchiveHandle, (int32_t)kArchivePrefix.size(), kFromStart),
+    EXPECT_EQ(SetFilePosition(Sfx.ArchiveHandle, (uint32_t)kArchivePrefix.size(), kFromStart),
               kArchivePrefix.size());
 
     Output out = OpenOutput(setup.sink, dir);
@@ -95,7 +95,7 @@ MemberResult RunMember(Decoder decoder, const MemberSetup& setup) {
     for (char c : setup.encryptionHeader) DecryptNext((uint8_t)c);
     Sfx.RunningCrc = 0xFFFFFFFF;
     Sfx.OutputLeft = 0xFFFFFFFF;  // no declared size to bound the output
-    Sfx.CompressedLeft = (int32_t)(setup.budget < 0 ? (int64_t)setup.data.size() : setup.budget);
+    Sfx.CompressedLeft = (uint32_t)(setup.budget < 0 ? (int64_t)setup.data.size() : setup.budget);
 
     MemberResult result;
     if (decoder == Decoder::Stored) CopyStoredMember();

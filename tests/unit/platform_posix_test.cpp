@@ -121,6 +121,32 @@ TEST(PlatformFiles, ReadsStopAtTheEndAndSizeIsTheWholeFile) {
     CloseFile(file);
 }
 
+// From the start the distance is an unsigned position; from the current
+// position or the end a signed one; the result must fit in 32 bits.
+TEST(PlatformFiles, MovesFromTheStartAreUnsignedAndOthersSigned) {
+    TempDir temp;
+    WriteWholeFile(temp / "five", "12345");
+    FileHandle file = OpenFileForReading(CoreForm(temp / "five").c_str());
+    ASSERT_NE(file, kInvalidFile);
+    struct Move {
+        uint32_t distance, method, expected;
+        bool failed;
+        uint32_t after;
+    } moves[] = {
+        {0x80000000u, kFromStart, 0x80000000u, false, 0x80000000u},
+        {0xFFFFFFFFu, kFromStart, 0xFFFFFFFFu, false, 0xFFFFFFFFu},
+        {1, kFromCurrent, kInvalidPosition, true, 0xFFFFFFFFu},  // beyond 32 bits: stays put
+        {(uint32_t)-2, kFromCurrent, 0xFFFFFFFDu, false, 0xFFFFFFFDu},
+        {(uint32_t)-2, kFromEnd, 3, false, 3},
+    };
+    for (const Move& move : moves) {
+        EXPECT_EQ(SetFilePosition(file, move.distance, move.method), move.expected) << move.distance;
+        if (move.expected == kInvalidPosition) EXPECT_EQ(LastSystemError() != 0, move.failed) << move.distance;
+        EXPECT_EQ(SetFilePosition(file, 0, kFromCurrent), move.after) << move.distance;
+    }
+    CloseFile(file);
+}
+
 // Code page texts and UTF-8, each way, through the code page named and
 // through the ANSI code page set to it. Code page 1252 maps every byte, as
 // Windows' table does, also the five it leaves undefined.
