@@ -156,7 +156,14 @@ FileHandle CreateFileBeside(const char* path, char* temporaryPath) {
 bool ReplaceFileWith(const char* existing, const char* replacement) {
     WCHAR target[MAX_PATH], source[MAX_PATH];
     if (!WidePath(existing, target) || !WidePath(replacement, source)) return false;
-    if (ReplaceFileW(target, source, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)) return true;
+    // Windows gives the result the old file's attributes; Wine keeps the
+    // replacement's, which would leave the file hidden (and refused as such
+    // the next time). They are put back either way.
+    DWORD attributes = GetFileAttributesW(target);
+    if (ReplaceFileW(target, source, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)) {
+        if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(target, attributes);
+        return true;
+    }
     SetFileAttributesW(source, FILE_ATTRIBUTE_NORMAL);
     return MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
 }

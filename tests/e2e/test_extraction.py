@@ -13,6 +13,7 @@ from harness import StubTestCase, child, message_box_text, wait_exit, windows_pa
 PASSWORD_TITLE = "암호를 입력하세요"
 AUTO_START = 0x40
 SHOW_CHOICES = 0x03
+OVERWRITE_DEFAULT = 0x08
 FILES = {
     "readme.txt": b"Doromi extracts this.\r\n" * 40,
     "docs/guide.txt": b"a guide in a subfolder\n",
@@ -68,6 +69,21 @@ class AutomaticExtractionTest(StubTestCase):
         process = self.session.start(exe, cwd=self.work)
         self.assertEqual(wait_exit(process, timeout=60), 0)
         self.assert_tree_extracted()
+
+    # Every file of a tree extracted before is replaced, through a hidden
+    # temporary file: the replaced files must not end up hidden (which would
+    # make a third pass refuse them), so the tree is extracted three times.
+    def test_a_tree_extracted_again_is_replaced_each_time(self):
+        archive = zip_stored(self.source, os.path.join(self.work, "again.zip"))
+        block = settings_block(SHOW_CHOICES | AUTO_START | OVERWRITE_DEFAULT, default_dir=windows_path(self.target))
+        exe = write_combined(os.path.join(os.path.dirname(self.source), "again.exe"), block=block, archive=archive)
+        for run in range(3):
+            if run:
+                with open(os.path.join(self.target, "readme.txt"), "wb") as f:
+                    f.write(b"stale")
+            process = self.session.start(exe, cwd=self.work)
+            self.assertEqual(wait_exit(process, timeout=60), 0)
+            self.assert_tree_extracted()
 
     def test_encrypted_members_ask_for_the_password_once(self):
         archive = zip_stored(self.source, os.path.join(self.work, "locked.zip"), password="열려라 참깨")
