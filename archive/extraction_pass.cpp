@@ -205,7 +205,7 @@ void ExtractionPass(WindowHandle dialog, int listId, bool listOnly) {
         else if (CountMembers(pass.list) == 0) ShowError(TEXT_ARCHIVE_OPEN_FAILED, TEXT_ERROR_CAPTION);
     }
     ReleaseText(pass.name);
-    ReleaseText(pass.plainDirectory);
+    ReleasePlainDirectories(pass.plainDirectories);
     ReleaseMemberItems(pass.items);
     ReleaseBlock(pass.nameWork);
 }

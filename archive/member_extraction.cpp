@@ -83,26 +83,25 @@ static bool MayReplace(PassState& pass, const Text& path) {
 
 // Whether a directory between the target directory and the member's file
 // is a link: following it could put the file anywhere. The target directory
-// itself is the user's choice and is not looked at. Directories already
-// found plain for the member before are not looked at again (under Wine
-// each look costs a scan of a directory).
-static bool PassesThroughLink(PassState& pass, const Text& path) {
-    uint32_t start = PathBufferLength(Sfx.ExtractDir) + 1, end = path.length;
-    while (end > start && path.bytes[end - 1] != '\\') --end;
-    if (end <= start) return false;
-    uint32_t checked = pass.plainDirectory.length;
-    if (checked > 0 && checked <= end - 1 && memcmp(pass.plainDirectory.bytes, path.bytes, checked) == 0 &&
-        (checked == end - 1 || path.bytes[checked] == '\\'))
-        start = checked + 1;
-    for (uint32_t at = start; at < end; ++at) {
+// itself is the user's choice and is not looked at. A directory found plain
+// once in the pass is not looked at again, nor are the ones above it.
+static bool PassesThroughLink(PassState& pass, Text& path) {
+    uint32_t base = PathBufferLength(Sfx.ExtractDir);  // the "\" after the target
+    uint32_t resume = base + 1;
+    for (uint32_t at = path.length; at-- > base + 1;) {
+        if (path.bytes[at] == '\\' && IsKnownPlain(pass.plainDirectories, path.bytes, at)) {
+            resume = at + 1;
+            break;
+        }
+    }
+    for (uint32_t at = resume; at < path.length; ++at) {
         if (path.bytes[at] != '\\') continue;
         path.bytes[at] = 0;
         bool linked = IsLinkedDirectory(path.bytes);
         path.bytes[at] = '\\';
         if (linked) return true;
+        RememberPlain(pass.plainDirectories, path.bytes, at);
     }
-    ReleaseText(pass.plainDirectory);
-    pass.plainDirectory = MakeText(path.bytes, end - 1);
     return false;
 }
 
