@@ -136,16 +136,6 @@ static MemberOutcome WalkMembers(PassState& pass, bool listOnly) {
     return kEndWalk;
 }
 
-// Whether a name comes out empty (a NUL first, or an empty Unicode Path
-// field), which ends a walk; how unmarked names are read plays no part.
-static bool DecodesEmpty(PassState& pass, const RawMemberName& raw) {
-    Text name = {};
-    DecodeMemberName(raw, false, pass.nameWork + kLongestRawMemberName + kLongestExtraField, name);
-    bool empty = name.length == 0;
-    ReleaseText(name);
-    return empty;
-}
-
 // Before the list is filled: reads the name of every header the listing
 // will reach and decides once, for the whole archive, how names without a
 // UTF-8 mark are read. Every later pass keeps the decision.
@@ -154,7 +144,7 @@ static void DecideUnmarkedNames(PassState& pass) {
     while (ReadLocalHeader()) {
         pass.headerPosition = Sfx.ArchivePosition;
         RawMemberName raw = ReadRawName(pass);
-        if (DecodesEmpty(pass, raw)) break;  // the listing ends there too
+        if (IsEmptyMemberName(raw)) break;  // the listing ends there too
         if (pass.sizesKnown && !WithinReach(pass)) break;
         WeighUnmarkedName(raw, evidence);
         if (HidesItsSize(pass) || !SeekNextMember(pass)) break;

@@ -93,21 +93,22 @@ RawMemberName WholeRawName(const char* bytes, uint32_t length, uint16_t flags, c
 
 // The UTF-8 form of the name in `work`, its length; 0 when the name cannot
 // be read, and `*empty` when it is empty.
-static uint32_t ReadName(const RawMemberName& raw, bool unmarkedUtf8, char* work, bool* empty) {
+static uint32_t ReadName(const RawMemberName& raw, bool unmarkedUtf8, char* work) {
     uint32_t length = NulFreeLength(raw.bytes, raw.length);
     const char* field;
     uint32_t fieldLength;
     uint32_t made = 0;
-    if (raw.flags & kFlagUtf8Name) {
-        made = Utf8Form(raw.bytes, length, work);
-    } else if (FindUsableUnicodePath(raw, &field, &fieldLength)) {
-        *empty = fieldLength == 0;
-        return Utf8Form(field, fieldLength, work);
-    } else if (unmarkedUtf8) {
-        made = Utf8Form(raw.bytes, length, work);
-    }
-    *empty = length == 0;
+    if (raw.flags & kFlagUtf8Name) made = Utf8Form(raw.bytes, length, work);
+    else if (FindUsableUnicodePath(raw, &field, &fieldLength)) return Utf8Form(field, fieldLength, work);
+    else if (unmarkedUtf8) made = Utf8Form(raw.bytes, length, work);
     return made ? made : AnsiForm(raw.bytes, length, work);
+}
+
+bool IsEmptyMemberName(const RawMemberName& raw) {
+    const char* field;
+    uint32_t fieldLength;
+    if (!(raw.flags & kFlagUtf8Name) && FindUsableUnicodePath(raw, &field, &fieldLength)) return fieldLength == 0;
+    return NulFreeLength(raw.bytes, raw.length) == 0;
 }
 
 // A form of a name that cannot be used, for the list and the box, in
@@ -134,12 +135,12 @@ static Text ShownForm(const char* bytes, uint32_t length, bool cut, char* work) 
 }
 
 bool DecodeMemberName(const RawMemberName& raw, bool unmarkedUtf8, char* work, Text& name) {
-    bool whole = raw.length == raw.declaredLength, empty = false;
-    uint32_t made = ReadName(raw, unmarkedUtf8, work, &empty);
-    if (empty) {
+    if (IsEmptyMemberName(raw)) {
         name = MakeText(0, 0);
         return true;
     }
+    bool whole = raw.length == raw.declaredLength;
+    uint32_t made = ReadName(raw, unmarkedUtf8, work);
     if (made == 0) {
         name = ShownForm(raw.bytes, NulFreeLength(raw.bytes, raw.length), !whole, work);
         return false;
@@ -178,7 +179,7 @@ static bool NamesDevice(const char* component, unsigned length) {
 }
 
 static bool IsSafeComponent(const char* component, unsigned length) {
-    if (length == 0) return true;  // "a//b", or the end of a directory name
+    if (length == 0) return true;                         // "a//b", or the end of a directory name
     if (length == 1 && component[0] == '.') return true;  // "./a" stays where it is
     char last = component[length - 1];
     return last != '.' && last != ' ' && !NamesDevice(component, length);

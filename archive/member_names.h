@@ -42,9 +42,9 @@ RawMemberName WholeRawName(const char* bytes, uint32_t length, uint16_t flags, c
 // is made once for the whole archive, from all its unmarked non-ASCII names.
 
 struct UnmarkedNameEvidence {
-    bool seen;              // some unmarked name holds non-ASCII bytes
-    bool allUtf8;           // every such name is strict UTF-8
-    bool someInvalidAnsi;   // at least one is invalid in the ANSI code page
+    bool seen;             // some unmarked name holds non-ASCII bytes
+    bool allUtf8;          // every such name is strict UTF-8
+    bool someInvalidAnsi;  // at least one is invalid in the ANSI code page
 };
 
 // Starts the evidence of an archive: nothing seen yet.
@@ -60,6 +60,11 @@ void WeighUnmarkedName(const RawMemberName& raw, UnmarkedNameEvidence& evidence)
 bool UnmarkedNamesAreUtf8(const UnmarkedNameEvidence& evidence);
 
 // ---- Decoding ---------------------------------------------------------------
+
+// Whether the name comes out empty (a NUL first, or a usable Unicode Path
+// field whose name is empty), which ends a walk; how unmarked names are read
+// plays no part.
+bool IsEmptyMemberName(const RawMemberName& raw);
 
 // Makes the member's name in UTF-8, cut at its first NUL:
 //   - flag bit 11: the bytes are UTF-8; bytes that are not fall back to the

@@ -43,17 +43,6 @@ RawMemberName RawNameOf(const WalkedMember& member) {
                          whole ? (uint32_t)member.extra.size() : 0};
 }
 
-// Whether a name comes out empty (a NUL first, or an empty Unicode Path
-// field), which ends the stub's walk.
-bool DecodesEmpty(const WalkedMember& member) {
-    char work[kNameWorkBytes];
-    Text decoded = {};
-    DecodeMemberName(RawNameOf(member), false, work, decoded);
-    bool empty = decoded.length == 0;
-    ReleaseText(decoded);
-    return empty;
-}
-
 // How names without a UTF-8 mark are read in this archive, from the
 // headers the stub weighs before it lists anything: up to one with an
 // empty name (not weighed) or one whose size is hidden; the walk holds no
@@ -61,7 +50,7 @@ bool DecodesEmpty(const WalkedMember& member) {
 bool DecideUnmarkedNames(const std::vector<WalkedMember>& members) {
     UnmarkedNameEvidence evidence = NoUnmarkedNames();
     for (const WalkedMember& member : members) {
-        if (DecodesEmpty(member)) break;
+        if (IsEmptyMemberName(RawNameOf(member))) break;
         WeighUnmarkedName(RawNameOf(member), evidence);
         if (member.hidesItsSize) break;
     }

@@ -258,10 +258,21 @@ FileHandle CreateFileBeside(const char* path, char* temporaryPath) {
         fd = CreateNative(candidate, O_CREAT | O_EXCL, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) RecordFailure();
+    // A temporary path the core could not name again (longer than any path
+    // there may be) is no use: the file goes at once, as on Windows, where
+    // it cannot be made.
     char* core = fd >= 0 ? CoreName(candidate) : 0;
-    if (core && strlen(core) < kPathBufferSize) strcpy(temporaryPath, core);
-    else temporaryPath[0] = 0;
+    char* again = core ? NativeName(core) : 0;
+    if (again && strlen(core) < kPathBufferSize) {
+        strcpy(temporaryPath, core);
+    } else if (fd >= 0) {
+        close(fd);
+        unlink(candidate);
+        fd = -1;
+        errno = ENAMETOOLONG;
+    }
+    if (fd < 0) RecordFailure();
+    free(again);
     free(core);
     free(candidate);
     free(native);
