@@ -108,6 +108,7 @@ set(DOROMI_TOOL_SOURCES
     tools/appended_archive.cpp
     tools/build_command.cpp
     tools/case_twins.cpp
+    tools/central_directory.cpp
     tools/console_frontend.cpp
     tools/core_state.cpp
     tools/doromi_main.cpp
@@ -124,6 +125,7 @@ set(DOROMI_TOOL_SOURCES
     tools/signing.cpp
     tools/text_encoding.cpp
     tools/zip_writer.cpp
+    tools/zip_records.cpp
 )
 # The help texts compiled into the tool and its manual page come from one
 # source, tools/help.txt, so that they cannot tell different stories.

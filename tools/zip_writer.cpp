@@ -25,21 +25,12 @@
 #include "tools/core_state.h"
 #include "tools/progress.h"
 #include "tools/text_encoding.h"
+#include "tools/zip_records.h"
 
 namespace {
 
-const uint16_t kVersionStored = 10;   // 1.0: stored, no encryption
-const uint16_t kVersionDeflated = 20; // 2.0: deflate, encryption, directories
-const uint16_t kVersionAes = 51;      // 5.1: AES encryption
-const uint16_t kVersionMadeBy = 20;   // host 0 (MS-DOS and Windows), 2.0
-// Host 11 (Windows NTFS), 2.0, for members named in UTF-8: Info-ZIP's unzip
-// converts the names of host 0 from the OEM code page even when flag bit
-// 11 marks them as UTF-8. Both hosts keep DOS attributes alike.
-const uint16_t kVersionMadeByNtfs = 11 << 8 | 20;
 const uint32_t kDosAttributeDirectory = 0x10;
 const uint32_t kDosAttributeArchive = 0x20;
-
-const size_t kChunk = 1 << 16;
 
 // The highest level of zlib, which compresses the members too large to be
 // read whole.
@@ -303,64 +294,6 @@ uint64_t StoredFileSize(const std::vector<ZipMemberSource>& members, const ZipWr
     return size;
 }
 
-struct CentralEntry {
-    ZipWrittenMember member;
-    uint16_t version;
-    uint16_t dosTime, dosDate;
-    uint32_t attributes;
-    uint32_t headerOffset;
-    std::string extra;
-};
-
-// The fields the local and the central header share, from "version
-// needed" to the extra-field length.
-std::string CommonHeaderFields(const CentralEntry& entry) {
-    std::string out;
-    PutLe16(out, entry.version);
-    PutLe16(out, entry.member.flags);
-    PutLe16(out, entry.member.method);
-    PutLe16(out, entry.dosTime);
-    PutLe16(out, entry.dosDate);
-    PutLe32(out, entry.member.crc);
-    PutLe32(out, entry.member.compressedSize);
-    PutLe32(out, entry.member.size);
-    PutLe16(out, (uint16_t)entry.member.headerName.size());
-    PutLe16(out, (uint16_t)entry.extra.size());
-    return out;
-}
-
-class ArchiveOutput {
-public:
-    ArchiveOutput(std::FILE* out, uint32_t base) : out_(out), position_(base) {}
-
-    void Write(const std::string& bytes) {
-        if (position_ + bytes.size() > kLargestCombinedFile)
-            throw std::runtime_error("the self-extracting file would reach 4 GiB, which Windows does not start");
-        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size())
-            throw std::runtime_error("cannot write the output file: " + std::string(std::strerror(errno)));
-        position_ += bytes.size();
-    }
-    uint32_t Position() const { return (uint32_t)position_; }
-
-    // Goes back to `position` (in the file written so far), dropping what
-    // follows, or overwrites bytes there and returns to the end.
-    void Truncate(uint32_t position) {
-        if (std::fflush(out_) != 0 || ftruncate(fileno(out_), position) != 0 || fseeko(out_, position, SEEK_SET) != 0)
-            throw std::runtime_error("cannot rewrite the output file: " + std::string(std::strerror(errno)));
-        position_ = position;
-    }
-    void Patch(uint32_t position, const std::string& bytes) {
-        bool patched = fseeko(out_, position, SEEK_SET) == 0 &&
-                       std::fwrite(bytes.data(), 1, bytes.size(), out_) == bytes.size() &&
-                       fseeko(out_, (off_t)position_, SEEK_SET) == 0;
-        if (!patched) throw std::runtime_error("cannot rewrite the output file: " + std::string(std::strerror(errno)));
-    }
-
-private:
-    std::FILE* out_;
-    uint64_t position_;
-};
-
 // Raw deflate (no zlib wrapper) of whole members with libdeflate, which
 // compresses better than zlib at its higher levels but takes only whole
 // buffers. One compressor serves every member of an archive.
@@ -387,39 +320,6 @@ public:
 
 private:
     libdeflate_compressor* compressor_;
-};
-
-// Raw deflate (no zlib wrapper) of a stream, handed in pieces, with zlib:
-// for members too large to be read whole.
-class Deflater {
-public:
-    explicit Deflater(int level) {
-        if (deflateInit2(&stream_, level, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK)
-            throw std::runtime_error("zlib cannot start compressing");
-    }
-    ~Deflater() { deflateEnd(&stream_); }
-    Deflater(const Deflater&) = delete;
-    Deflater& operator=(const Deflater&) = delete;
-
-    // Compresses `bytes` (the last piece when `finish`); the output so far.
-    std::string Take(const char* bytes, size_t count, bool finish) {
-        std::string out;
-        char buffer[kChunk];
-        stream_.next_in = (Bytef*)bytes;
-        stream_.avail_in = (uInt)count;
-        int result;
-        do {
-            stream_.next_out = (Bytef*)buffer;
-            stream_.avail_out = sizeof buffer;
-            result = deflate(&stream_, finish ? Z_FINISH : Z_NO_FLUSH);
-            if (result == Z_STREAM_ERROR) throw std::runtime_error("zlib could not compress a member");
-            out.append(buffer, sizeof buffer - stream_.avail_out);
-        } while (stream_.avail_out == 0 || (finish && result != Z_STREAM_END));
-        return out;
-    }
-
-private:
-    z_stream stream_{};
 };
 
 // Members done and input bytes read, for the progress line.
@@ -551,6 +451,7 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     entry.version = source.isDirectory ? kVersionDeflated : kVersionStored;
     entry.member.size = (uint32_t)source.size;
     if (source.utf8Header) entry.member.flags |= kFlagUtf8Name;
+    entry.madeBy = VersionMadeByFor(entry.member.flags);
     bool encrypted = !source.isDirectory && !options.password.empty();
     bool aes = encrypted && options.encryption != Encryption::Traditional;
     if (encrypted) {
@@ -578,34 +479,6 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     if (data.method == kMethodDeflated && !aes) entry.version = kVersionDeflated;
     output.Patch(entry.headerOffset + 4, CommonHeaderFields(entry) + source.headerName + entry.extra);
     return entry;
-}
-
-void WriteCentralDirectory(ArchiveOutput& output, const std::vector<CentralEntry>& entries) {
-    uint32_t start = output.Position();
-    for (const CentralEntry& entry : entries) {
-        std::string header;
-        PutLe32(header, kCentralHeaderSignature);
-        PutLe16(header, (entry.member.flags & kFlagUtf8Name) ? kVersionMadeByNtfs : kVersionMadeBy);
-        header += CommonHeaderFields(entry);
-        PutLe16(header, 0);  // comment length
-        PutLe16(header, 0);  // disk number
-        PutLe16(header, 0);  // internal attributes
-        PutLe32(header, entry.attributes);
-        PutLe32(header, entry.headerOffset);
-        output.Write(header + entry.member.headerName + entry.extra);
-    }
-    uint32_t size = output.Position() - start;
-
-    std::string end;
-    PutLe32(end, kEndRecordSignature);
-    PutLe16(end, 0);  // this disk
-    PutLe16(end, 0);  // disk with the central directory
-    PutLe16(end, (uint16_t)entries.size());
-    PutLe16(end, (uint16_t)entries.size());
-    PutLe32(end, size);
-    PutLe32(end, start);
-    PutLe16(end, 0);  // no comment
-    output.Write(end);
 }
 
 }  // namespace
