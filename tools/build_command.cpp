@@ -12,7 +12,6 @@
 #include "archive/zip_format.h"
 #include "help_texts.h"
 #include "startup/sfx_globals.h"
-#include "tools/appended_archive.h"
 #include "tools/arguments.h"
 #include "tools/byte_order.h"
 #include "tools/case_twins.h"
@@ -26,6 +25,7 @@
 #include "tools/settings_block.h"
 #include "tools/signing.h"
 #include "tools/text_encoding.h"
+#include "tools/zip_input.h"
 #include "tools/zip_writer.h"
 
 namespace {
@@ -47,6 +47,8 @@ struct BuildRequest {
     uint8_t flags = kDefaultSettingsFlags;
     SigningRequest signing;
     bool allowRefusedNames = false;
+    bool noRewrite = false;
+    std::optional<std::string> nameEncoding;
     bool quiet = false;
 };
 
@@ -89,6 +91,12 @@ bool ParseBuildArguments(const std::vector<std::string>& arguments, BuildRequest
             request.output = cursor.Value();
         } else if (name == "--zip") {
             request.zipPath = cursor.Value();
+        } else if (name == "--no-rewrite") {
+            cursor.NoValue();
+            request.noRewrite = true;
+        } else if (name == "--name-encoding") {
+            request.nameEncoding = cursor.Value();
+            CheckCodePageName(*request.nameEncoding);
         } else if (name == "--stub") {
             request.stubPath = cursor.Value();
         } else if (name == "--level") {
@@ -168,7 +176,10 @@ void CheckCombinations(const BuildRequest& request) {
         if (!request.paths.empty()) throw UsageError("--zip takes the archive as it is; give no other paths");
         if (request.store || request.level || request.password || request.passwordFile || request.randomHeaders ||
             request.encryption)
-            throw UsageError("--zip appends the archive unchanged; compression and password options do not apply");
+            throw UsageError("--zip keeps the archive's members as they are; compression and password options do "
+                             "not apply");
+    } else if (request.noRewrite || request.nameEncoding) {
+        throw UsageError(std::string(request.noRewrite ? "--no-rewrite" : "--name-encoding") + " applies only with --zip");
     }
     if (request.store && request.level) throw UsageError("--store and --level exclude each other");
     if (request.password && request.passwordFile) throw UsageError("--password and --password-file exclude each other");
@@ -289,11 +300,15 @@ int BuildCommand(const std::vector<std::string>& arguments) {
     std::vector<FileIdentity> existing = ExistingOutput(request.output, stubPath);
 
     // Everything that can be refused is refused before the output exists.
-    std::optional<AppendedArchive> appended;
+    std::optional<ZipInputPlan> zipInput;
     std::vector<ZipMemberSource> sources;
     if (!request.zipPath.empty()) {
-        appended = ReadAppendableArchive(request.zipPath, request.allowRefusedNames);
-        for (const std::string& warning : appended->warnings)
+        ZipInputOptions options;
+        options.allowRefusedNames = request.allowRefusedNames;
+        options.noRewrite = request.noRewrite;
+        options.nameEncoding = request.nameEncoding;
+        zipInput = PlanZipInput(request.zipPath, options);
+        for (const std::string& warning : zipInput->warnings)
             std::fprintf(stderr, "doromi build: warning: %s\n", PrintableText(warning, true).c_str());
     } else {
         sources = CollectMembers(request.paths, existing);
@@ -308,9 +323,8 @@ int BuildCommand(const std::vector<std::string>& arguments) {
     if (settings) Write(output.Stream(), EncodeSettingsBlock(*settings));
     uint32_t archiveBase = settings ? kArchiveBaseWithSettings : kStubImageSize;
     std::vector<ZipWrittenMember> members;
-    if (appended) {
-        Write(output.Stream(), appended->bytes);
-        members = appended->members;
+    if (zipInput) {
+        members = WriteZipInput(*zipInput, output.Stream(), archiveBase);
     } else {
         ZipWriteOptions options;
         options.store = request.store;
@@ -330,6 +344,7 @@ int BuildCommand(const std::vector<std::string>& arguments) {
     if (request.signing.Wanted()) SignCombinedFile(output.Path(), request.signing, archiveBase);
     output.Commit();
 
+    if (zipInput && !request.quiet) std::printf("%s\n", ZipInputSummary(*zipInput).c_str());
     struct stat status;
     long long size = stat(request.output.c_str(), &status) == 0 ? (long long)status.st_size : -1;
     std::printf("%s: %s, %lld bytes\n", PrintableText(request.output).c_str(),

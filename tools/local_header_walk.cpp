@@ -128,10 +128,15 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
             break;
         }
     }
-    EnsureCrcTable();
-    walk.unmarkedNamesUtf8 = DecideUnmarkedNames(walk.members);
-    for (WalkedMember& member : walk.members) DecodeName(member, walk.unmarkedNamesUtf8);
+    walk.unmarkedNamesUtf8 = DecodeStubNames(walk.members);
     return walk;
+}
+
+bool DecodeStubNames(std::vector<WalkedMember>& members) {
+    EnsureCrcTable();
+    bool unmarkedNamesUtf8 = DecideUnmarkedNames(members);
+    for (WalkedMember& member : members) DecodeName(member, unmarkedNamesUtf8);
+    return unmarkedNamesUtf8;
 }
 
 static bool AesFieldOf(const WalkedMember& member, AesMember& aes) {

@@ -53,6 +53,12 @@ struct LocalHeaderWalk {
 // every member's name as the stub does.
 LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start);
 
+// Decides how the members' names without a UTF-8 mark are read, as the
+// stub decides it from its walk, and sets every member's stubName and
+// nameUsable from its header fields (flags, nameLength, rawName, extra,
+// hidesItsSize). Returns the decision.
+bool DecodeStubNames(std::vector<WalkedMember>& members);
+
 // The reason a member stops the stub's walk or extraction, or empty when
 // the stub can handle it: sizes deferred to a data descriptor, ZIP64,
 // methods other than stored and deflated, strong encryption, an empty

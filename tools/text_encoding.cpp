@@ -217,3 +217,20 @@ std::string Cp949ToUtf8(const std::string& cp949, bool* replaced) {
     }
     return out;
 }
+
+void CheckCodePageName(const std::string& codePage) {
+    iconv_t handle = iconv_open("UTF-8", codePage.c_str());
+    if (handle == (iconv_t)-1)
+        throw UsageError("--name-encoding takes a code page this system's iconv knows (cp437, cp866, cp932, cp949, "
+                         "koi8-r, ...), not \"" + PrintableText(codePage) + "\"");
+    iconv_close(handle);
+}
+
+std::optional<std::string> CodePageToUtf8(const std::string& bytes, const std::string& codePage) {
+    Converter converter("UTF-8", codePage.c_str());
+    const char* in = bytes.data();
+    size_t left = bytes.size();
+    std::string utf8;
+    if (!converter.Convert(in, left, utf8)) return std::nullopt;
+    return utf8;
+}

@@ -57,3 +57,10 @@ std::string FoldedForWindows(const std::string& utf8);
 
 // "U+1F600" for a UTF-8 character, for messages.
 std::string CodePointLabel(const std::string& utf8Character);
+
+// Refuses (UsageError) a code page name that iconv does not know.
+void CheckCodePageName(const std::string& codePage);
+
+// The UTF-8 form of `bytes` in `codePage` (an iconv name), or nothing when
+// they are not valid there.
+std::optional<std::string> CodePageToUtf8(const std::string& bytes, const std::string& codePage);

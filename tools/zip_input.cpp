@@ -1,0 +1,455 @@
+#include "tools/zip_input.h"
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+
+#include "archive/aes_member.h"
+#include "archive/extra_fields.h"
+#include "archive/zip_format.h"
+#include "decode/crc32.h"
+#include "tools/byte_order.h"
+#include "tools/case_twins.h"
+#include "tools/core_state.h"
+#include "tools/file_access.h"
+#include "tools/local_header_walk.h"
+#include "tools/member_decompression.h"
+#include "tools/text_encoding.h"
+#include "tools/zip_records.h"
+
+namespace {
+
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+const uint16_t kMethodDeflate64 = 9;
+// Flag bits a rewritten header keeps: encryption, deflate's option bits,
+// the UTF-8 mark. Bit 3 stays only on traditionally encrypted members,
+// whose check byte it moves to the time field.
+const uint16_t kKeptFlags = kFlagEncrypted | 0x0006 | kFlagUtf8Name;
+// The level of members recompressed here: zlib's best, which streams.
+const int kRecompressionLevel = 9;
+
+// Up to five items of a list for a message, and how many more there are.
+std::string ListOf(const std::vector<std::string>& items, const std::string& noun = "member") {
+    std::string list;
+    for (size_t i = 0; i < items.size() && i < 5; ++i) list += (i ? "; " : "") + items[i];
+    if (items.size() > 5) list += "; and " + std::to_string(items.size() - 5) + " more";
+    return CountOf(items.size(), noun) + ": " + list;
+}
+
+bool ReadAt(std::FILE* file, uint64_t offset, void* buffer, size_t count) {
+    return fseeko(file, (off_t)offset, SEEK_SET) == 0 && std::fread(buffer, 1, count, file) == count;
+}
+
+// One extra-field record, whole, when `extra` has one with `id`.
+std::string ExtraRecord(const std::string& extra, uint16_t id) {
+    const uint8_t* data;
+    uint32_t size;
+    if (!FindExtraField((const uint8_t*)extra.data(), (uint32_t)extra.size(), id, &data, &size)) return "";
+    std::string record;
+    PutLe16(record, id);
+    PutLe16(record, (uint16_t)size);
+    return record + std::string((const char*)data, size);
+}
+
+// The Unicode Path record of a name, as `doromi build` writes it for names
+// from files.
+std::string UnicodePathRecord(const std::string& headerName, const std::string& utf8Name) {
+    std::string body(1, (char)1);
+    PutLe32(body, CrcOfBytes((const uint8_t*)headerName.data(), (uint32_t)headerName.size()));
+    body += utf8Name;
+    std::string record;
+    PutLe16(record, kExtraUnicodePath);
+    PutLe16(record, (uint16_t)body.size());
+    return record + body;
+}
+
+// Whether the name has a Unicode Path record that readers take: version
+// 1, the CRC of these name bytes, a UTF-8 name.
+bool HasUsableUnicodePath(const std::string& name, const std::string& extra) {
+    std::string record = ExtraRecord(extra, kExtraUnicodePath);
+    if (record.size() < 9 || record[4] != 1) return false;
+    uint32_t crc = ReadLittleEndian((const uint8_t*)record.data() + 5, 4);
+    return crc == CrcOfBytes((const uint8_t*)name.data(), (uint32_t)name.size()) && IsValidUtf8(record.substr(9));
+}
+
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return (uint8_t)c < 0x80; });
+}
+
+struct InputArchive {
+    std::string path;
+    File file;
+    CentralDirectory directory;
+    LocalHeaderWalk walk;
+};
+
+class Planner {
+public:
+    Planner(InputArchive& input, const ZipInputOptions& options) : in_(input), options_(options) {}
+
+    ZipInputPlan Plan() {
+        plan_.path = in_.path;
+        const std::vector<CentralRecord>& records = in_.directory.records;
+        if (records.empty()) Refuse("it holds no members");
+        if (records.size() > kMostMembers)
+            Refuse("it holds " + std::to_string(records.size()) + " members; the stub reads at most 65,535");
+        for (size_t i = 0; i < records.size(); ++i) plan_.members.push_back(PlanMember(i, records[i]));
+        NameTheMembers();
+        std::string whyNot = WhyNotAppendable();
+        plan_.rewrite = !whyNot.empty();
+        if (plan_.rewrite && options_.noRewrite)
+            Refuse(whyNot + "; without --no-rewrite the archive is rewritten into a form the stub walks");
+        CheckNames();
+        return std::move(plan_);
+    }
+
+private:
+    [[noreturn]] void Refuse(const std::string& why) const {
+        throw std::runtime_error("cannot use " + PrintableText(in_.path) + ": " + why);
+    }
+    [[noreturn]] void RefuseMember(size_t index, const CentralRecord& record, const std::string& why) const {
+        Refuse("member " + std::to_string(index + 1) + " (\"" + PrintableText(Utf8WithReplacements(record.name)) +
+               "\"): " + why);
+    }
+
+    PlannedMember PlanMember(size_t index, const CentralRecord& record) {
+        PlannedMember member{};
+        member.record = record;
+        uint64_t headerOffset = record.localOffset + (uint64_t)in_.directory.shift;
+        LocalHeader local;
+        if (!ReadAt(in_.file.get(), headerOffset, &local, sizeof local) || local.signature != kLocalHeaderSignature)
+            RefuseMember(index, record,
+                         "the archive is damaged: its directory points to offset " + std::to_string(headerOffset) +
+                             ", where no local header lies");
+        std::string localExtra(local.extraLength, '\0');
+        if (!localExtra.empty() &&
+            !ReadAt(in_.file.get(), headerOffset + sizeof local + local.nameLength, &localExtra[0], localExtra.size()))
+            RefuseMember(index, record, "the archive is damaged: its local header is cut short");
+        member.dataStart = headerOffset + sizeof local + local.nameLength + local.extraLength;
+        if (member.dataStart + record.compressedSize > in_.directory.fileSize)
+            RefuseMember(index, record, "the archive is damaged: its data runs past the end of the file");
+        if (record.compressedSize >= kLastPosition || record.size >= kLastPosition)
+            RefuseMember(index, record,
+                         "its ZIP64 sizes (" + std::to_string(record.size) + " bytes, " +
+                             std::to_string(record.compressedSize) +
+                             " compressed) reach 4 GiB, past what the stub and a Windows executable hold");
+        member.dosTime = local.dosTime;
+        member.dosDate = local.dosDate;
+        ZipWrittenMember& w = member.written;
+        w.flags = record.flags & kKeptFlags;
+        w.method = record.method;
+        w.crc = record.crc;
+        w.compressedSize = (uint32_t)record.compressedSize;
+        w.size = (uint32_t)record.size;
+        DecideMethod(index, member, localExtra);
+        NameMember(index, member, localExtra);
+        return member;
+    }
+
+    // Whether the member's data is copied or recompressed; refuses what the
+    // stub cannot read and libarchive cannot decompress.
+    void DecideMethod(size_t index, PlannedMember& member, const std::string& localExtra) {
+        const CentralRecord& record = member.record;
+        bool encrypted = record.flags & kFlagEncrypted;
+        if (record.flags & kFlagStrongEncryption)
+            RefuseMember(index, record,
+                         "it uses strong encryption; the stub knows only the traditional ZIP encryption and "
+                         "WinZip's AES");
+        if (record.method == kMethodAes) {
+            AesMember aes;
+            std::string extra = ExtraRecord(record.extra, kExtraAes);
+            if (extra.empty()) extra = ExtraRecord(localExtra, kExtraAes);
+            if (!FindAesField(record.method, record.flags, (const uint8_t*)extra.data(), (uint32_t)extra.size(), aes))
+                RefuseMember(index, record,
+                             "it is AES-encrypted and compressed with a method the stub does not read (only stored "
+                             "and deflated); libarchive decrypts only those two either, so it cannot be "
+                             "recompressed, with or without a password");
+            member.extra = extra;
+            return;
+        }
+        if (encrypted && (record.flags & kFlagSizesAfterData)) member.written.flags |= kFlagSizesAfterData;
+        if (record.method == kMethodStored || record.method == kMethodDeflated) return;
+        if (encrypted)
+            RefuseMember(index, record,
+                         "it is encrypted and compressed with " + MethodName(record.method) + " (method " +
+                             std::to_string(record.method) +
+                             "), which the stub does not read; libarchive decrypts only stored and deflated members, "
+                             "so it cannot be recompressed, with or without a password");
+        if (record.method == kMethodDeflate64)
+            RefuseMember(index, record,
+                         "it is compressed with Deflate64 (method 9), which neither the stub nor libarchive reads");
+        member.recompressed = true;
+    }
+
+    // The member's name as both its headers hold it, and the Unicode Path
+    // record that goes with it.
+    void NameMember(size_t index, PlannedMember& member, const std::string& localExtra) {
+        const CentralRecord& record = member.record;
+        std::string name = record.name;
+        std::string unicodePath = ExtraRecord(record.extra, kExtraUnicodePath);
+        if (unicodePath.empty()) unicodePath = ExtraRecord(localExtra, kExtraUnicodePath);
+        bool marked = (record.flags & kFlagUtf8Name) || HasUsableUnicodePath(name, unicodePath);
+        if (options_.nameEncoding && !marked && !IsAscii(name)) {
+            std::optional<std::string> utf8 = CodePageToUtf8(name, *options_.nameEncoding);
+            if (!utf8)
+                RefuseMember(index, record,
+                             "its name is not valid in " + *options_.nameEncoding + ", the --name-encoding given");
+            Cp949Result cp949 = Utf8ToCp949(*utf8);
+            if (cp949.failure) {
+                name = *utf8;
+                member.written.flags |= kFlagUtf8Name;
+                unicodePath.clear();
+            } else {
+                name = cp949.bytes;
+                unicodePath = UnicodePathRecord(name, *utf8);
+            }
+            member.reencoded = true;
+        }
+        member.written.headerName = name;
+        member.extra = unicodePath + member.extra;
+    }
+
+    // The names as the stub shows them, decided from the headers to be
+    // written as the stub decides them from its walk.
+    void NameTheMembers() {
+        std::vector<WalkedMember> walked;
+        for (const PlannedMember& member : plan_.members) {
+            WalkedMember w{};
+            w.flags = member.written.flags;
+            w.method = member.written.method;
+            w.nameLength = (uint16_t)member.written.headerName.size();
+            w.rawName = member.written.headerName;
+            w.extra = member.extra;
+            walked.push_back(w);
+        }
+        unmarkedNamesUtf8_ = DecodeStubNames(walked);
+        for (size_t i = 0; i < walked.size(); ++i) {
+            plan_.members[i].written.shownName = walked[i].stubName;
+            named_.push_back(walked[i]);
+        }
+    }
+
+    void CheckNames() {
+        std::vector<std::string> names;
+        for (size_t i = 0; i < named_.size(); ++i) {
+            if (named_[i].stubName.empty())
+                RefuseMember(i, plan_.members[i].record, "it has an empty name, which ends the stub's walk");
+            std::string why = WhyStubRefusesName(named_[i], unmarkedNamesUtf8_);
+            if (!why.empty()) plan_.refusedNames.push_back("\"" + PrintableText(named_[i].stubName) + "\": " + why);
+            names.push_back(named_[i].stubName);
+        }
+        if (!plan_.refusedNames.empty()) {
+            std::string list = ListOf(plan_.refusedNames);
+            if (!options_.allowRefusedNames)
+                Refuse("the stub would refuse " + list + "; --allow-refused-names " +
+                       (plan_.rewrite ? "writes" : "appends") + " it all the same");
+            plan_.warnings.push_back("the stub will refuse " + list);
+        }
+        std::string twins = CaseTwinWarning(names);
+        if (!twins.empty()) plan_.warnings.push_back(twins);
+    }
+
+    // Why the archive cannot be appended as it is (the first reason), or
+    // empty when it can; every reason is also noted for the summary.
+    std::string WhyNotAppendable() {
+        const LocalHeaderWalk& walk = in_.walk;
+        const CentralDirectory& directory = in_.directory;
+        std::string first;
+        auto note = [&](const std::string& change, const std::string& reason) {
+            if (!change.empty() && std::find(plan_.changes.begin(), plan_.changes.end(), change) == plan_.changes.end())
+                plan_.changes.push_back(change);
+            if (first.empty()) first = reason;
+        };
+        for (size_t i = 0; i < walk.members.size() && i < plan_.members.size(); ++i) {
+            const WalkedMember& found = walk.members[i];
+            std::string reason = WhyStubCannotHandle(found);
+            std::string member = "member " + std::to_string(i + 1) + " (\"" + PrintableText(found.stubName) + "\"): ";
+            if (!reason.empty()) note(ChangeFor(found), member + reason);
+            if (found.extra.size() && ExtraRecord(found.extra, kExtraZip64).size())
+                note("ZIP64 fields dropped", member + "its local header has a ZIP64 field");
+            const PlannedMember& planned = plan_.members[i];
+            if (found.headerOffset != planned.record.localOffset + (uint64_t)directory.shift) {
+                note("members reordered as the directory lists them",
+                     member + "the central directory lists the members in another order than they lie");
+                break;
+            }
+            if (found.rawName != planned.written.headerName ||
+                (found.flags & kFlagUtf8Name) != (planned.written.flags & kFlagUtf8Name) ||
+                ExtraRecord(found.extra, kExtraUnicodePath) != ExtraRecord(planned.extra, kExtraUnicodePath))
+                note(options_.nameEncoding ? "names written anew" : "names and headers taken from the central directory",
+                     member + "its local header differs from its central directory record in name, flags or extra "
+                              "field");
+            if (found.crc != planned.written.crc || found.compressedSize != planned.written.compressedSize ||
+                found.size != planned.written.size)
+                note("sizes and CRC written into the local headers",
+                     member + "its local header's sizes or CRC differ from the central directory's");
+        }
+        if (directory.shift != 0 || (!walk.members.empty() && walk.members[0].headerOffset != 0) ||
+            walk.members.empty())
+            note("bytes before the first member dropped",
+                 walk.members.empty() ? "it does not start with a ZIP local header, so the stub would find no members"
+                                      : "bytes precede its first member");
+        if (walk.members.size() != plan_.members.size() ||
+            (walk.end == WalkEnd::CentralDirectory && walk.endOffset != directory.start)) {
+            std::string last = walk.members.empty() ? "" : "\"" + PrintableText(walk.members.back().stubName) + "\"";
+            std::string where =
+                walk.end == WalkEnd::EndOfFile ? "it ends after member " + last + " without a central directory"
+                : walk.end == WalkEnd::CentralDirectory
+                    ? "its local headers and its central directory list other members"
+                : walk.members.empty() ? "bytes that are not a ZIP header lie at its start"
+                : (walk.members.back().flags & kFlagSizesAfterData)
+                    ? "after member " + last + " a data descriptor without its signature, or other bytes, lie at "
+                      "offset " + std::to_string(walk.endOffset) + ", where the stub's walk would stop"
+                    : "after member " + last + " it holds bytes at offset " + std::to_string(walk.endOffset) +
+                          " that are not a ZIP header, where the stub's walk would stop";
+            note("bytes between members dropped", where);
+        }
+        if (directory.recordsEnd != directory.fileSize)
+            note("bytes after the end record dropped",
+                 "bytes follow its end record, so the stub's size check would refuse the file");
+        if (directory.zip64) note("ZIP64 fields dropped", "it has a ZIP64 end record");
+        for (const PlannedMember& member : plan_.members)
+            if (member.recompressed) note("other methods recompressed", "member \"" + PrintableText(member.written.shownName) +
+                                                              "\" uses " + MethodName(member.record.method) +
+                                                              " (method " + std::to_string(member.record.method) +
+                                                              "), which the stub does not read");
+        return first;
+    }
+
+    // What the rewrite changes for a member the stub could not handle; a
+    // method it does not read is noted with the recompressed members.
+    static std::string ChangeFor(const WalkedMember& member) {
+        if (member.zip64SizesMissing) return "ZIP64 placeholders replaced by real sizes";
+        if (member.hidesItsSize) return "sizes and CRC written into the local headers";
+        uint16_t method = RealMethod(member);
+        if (method != kMethodStored && method != kMethodDeflated) return "";
+        return "headers written anew";
+    }
+
+    InputArchive& in_;
+    const ZipInputOptions& options_;
+    ZipInputPlan plan_;
+    std::vector<WalkedMember> named_;
+    bool unmarkedNamesUtf8_ = false;
+};
+
+// ---- Writing ---------------------------------------------------------------
+
+void CopyBytes(std::FILE* file, uint64_t start, uint64_t count, ArchiveOutput& output, const std::string& path) {
+    std::string buffer(kChunk, '\0');
+    if (fseeko(file, (off_t)start, SEEK_SET) != 0) throw std::runtime_error("cannot read " + PrintableText(path));
+    while (count > 0) {
+        size_t piece = (size_t)std::min<uint64_t>(count, buffer.size());
+        if (std::fread(&buffer[0], 1, piece, file) != piece)
+            throw std::runtime_error("cannot read " + PrintableText(path) + ": it ended or changed while it was read");
+        output.Write(buffer.data(), piece);
+        count -= piece;
+    }
+}
+
+uint16_t VersionNeeded(const ZipWrittenMember& member) {
+    if (member.method == kMethodAes) return kVersionAes;
+    bool folder = !member.headerName.empty() && member.headerName.back() == '/';
+    if (member.method == kMethodDeflated || (member.flags & kFlagEncrypted) || folder) return kVersionDeflated;
+    return kVersionStored;
+}
+
+// Decompresses the member with libarchive and writes it deflated, or
+// stored when deflating does not make it smaller; checks its CRC.
+void Recompress(std::FILE* file, const std::string& path, PlannedMember& member, ArchiveOutput& output) {
+    PackedMember packed{member.dataStart, (uint32_t)member.record.compressedSize, (uint32_t)member.record.size,
+                        member.record.crc, member.record.method, member.record.flags};
+    uint32_t start = output.Position();
+    std::string name = "member \"" + PrintableText(member.written.shownName) + "\" of " + PrintableText(path);
+    for (bool deflate : {true, false}) {
+        output.Truncate(start);
+        std::optional<Deflater> deflater;
+        if (deflate) deflater.emplace(kRecompressionLevel);
+        uint32_t crc = 0xFFFFFFFF;
+        try {
+            DecompressMember(file, packed, [&](const char* bytes, size_t count) {
+                UpdateCrcBuffer((const uint8_t*)bytes, (int32_t)count, crc);
+                if (deflater) output.Write(deflater->Take(bytes, count, false));
+                else output.Write(bytes, count);
+            });
+        } catch (const std::runtime_error& error) {
+            throw std::runtime_error("cannot recompress " + name + ": " + error.what());
+        }
+        if (deflater) output.Write(deflater->Take(nullptr, 0, true));
+        if (~crc != member.record.crc)
+            throw std::runtime_error("cannot recompress " + name + ": its content's CRC differs from the one recorded");
+        uint32_t written = output.Position() - start;
+        if (deflate && written >= member.record.size && member.record.size > 0) continue;
+        member.written.method = deflate ? kMethodDeflated : kMethodStored;
+        member.written.compressedSize = written;
+        return;
+    }
+}
+
+}  // namespace
+
+ZipInputPlan PlanZipInput(const std::string& path, const ZipInputOptions& options) {
+    RequireRegularFile(path, "the archive");
+    InputArchive input{path, File(std::fopen(path.c_str(), "rb"), std::fclose), {}, {}};
+    if (!input.file) throw std::runtime_error("cannot open " + PrintableText(path));
+    PrepareCoreState();
+    input.directory = ReadCentralDirectory(input.file.get(), path);
+    input.walk = WalkLocalHeaders(input.file.get(), 0);
+    return Planner(input, options).Plan();
+}
+
+std::vector<ZipWrittenMember> WriteZipInput(ZipInputPlan& plan, std::FILE* out, uint32_t offsetBase) {
+    File file(std::fopen(plan.path.c_str(), "rb"), std::fclose);
+    if (!file) throw std::runtime_error("cannot open " + PrintableText(plan.path));
+    ArchiveOutput output(out, offsetBase);
+    std::vector<ZipWrittenMember> written;
+    if (!plan.rewrite) {
+        if (fseeko(file.get(), 0, SEEK_END) != 0) throw std::runtime_error("cannot read " + PrintableText(plan.path));
+        CopyBytes(file.get(), 0, (uint64_t)ftello(file.get()), output, plan.path);
+        for (const PlannedMember& member : plan.members) written.push_back(member.written);
+        return written;
+    }
+    std::vector<CentralEntry> entries;
+    for (PlannedMember& member : plan.members) {
+        CentralEntry entry{};
+        entry.headerOffset = output.Position();
+        entry.dosTime = member.dosTime;
+        entry.dosDate = member.dosDate;
+        entry.extra = member.extra;
+        entry.member = member.written;
+        entry.version = VersionNeeded(entry.member);
+        std::string header;
+        PutLe32(header, kLocalHeaderSignature);
+        output.Write(header + CommonHeaderFields(entry) + entry.member.headerName + entry.extra);
+        if (member.recompressed) {
+            Recompress(file.get(), plan.path, member, output);
+            entry.member = member.written;
+            entry.version = VersionNeeded(entry.member);
+            output.Patch(entry.headerOffset + 4, CommonHeaderFields(entry));
+        } else {
+            CopyBytes(file.get(), member.dataStart, member.record.compressedSize, output, plan.path);
+        }
+        entry.madeBy = member.reencoded ? VersionMadeByFor(entry.member.flags) : member.record.madeBy;
+        entry.internalAttributes = member.record.internalAttributes;
+        entry.attributes = member.record.externalAttributes;
+        entries.push_back(entry);
+        written.push_back(member.written);
+    }
+    WriteCentralDirectory(output, entries);
+    return written;
+}
+
+std::string ZipInputSummary(const ZipInputPlan& plan) {
+    if (!plan.rewrite) return PrintableText(plan.path) + " appended unchanged";
+    std::string line = PrintableText(plan.path) + " rewritten into the form the stub walks (";
+    for (size_t i = 0; i < plan.changes.size(); ++i) line += (i ? ", " : "") + plan.changes[i];
+    line += ")";
+    std::vector<std::string> recompressed;
+    for (const PlannedMember& member : plan.members)
+        if (member.recompressed)
+            recompressed.push_back("\"" + PrintableText(member.written.shownName) + "\" (" +
+                                   MethodName(member.record.method) + ")");
+    if (!recompressed.empty()) line += "; recompressed " + ListOf(recompressed);
+    return line;
+}
