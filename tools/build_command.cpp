@@ -306,6 +306,7 @@ int BuildCommand(const std::vector<std::string>& arguments) {
         ZipInputOptions options;
         options.allowRefusedNames = request.allowRefusedNames;
         options.noRewrite = request.noRewrite;
+        options.trailerAllowed = request.noSettings || (request.flags & kSettingsNoSizeCheck);
         options.nameEncoding = request.nameEncoding;
         zipInput = PlanZipInput(request.zipPath, options);
         for (const std::string& warning : zipInput->warnings)

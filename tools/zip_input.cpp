@@ -116,12 +116,18 @@ private:
     PlannedMember PlanMember(size_t index, const CentralRecord& record) {
         PlannedMember member{};
         member.record = record;
+        // Offsets count from the archive's start, which bytes before it
+        // move; bytes inserted after the members move the directory alone.
         uint64_t headerOffset = record.localOffset + (uint64_t)in_.directory.shift;
         LocalHeader local;
-        if (!ReadAt(in_.file.get(), headerOffset, &local, sizeof local) || local.signature != kLocalHeaderSignature)
+        auto headerAt = [&](uint64_t offset) {
+            return ReadAt(in_.file.get(), offset, &local, sizeof local) && local.signature == kLocalHeaderSignature;
+        };
+        if (!headerAt(headerOffset) && !(in_.directory.shift != 0 && headerAt(headerOffset = record.localOffset)))
             RefuseMember(index, record,
                          "the archive is damaged: its directory points to offset " + std::to_string(headerOffset) +
                              ", where no local header lies");
+        member.headerOffset = headerOffset;
         std::string localExtra(local.extraLength, '\0');
         if (!localExtra.empty() &&
             !ReadAt(in_.file.get(), headerOffset + sizeof local + local.nameLength, &localExtra[0], localExtra.size()))
@@ -269,7 +275,7 @@ private:
             if (found.extra.size() && ExtraRecord(found.extra, kExtraZip64).size())
                 note("ZIP64 fields dropped", member + "its local header has a ZIP64 field");
             const PlannedMember& planned = plan_.members[i];
-            if (found.headerOffset != planned.record.localOffset + (uint64_t)directory.shift) {
+            if (found.headerOffset != planned.headerOffset) {
                 note("members reordered as the directory lists them",
                      member + "the central directory lists the members in another order than they lie");
                 break;
@@ -285,13 +291,16 @@ private:
                 note("sizes and CRC written into the local headers",
                      member + "its local header's sizes or CRC differ from the central directory's");
         }
-        if (directory.shift != 0 || (!walk.members.empty() && walk.members[0].headerOffset != 0) ||
-            walk.members.empty())
+        if (plan_.members[0].headerOffset != 0 || walk.members.empty())
             note("bytes before the first member dropped",
                  walk.members.empty() ? "it does not start with a ZIP local header, so the stub would find no members"
                                       : "bytes precede its first member");
-        if (walk.members.size() != plan_.members.size() ||
-            (walk.end == WalkEnd::CentralDirectory && walk.endOffset != directory.start)) {
+        // A member whose size the walk cannot know ends it: what follows
+        // was noted with that member.
+        bool walkCut = std::any_of(walk.members.begin(), walk.members.end(),
+                                   [](const WalkedMember& m) { return m.hidesItsSize; });
+        if (!walkCut && (walk.members.size() != plan_.members.size() || walk.end != WalkEnd::CentralDirectory ||
+                         walk.endOffset != directory.start)) {
             std::string last = walk.members.empty() ? "" : "\"" + PrintableText(walk.members.back().stubName) + "\"";
             std::string where =
                 walk.end == WalkEnd::EndOfFile ? "it ends after member " + last + " without a central directory"
@@ -305,7 +314,7 @@ private:
                           " that are not a ZIP header, where the stub's walk would stop";
             note("bytes between members dropped", where);
         }
-        if (directory.recordsEnd != directory.fileSize)
+        if (directory.recordsEnd != directory.fileSize && !options_.trailerAllowed)
             note("bytes after the end record dropped",
                  "bytes follow its end record, so the stub's size check would refuse the file");
         if (directory.zip64) note("ZIP64 fields dropped", "it has a ZIP64 end record");

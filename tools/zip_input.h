@@ -18,11 +18,13 @@
 struct ZipInputOptions {
     bool allowRefusedNames = false;  // names the stub refuses are warned about, not refused
     bool noRewrite = false;          // refuse what would have to be rewritten
+    bool trailerAllowed = false;     // bytes after the end record may stay: the stub's size check is off
     std::optional<std::string> nameEncoding;  // the code page of names without a UTF-8 mark
 };
 
 struct PlannedMember {
     CentralRecord record;      // as the input's directory gives it
+    uint64_t headerOffset;     // of its local header in the input
     uint64_t dataStart;        // of its compressed data in the input
     ZipWrittenMember written;  // as it is written; a recompressed member's method and sizes once written
     std::string extra;         // the extra field of both its headers

@@ -126,7 +126,8 @@ class RefusedArchivesTest(ToolTestCase):
             f.write(data)
         return path
 
-    def test_archives_the_stub_could_not_walk_are_refused_with_their_reason(self):
+    # --no-rewrite refuses what a rewrite would otherwise mend.
+    def test_with_no_rewrite_archives_the_stub_could_not_walk_are_refused_with_their_reason(self):
         small = zipped(("a.txt", b"aaaa"))
         cut = 30 + len("a.txt") + 4
         cases = {
@@ -137,14 +138,17 @@ class RefusedArchivesTest(ToolTestCase):
             "other methods": (zipped(("b.txt", b"bz" * 100), compression=zipfile.ZIP_BZIP2), "compression method 12"),
             "bytes between members": (small[:cut] + b"GARBAGE!" + small[cut:], '"a.txt"', "offset 39",
                                       "not a ZIP header"),
-            "not a zip": (b"just text", "does not start with a ZIP local header"),
-            "bytes after the end record": (small + b"tail", "self-check", "size check", "--no-size-check"),
+            "bytes before the first member": (b"PK00" + small, "does not start with a ZIP local header"),
+            "bytes after the end record": (small + b"tail", "bytes follow its end record", "size check"),
         }
         for label, (data, *fragments) in cases.items():
             with self.subTest(label):
-                self.assertRefused(["--zip", self.write_zip(label + ".zip", data)], *fragments)
+                self.assertRefused(["--zip", self.write_zip(label + ".zip", data), "--no-rewrite"], *fragments,
+                                   "without --no-rewrite")
+        self.assertRefused(["--zip", self.write_zip("text.zip", b"just text")], "no end-of-central-directory record")
         # ... unless the size check is off.
-        run("build", "-o", self.path("ok.exe"), "--zip", self.path("bytes after the end record.zip"), "--no-size-check")
+        run("build", "-o", self.path("ok.exe"), "--zip", self.path("bytes after the end record.zip"), "--no-size-check",
+            "--no-rewrite")
 
     def test_zip64_sizes_in_a_local_header_are_taken_from_its_field(self):
         run("build", "-o", self.path("zip64.exe"), "--zip", self.write_zip("zip64.zip", with_zip64_member()))
