@@ -17,6 +17,8 @@
 #include "tools/settings_block.h"
 #include "tools/signing.h"
 #include "tools/text_encoding.h"
+#include "tools/member_decompression.h"
+#include "tools/zip_input.h"
 
 namespace {
 
@@ -331,12 +333,43 @@ void PrintJson(const FileReport& report) {
     std::fputs(text.c_str(), stdout);
 }
 
+// `info --zip`: what `build --zip` would make of an archive, and its
+// members' names as the stub would show them.
+int InspectZipInput(const std::string& path, const std::optional<std::string>& nameEncoding) {
+    ZipInputOptions options;
+    options.allowRefusedNames = true;
+    options.nameEncoding = nameEncoding;
+    ZipInputPlan plan;
+    try {
+        plan = PlanZipInput(path, options);
+    } catch (const ReadFailure& failure) {
+        std::fprintf(stderr, "doromi info: %s\n", PrintableText(failure.what()).c_str());
+        return 3;
+    } catch (const std::runtime_error& error) {
+        std::printf("%s\n", PrintableText(error.what()).c_str());
+        return 1;
+    }
+    std::printf("%s\n%s\n", ZipInputSummary(plan).c_str(), CountOf(plan.members.size(), "member").c_str());
+    for (const PlannedMember& member : plan.members) {
+        std::string method = CompressionMethodName(member.record.method);
+        if (member.recompressed) method += " -> deflate";
+        std::printf("  %-18s %12llu  %s", method.c_str(), (unsigned long long)member.record.size,
+                    PrintableText(member.written.shownName).c_str());
+        if (!member.nameRefusal.empty()) std::printf("  (the stub refuses it: %s)", member.nameRefusal.c_str());
+        std::printf("\n");
+    }
+    for (const std::string& warning : plan.warnings)
+        if (warning.compare(0, 20, "the stub will refuse") != 0) std::printf("warning: %s\n", PrintableText(warning).c_str());
+    return plan.refusedNames.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int InfoCommand(const std::vector<std::string>& arguments) {
     ArgumentCursor cursor(arguments);
     std::string path;
-    bool json = false;
+    bool json = false, zip = false;
+    std::optional<std::string> nameEncoding;
     while (cursor.Next()) {
         if (!cursor.IsOption()) {
             if (!path.empty()) throw UsageError("give one file");
@@ -344,6 +377,13 @@ int InfoCommand(const std::vector<std::string>& arguments) {
         } else if (cursor.Name() == "--help" || cursor.Name() == "-h") {
             std::fputs(kInfoHelp, stdout);
             return 0;
+        } else if (cursor.Name() == "--zip") {
+            if (!path.empty() || zip) throw UsageError("give one file");
+            path = cursor.Value();
+            zip = true;
+        } else if (cursor.Name() == "--name-encoding") {
+            nameEncoding = cursor.Value();
+            CheckCodePageName(*nameEncoding);
         } else if (cursor.Name() == "--json") {
             cursor.NoValue();
             json = true;
@@ -352,6 +392,9 @@ int InfoCommand(const std::vector<std::string>& arguments) {
         }
     }
     if (path.empty()) throw UsageError("give the file to inspect");
+    if (nameEncoding && !zip) throw UsageError("--name-encoding applies only with --zip");
+    if (zip && json) throw UsageError("--json describes a self-extracting file, not an archive given with --zip");
+    if (zip) return InspectZipInput(path, nameEncoding);
     FileReport report;
     try {
         report = Inspect(path);

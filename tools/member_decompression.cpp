@@ -101,7 +101,7 @@ void DecompressMember(std::FILE* file, const PackedMember& member,
                                  std::to_string(member.size) + " its directory records");
 }
 
-std::string MethodName(uint16_t method) {
+std::string CompressionMethodName(uint16_t method) {
     switch (method) {
         case 0: return "stored";
         case 8: return "deflate";

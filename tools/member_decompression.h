@@ -23,4 +23,4 @@ void DecompressMember(std::FILE* file, const PackedMember& member,
                       const std::function<void(const char* bytes, size_t count)>& take);
 
 // "bzip2", "LZMA", ... for messages; the number when the method has no name here.
-std::string MethodName(uint16_t method);
+std::string CompressionMethodName(uint16_t method);

@@ -101,6 +101,7 @@ public:
         if (plan_.rewrite && options_.noRewrite)
             Refuse(whyNot + "; without --no-rewrite the archive is rewritten into a form the stub walks");
         CheckNames();
+        CheckSize();
         return std::move(plan_);
     }
 
@@ -178,7 +179,7 @@ private:
         if (record.method == kMethodStored || record.method == kMethodDeflated) return;
         if (encrypted)
             RefuseMember(index, record,
-                         "it is encrypted and compressed with " + MethodName(record.method) + " (method " +
+                         "it is encrypted and compressed with " + CompressionMethodName(record.method) + " (method " +
                              std::to_string(record.method) +
                              "), which the stub does not read; libarchive decrypts only stored and deflated members, "
                              "so it cannot be recompressed, with or without a password");
@@ -242,6 +243,7 @@ private:
             if (named_[i].stubName.empty())
                 RefuseMember(i, plan_.members[i].record, "it has an empty name, which ends the stub's walk");
             std::string why = WhyStubRefusesName(named_[i], unmarkedNamesUtf8_);
+            plan_.members[i].nameRefusal = why;
             if (!why.empty()) plan_.refusedNames.push_back("\"" + PrintableText(named_[i].stubName) + "\": " + why);
             names.push_back(named_[i].stubName);
         }
@@ -254,6 +256,22 @@ private:
         }
         std::string twins = CaseTwinWarning(names);
         if (!twins.empty()) plan_.warnings.push_back(twins);
+    }
+
+    // Refuses, before anything is written, an archive that would make the
+    // combined file (with a settings block) reach 4 GiB: as it is when it
+    // is appended, by the members it copies when it is rewritten.
+    void CheckSize() const {
+        const uint64_t kEndRecordBytes = kEndRecordFixedSize;
+        uint64_t size = in_.directory.fileSize;
+        if (plan_.rewrite) {
+            size = kEndRecordBytes;
+            for (const PlannedMember& m : plan_.members)
+                size += 2 * (sizeof(LocalHeader) + m.written.headerName.size() + m.extra.size()) + 16 +
+                        (m.recompressed ? 0 : m.record.compressedSize);
+        }
+        if (size > kLargestCombinedFile - kArchiveBaseWithSettings)
+            Refuse("it is too large: a self-extracting file must stay below 4 GiB");
     }
 
     // Why the archive cannot be appended as it is (the first reason), or
@@ -320,7 +338,7 @@ private:
         if (directory.zip64) note("ZIP64 fields dropped", "it has a ZIP64 end record");
         for (const PlannedMember& member : plan_.members)
             if (member.recompressed) note("other methods recompressed", "member \"" + PrintableText(member.written.shownName) +
-                                                              "\" uses " + MethodName(member.record.method) +
+                                                              "\" uses " + CompressionMethodName(member.record.method) +
                                                               " (method " + std::to_string(member.record.method) +
                                                               "), which the stub does not read");
         return first;
@@ -458,7 +476,7 @@ std::string ZipInputSummary(const ZipInputPlan& plan) {
     for (const PlannedMember& member : plan.members)
         if (member.recompressed)
             recompressed.push_back("\"" + PrintableText(member.written.shownName) + "\" (" +
-                                   MethodName(member.record.method) + ")");
+                                   CompressionMethodName(member.record.method) + ")");
     if (!recompressed.empty()) line += "; recompressed " + ListOf(recompressed);
     return line;
 }

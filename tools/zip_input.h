@@ -31,6 +31,7 @@ struct PlannedMember {
     uint16_t dosTime, dosDate;
     bool recompressed;
     bool reencoded;            // its name converted from --name-encoding
+    std::string nameRefusal;   // why the stub refuses its name, or empty
 };
 
 struct ZipInputPlan {
