@@ -155,7 +155,7 @@ include(cmake/install.cmake)
 
 # Tests of the tool: builds checked by other archivers, refusals, info.
 # The install test installs and packs this build.
-foreach(check build zip_input refusals info extract faults signing hostile install large)
+foreach(check build zip_input zip_corpus refusals info extract faults signing hostile install large)
   add_test(NAME tool.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/tools/test_${check}.py
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})

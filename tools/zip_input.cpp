@@ -385,6 +385,13 @@ uint16_t VersionNeeded(const ZipWrittenMember& member) {
 // Decompresses the member with libarchive and writes it deflated, or
 // stored when deflating does not make it smaller; checks its CRC.
 void Recompress(std::FILE* file, const std::string& path, PlannedMember& member, ArchiveOutput& output) {
+    // Nothing to decompress: some archivers give an empty member a
+    // stream that only a decoder's header makes.
+    if (member.record.size == 0 && member.record.crc == 0) {
+        member.written.method = kMethodStored;
+        member.written.compressedSize = 0;
+        return;
+    }
     PackedMember packed{member.dataStart, (uint32_t)member.record.compressedSize, (uint32_t)member.record.size,
                         member.record.crc, member.record.method, member.record.flags};
     uint32_t start = output.Position();
