@@ -155,7 +155,7 @@ include(cmake/install.cmake)
 
 # Tests of the tool: builds checked by other archivers, refusals, info.
 # The install test installs and packs this build.
-foreach(check build zip_input zip_corpus refusals info extract faults signing hostile install large)
+foreach(check build zip_input zip_corpus refusals info extract faults signing hostile install large zip_memory)
   add_test(NAME tool.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/tools/test_${check}.py
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
@@ -168,6 +168,8 @@ endforeach()
 set_tests_properties(tool.hostile PROPERTIES RESOURCE_LOCK wine)
 # A combined file of about 3 GiB is written, then extracted.
 set_tests_properties(tool.large PROPERTIES TIMEOUT 900)
+# An archive of 1 GiB is made, then rewritten under /usr/bin/time.
+set_tests_properties(tool.zip_memory PROPERTIES TIMEOUT 900)
 
 # The in-memory decoding benchmark that bench/bench.py runs (not a test).
 add_executable(inflate-bench bench/inflate_bench.cpp)

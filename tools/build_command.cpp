@@ -345,7 +345,7 @@ int BuildCommand(const std::vector<std::string>& arguments) {
     if (request.signing.Wanted()) SignCombinedFile(output.Path(), request.signing, archiveBase);
     output.Commit();
 
-    if (zipInput && !request.quiet) std::printf("%s\n", ZipInputSummary(*zipInput).c_str());
+    if (zipInput) std::printf("%s\n", ZipInputSummary(*zipInput).c_str());
     struct stat status;
     long long size = stat(request.output.c_str(), &status) == 0 ? (long long)status.st_size : -1;
     std::printf("%s: %s, %lld bytes\n", PrintableText(request.output).c_str(),

@@ -76,12 +76,14 @@ def with_bytes_around(path, before=b"", between=b"", after=b""):
         f.write(before + data + after)
 
 
-def hand_made(path, name, method, packed, content, flags=0):
-    """One member in `method`, its data given already compressed."""
+def hand_made(path, name, method, packed, content, flags=0, central_extra=b""):
+    """One member in `method`, its data given already compressed; the
+    central directory record may have an extra field the local header has not."""
     crc = zlib.crc32(content)
-    fields = struct.pack("<HHHHHIIIHH", 63, flags, method, 0, 0x5A21, crc, len(packed), len(content), len(name), 0)
-    local = b"PK\x03\x04" + fields + name
-    central = b"PK\x01\x02" + struct.pack("<H", 63) + fields + struct.pack("<HHHII", 0, 0, 0, 0, 0) + name
+    fields = struct.pack("<HHHHHIIIH", 63, flags, method, 0, 0x5A21, crc, len(packed), len(content), len(name))
+    local = b"PK\x03\x04" + fields + struct.pack("<H", 0) + name
+    central = (b"PK\x01\x02" + struct.pack("<H", 63) + fields + struct.pack("<HHHHII", len(central_extra), 0, 0, 0, 0, 0)
+               + name + central_extra)
     end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, 1, 1, len(central), len(local) + len(packed), 0)
     with open(path, "wb") as f:
         f.write(local + packed + central + end)
@@ -224,6 +226,35 @@ class ZipCorpusTest(ToolTestCase):
                 info = run("info", "--zip", archive, check=False)
                 self.assertEqual(info.returncode, 1)
                 self.assertIn(reason, info.out)
+
+
+def unicode_path(name, utf8):
+    body = b"\x01" + struct.pack("<I", zlib.crc32(name)) + utf8.encode()
+    return struct.pack("<HH", 0x7075, len(body)) + body
+
+
+class ForeignNamesTest(ToolTestCase):
+    # A name in a code page the stub does not read, told by a Unicode Path
+    # field in the central directory only (as WinZip writes it) or by
+    # --name-encoding; info --zip shows the name the stub would show.
+    def test_names_come_out_as_their_archive_or_the_option_says(self):
+        oil, japanese = "Ölfässer.txt", "日本語のファイル.txt"
+        cases = [
+            ("central unicode path", oil.encode("cp437"), unicode_path(oil.encode("cp437"), oil), [], oil),
+            ("cp437", oil.encode("cp437"), b"", ["--name-encoding", "cp437"], oil),
+            ("cp932", japanese.encode("cp932"), b"", ["--name-encoding", "cp932"], japanese),
+        ]
+        for label, name, central_extra, options, expected in cases:
+            with self.subTest(label):
+                archive = self.path(label + ".zip")
+                hand_made(archive, name, 0, b"content", b"content", central_extra=central_extra)
+                if options:
+                    self.assertNotIn(expected, run("info", "--zip", archive, check=False).out)
+                self.assertIn(expected, run("info", "--zip", archive, *options).out)
+                run("build", "-o", self.path(label + ".exe"), "--zip", archive, *options)
+                run("extract", self.path(label + ".exe"), "-d", self.path(label), "-q")
+                self.assertEqual(os.listdir(self.path(label)), [expected])
+        self.assertRefused(["--zip", archive, "--name-encoding", "no-such-page"], "--name-encoding takes")
 
 
 if __name__ == "__main__":
