@@ -1,0 +1,75 @@
+"""Archives that `doromi build --zip` rewrites before the stub can walk
+them (a jar, whose members' sizes follow their data; a zip written to a
+pipe; a zip of LZMA members, recompressed) extract under Wine to the tree
+they were made from."""
+import io
+import os
+import subprocess
+import zipfile
+
+from harness import StubTestCase, doromi_build, tree, wait_exit, windows_path
+
+FILES = {
+    "META-INF/MANIFEST.MF": b"Manifest-Version: 1.0\r\nMain-Class: app.Main\r\n\r\n",
+    "app/Main.class": bytes(range(256)) * 40,
+    "app/res/strings.txt": b"hello from the resources\n" * 300,
+    "app/empty.txt": b"",
+}
+
+
+class NonSeekable(io.RawIOBase):
+    """zipfile defers sizes and CRC to data descriptors on a stream it
+    cannot seek back in, as jar does."""
+
+    def __init__(self):
+        self.data = bytearray()
+
+    def writable(self):
+        return True
+
+    def write(self, b):
+        self.data += b
+        return len(b)
+
+
+class OtherZipsTest(StubTestCase):
+    session_name = "other_zips"
+
+    def setUp(self):
+        super().setUp()
+        self.make_case_folder()
+        self.source = os.path.join(self.case, "source")
+        for name, data in FILES.items():
+            os.makedirs(os.path.dirname(os.path.join(self.source, name)), exist_ok=True)
+            with open(os.path.join(self.source, name), "wb") as f:
+                f.write(data)
+
+    def jar(self, archive):
+        stream = NonSeekable()
+        with zipfile.ZipFile(stream, "w", zipfile.ZIP_DEFLATED) as z:
+            for name, data in FILES.items():  # the manifest first, as jar writes it
+                z.writestr(name, data)
+        with open(archive, "wb") as f:
+            f.write(stream.data)
+
+    def test_rewritten_archives_extract_through_the_stub(self):
+        def shell(command):
+            return lambda archive: subprocess.run(command.format(a=archive), shell=True, cwd=self.source,
+                                                  check=True, capture_output=True)
+
+        cases = {"jar": (self.jar, "rewritten"),
+                 "streamed zip": (shell("zip -qr - . | cat > {a}"), "rewritten"),
+                 "lzma zip": (shell("7z a -tzip -bd -m0=lzma {a} ."), "recompressed")}
+        for label, (make, outcome) in cases.items():
+            with self.subTest(label):
+                subprocess.run(["rm", "-rf", self.target], check=True)
+                os.makedirs(self.target)
+                archive = os.path.join(self.case, label.replace(" ", "_") + ".zip")
+                exe = archive[:-4] + ".exe"
+                make(archive)
+                built = doromi_build("-o", exe, "--auto-start", "--default-dir", windows_path(self.target),
+                                     "--zip", archive, capture_output=True, text=True)
+                self.assertIn(outcome, built.stdout)
+                process = self.session.start(exe, cwd=self.work)
+                self.assertEqual(wait_exit(process, timeout=120), 0)
+                self.assertEqual(tree(self.target), FILES)
