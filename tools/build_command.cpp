@@ -174,10 +174,9 @@ void CheckCombinations(const BuildRequest& request) {
     if (request.zipPath.empty() && request.paths.empty()) throw UsageError("give the files and folders to pack, or --zip");
     if (!request.zipPath.empty()) {
         if (!request.paths.empty()) throw UsageError("--zip takes the archive as it is; give no other paths");
-        if (request.store || request.level || request.password || request.passwordFile || request.randomHeaders ||
-            request.encryption)
-            throw UsageError("--zip keeps the archive's members as they are; compression and password options do "
-                             "not apply");
+        if (request.store || request.level || request.randomHeaders || request.encryption)
+            throw UsageError("--zip keeps the archive's members as they are; compression and encryption options do "
+                             "not apply (a password is checked against its encrypted members)");
     } else if (request.noRewrite || request.nameEncoding) {
         throw UsageError(std::string(request.noRewrite ? "--no-rewrite" : "--name-encoding") + " applies only with --zip");
     }
@@ -308,6 +307,7 @@ int BuildCommand(const std::vector<std::string>& arguments) {
         options.noRewrite = request.noRewrite;
         options.trailerAllowed = request.noSettings || (request.flags & kSettingsNoSizeCheck);
         options.nameEncoding = request.nameEncoding;
+        if (request.password || request.passwordFile) options.password = {password.traditional, password.aes};
         zipInput = PlanZipInput(request.zipPath, options);
         for (const std::string& warning : zipInput->warnings)
             std::fprintf(stderr, "doromi build: warning: %s\n", PrintableText(warning, true).c_str());

@@ -8,6 +8,8 @@
 #include "archive/extra_fields.h"
 #include "archive/zip_format.h"
 #include "decode/crc32.h"
+#include "decode/zip_cipher.h"
+#include "platform/platform.h"
 #include "tools/byte_order.h"
 #include "tools/case_twins.h"
 #include "tools/core_state.h"
@@ -361,6 +363,56 @@ private:
     bool unmarkedNamesUtf8_ = false;
 };
 
+// ---- Passwords ---------------------------------------------------------------
+
+// Whether `password` passes the traditional cipher's check byte: the CRC's
+// high byte, or the time's when flag bit 3 defers the CRC.
+bool OpensTraditional(std::FILE* file, const PlannedMember& member, const std::string& password) {
+    uint8_t header[kEncryptionHeaderSize];
+    if (!ReadAt(file, member.dataStart, header, sizeof header)) return false;
+    Text key = MakeText(password.data(), (uint32_t)password.size());
+    InitKeys(key);
+    ReleaseText(key);
+    uint8_t last = 0;
+    for (uint8_t byte : header) last = DecryptNext(byte);
+    bool deferred = member.record.flags & kFlagSizesAfterData;
+    return last == (deferred ? member.dosTime >> 8 : member.record.crc >> 24);
+}
+
+// Whether `password` gives the AES member's 2-byte password verifier.
+bool OpensAes(std::FILE* file, const PlannedMember& member, const std::string& password) {
+    AesMember aes;
+    if (!FindAesField(kMethodAes, kFlagEncrypted, (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size(),
+                      aes))
+        return false;
+    uint32_t keyLength = 8 + 8 * aes.strength, saltLength = keyLength / 2;
+    std::string salt(saltLength + 2, '\0');
+    if (!ReadAt(file, member.dataStart, &salt[0], salt.size())) return false;
+    std::string keys(2 * keyLength + 2, '\0');
+    return DerivePbkdf2Sha1((const uint8_t*)password.data(), (uint32_t)password.size(), (const uint8_t*)salt.data(),
+                            saltLength, 1000, (uint8_t*)&keys[0], (uint32_t)keys.size()) &&
+           keys.compare(2 * keyLength, 2, salt, saltLength, 2) == 0;
+}
+
+// Refuses the archive when the password opens none of an encrypted
+// member's checks, naming the first such member.
+void CheckPassword(std::FILE* file, const ZipInputPlan& plan, const std::pair<std::string, std::string>& forms) {
+    size_t encrypted = 0;
+    for (const PlannedMember& member : plan.members) {
+        if (!(member.record.flags & kFlagEncrypted)) continue;
+        ++encrypted;
+        bool aes = member.record.method == kMethodAes;
+        bool opens = aes ? OpensAes(file, member, forms.second) || OpensAes(file, member, forms.first)
+                         : OpensTraditional(file, member, forms.first) || OpensTraditional(file, member, forms.second);
+        if (!opens)
+            throw std::runtime_error("cannot use " + PrintableText(plan.path) + ": the password does not open member \"" +
+                                     PrintableText(member.written.shownName) + "\"");
+    }
+    if (encrypted == 0)
+        throw std::runtime_error("cannot use " + PrintableText(plan.path) +
+                                 " with a password: none of its members is encrypted");
+}
+
 // ---- Writing ---------------------------------------------------------------
 
 void CopyBytes(std::FILE* file, uint64_t start, uint64_t count, ArchiveOutput& output, const std::string& path) {
@@ -430,7 +482,9 @@ ZipInputPlan PlanZipInput(const std::string& path, const ZipInputOptions& option
     PrepareCoreState();
     input.directory = ReadCentralDirectory(input.file.get(), path);
     input.walk = WalkLocalHeaders(input.file.get(), 0);
-    return Planner(input, options).Plan();
+    ZipInputPlan plan = Planner(input, options).Plan();
+    if (options.password) CheckPassword(input.file.get(), plan, *options.password);
+    return plan;
 }
 
 std::vector<ZipWrittenMember> WriteZipInput(ZipInputPlan& plan, std::FILE* out, uint32_t offsetBase) {

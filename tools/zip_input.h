@@ -9,6 +9,7 @@
 // does not read recompressed, every other byte dropped.
 #include <cstdio>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct ZipInputOptions {
     bool noRewrite = false;          // refuse what would have to be rewritten
     bool trailerAllowed = false;     // bytes after the end record may stay: the stub's size check is off
     std::optional<std::string> nameEncoding;  // the code page of names without a UTF-8 mark
+    // The forms of a password to check the encrypted members against
+    // (the traditional cipher's, AES's); none: not checked.
+    std::optional<std::pair<std::string, std::string>> password;
 };
 
 struct PlannedMember {

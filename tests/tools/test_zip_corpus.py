@@ -193,7 +193,8 @@ class ZipCorpusTest(ToolTestCase):
                     self.assertEqual(a.read(), b.read())
 
     # Streamed members encrypted with the traditional cipher keep flag bit
-    # 3, which moves their check byte to the time field.
+    # 3, which moves their check byte to the time field. A password given
+    # is checked against every encrypted member.
     def test_encrypted_members_keep_what_their_cipher_needs(self):
         src = make_tree(self.path("src"), TREE)
         cases = {"zipcrypto to a pipe": ("zip -qr -P pw - . | cat > {a}", "unzip", "rewritten"),
@@ -207,9 +208,11 @@ class ZipCorpusTest(ToolTestCase):
                     self.assertRefused(["--zip", archive], "AES-encrypted and compressed with a method",
                                        out="refused.exe")
                     continue
-                _, summary, extracted = self.build_and_extract(archive, password="pw")
+                _, summary, extracted = self.build_and_extract(archive, "--password", "pw", password="pw")
                 self.assertIn(outcome, summary)
                 self.assertEqual(extracted, self.reference(tool, archive, password="pw"))
+                self.assertRefused(["--zip", archive, "--password", "wrong"], "the password does not open member",
+                                   out="wrong.exe")
 
     def test_what_cannot_be_read_is_refused_with_its_reason(self):
         src = make_tree(self.path("src"), TREE)
