@@ -332,7 +332,8 @@ private:
                       "offset " + std::to_string(walk.endOffset) + ", where the stub's walk would stop"
                     : "after member " + last + " it holds bytes at offset " + std::to_string(walk.endOffset) +
                           " that are not a ZIP header, where the stub's walk would stop";
-            note("bytes between members dropped", where);
+            bool descriptor = !walk.members.empty() && (walk.members.back().flags & kFlagSizesAfterData);
+            note(descriptor ? "data descriptors dropped" : "bytes between members dropped", where);
         }
         if (directory.recordsEnd != directory.fileSize && !options_.trailerAllowed)
             note("bytes after the end record dropped",
@@ -468,6 +469,7 @@ void Recompress(std::FILE* file, const std::string& path, PlannedMember& member,
         uint32_t written = output.Position() - start;
         if (deflate && written >= member.record.size && member.record.size > 0) continue;
         member.written.method = deflate ? kMethodDeflated : kMethodStored;
+        member.written.flags &= (uint16_t)~0x0006;  // the old method's option bits
         member.written.compressedSize = written;
         return;
     }

@@ -2,10 +2,12 @@
 archives the stub could not walk refused with their reason."""
 import io
 import os
+import struct
 import subprocess
 import sys
 import unittest
 import zipfile
+import zlib
 
 sys.path.insert(0, os.path.dirname(__file__))
 from tool_helpers import BLOCK_SIZE, STUB_SIZE, ToolTestCase, run, write_zip  # noqa: E402
@@ -119,6 +121,17 @@ def with_placeholder_sizes_only():
     return bytes(data)
 
 
+def with_unsigned_descriptors():
+    """Stored members with their sizes in their local headers and flag bit
+    3, each followed by a data descriptor without its signature."""
+    members, directory = b"", b""
+    for name, data in ((b"a.txt", b"hello"), (b"b.txt", b"world")):
+        fields = struct.pack("<HHHHHIIIHH", 20, 8, 0, 0, 0x5A21, zlib.crc32(data), len(data), len(data), len(name), 0)
+        directory += b"PK\x01\x02" + struct.pack("<H", 20) + fields + struct.pack("<HHHII", 0, 0, 0, 0, len(members)) + name
+        members += b"PK\x03\x04" + fields + name + data + struct.pack("<III", zlib.crc32(data), len(data), len(data))
+    return members + directory + b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, 2, 2, len(directory), len(members), 0)
+
+
 class RefusedArchivesTest(ToolTestCase):
     def write_zip(self, name, data):
         path = self.path(name)
@@ -138,6 +151,8 @@ class RefusedArchivesTest(ToolTestCase):
             "other methods": (zipped(("b.txt", b"bz" * 100), compression=zipfile.ZIP_BZIP2), "compression method 12"),
             "bytes between members": (small[:cut] + b"GARBAGE!" + small[cut:], '"a.txt"', "offset 39",
                                       "not a ZIP header"),
+            "data descriptors without signature": (with_unsigned_descriptors(), 'after member "a.txt"',
+                                                   "data descriptor without its signature"),
             "bytes before the first member": (b"PK00" + small, "does not start with a ZIP local header"),
             "bytes after the end record": (small + b"tail", "bytes follow its end record", "size check"),
         }
