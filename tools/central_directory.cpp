@@ -31,8 +31,7 @@ public:
 
     std::string At(uint64_t offset, size_t count) const {
         std::string bytes(count, '\0');
-        if (count && (fseeko(file_, (off_t)offset, SEEK_SET) != 0 ||
-                      std::fread(&bytes[0], 1, count, file_) != count))
+        if (count && (fseeko(file_, (off_t)offset, SEEK_SET) != 0 || std::fread(&bytes[0], 1, count, file_) != count))
             Damaged("it ends before the " + std::to_string(count) + " bytes at offset " + std::to_string(offset) +
                     " that its directory points to");
         return bytes;
@@ -151,8 +150,8 @@ CentralDirectory ReadCentralDirectory(std::FILE* file, const std::string& path) 
         r.extra = bytes.substr(variable + nameLength, extraLength);
         const uint8_t* unused;
         uint32_t unusedSize;
-        r.hasZip64Field = FindExtraField((const uint8_t*)r.extra.data(), (uint32_t)r.extra.size(), kExtraZip64,
-                                         &unused, &unusedSize);
+        r.hasZip64Field = FindExtraField((const uint8_t*)r.extra.data(), (uint32_t)r.extra.size(), kExtraZip64, &unused,
+                                         &unusedSize);
         if (!TakeZip64Values(r))
             reader.Damaged("the central directory record of \"" + PrintableText(Utf8WithReplacements(r.name)) +
                            "\" has ZIP64 placeholders without their values");

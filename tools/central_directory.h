@@ -22,11 +22,11 @@ struct CentralRecord {
 struct CentralDirectory {
     std::vector<CentralRecord> records;
     uint64_t fileSize;
-    uint64_t start;         // where the first record lies in the file
-    uint64_t end;           // where the end records begin (the ZIP64 one when there is one)
-    uint64_t recordsEnd;    // just past the end record and its comment
-    int64_t shift;          // what to add to the records' offsets: bytes before the archive's start
-    bool zip64;             // a ZIP64 end record is there
+    uint64_t start;       // where the first record lies in the file
+    uint64_t end;         // where the end records begin (the ZIP64 one when there is one)
+    uint64_t recordsEnd;  // just past the end record and its comment
+    int64_t shift;        // what to add to the records' offsets: bytes before the archive's start
+    bool zip64;           // a ZIP64 end record is there
 };
 
 // Reads the directory of the archive `file` (`path` for messages); throws

@@ -19,7 +19,7 @@ class SingleMemberStream {
 public:
     SingleMemberStream(std::FILE* file, const PackedMember& member) : file_(file), member_(member) {
         PutLe32(header_, kLocalHeaderSignature);
-        PutLe16(header_, 63);                      // version needed: every method here
+        PutLe16(header_, 63);                     // version needed: every method here
         PutLe16(header_, member.flags & 0x0006);  // the method's own option bits only
         PutLe16(header_, member.method);
         PutLe16(header_, 0);       // time
@@ -103,15 +103,25 @@ void DecompressMember(std::FILE* file, const PackedMember& member,
 
 std::string CompressionMethodName(uint16_t method) {
     switch (method) {
-        case 0: return "stored";
-        case 8: return "deflate";
-        case 9: return "Deflate64";
-        case 12: return "bzip2";
-        case 14: return "LZMA";
-        case 93: return "zstd";
-        case 95: return "xz";
-        case 98: return "PPMd";
-        case 99: return "AES";
-        default: return "method " + std::to_string(method);
+        case 0:
+            return "stored";
+        case 8:
+            return "deflate";
+        case 9:
+            return "Deflate64";
+        case 12:
+            return "bzip2";
+        case 14:
+            return "LZMA";
+        case 93:
+            return "zstd";
+        case 95:
+            return "xz";
+        case 98:
+            return "PPMd";
+        case 99:
+            return "AES";
+        default:
+            return "method " + std::to_string(method);
     }
 }

@@ -9,7 +9,7 @@
 #include <string>
 
 struct PackedMember {
-    uint64_t dataStart;       // of its compressed bytes in the file
+    uint64_t dataStart;  // of its compressed bytes in the file
     uint32_t compressedSize;
     uint32_t size;
     uint32_t crc;

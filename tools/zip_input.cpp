@@ -303,9 +303,11 @@ private:
             if (found.rawName != planned.written.headerName ||
                 (found.flags & kFlagUtf8Name) != (planned.written.flags & kFlagUtf8Name) ||
                 ExtraRecord(found.extra, kExtraUnicodePath) != ExtraRecord(planned.extra, kExtraUnicodePath))
-                note(options_.nameEncoding ? "names written anew" : "names and headers taken from the central directory",
-                     member + "its local header differs from its central directory record in name, flags or extra "
-                              "field");
+                note(options_.nameEncoding ? "names written anew"
+                                           : "names and headers taken from the central directory",
+                     member +
+                         "its local header differs from its central directory record in name, flags or extra "
+                         "field");
             if (found.crc != planned.written.crc || found.compressedSize != planned.written.compressedSize ||
                 found.size != planned.written.size)
                 note("sizes and CRC written into the local headers",
@@ -322,16 +324,19 @@ private:
         if (!walkCut && (walk.members.size() != plan_.members.size() || walk.end != WalkEnd::CentralDirectory ||
                          walk.endOffset != directory.start)) {
             std::string last = walk.members.empty() ? "" : "\"" + PrintableText(walk.members.back().stubName) + "\"";
-            std::string where =
-                walk.end == WalkEnd::EndOfFile ? "it ends after member " + last + " without a central directory"
-                : walk.end == WalkEnd::CentralDirectory
-                    ? "its local headers and its central directory list other members"
-                : walk.members.empty() ? "bytes that are not a ZIP header lie at its start"
-                : (walk.members.back().flags & kFlagSizesAfterData)
-                    ? "after member " + last + " a data descriptor without its signature, or other bytes, lie at "
-                      "offset " + std::to_string(walk.endOffset) + ", where the stub's walk would stop"
-                    : "after member " + last + " it holds bytes at offset " + std::to_string(walk.endOffset) +
-                          " that are not a ZIP header, where the stub's walk would stop";
+            std::string where = walk.end == WalkEnd::EndOfFile
+                                    ? "it ends after member " + last + " without a central directory"
+                                : walk.end == WalkEnd::CentralDirectory
+                                    ? "its local headers and its central directory list other members"
+                                : walk.members.empty() ? "bytes that are not a ZIP header lie at its start"
+                                : (walk.members.back().flags & kFlagSizesAfterData)
+                                    ? "after member " + last +
+                                          " a data descriptor without its signature, or other bytes, lie at "
+                                          "offset " +
+                                          std::to_string(walk.endOffset) + ", where the stub's walk would stop"
+                                    : "after member " + last + " it holds bytes at offset " +
+                                          std::to_string(walk.endOffset) +
+                                          " that are not a ZIP header, where the stub's walk would stop";
             bool descriptor = !walk.members.empty() && (walk.members.back().flags & kFlagSizesAfterData);
             note(descriptor ? "data descriptors dropped" : "bytes between members dropped", where);
         }
@@ -340,10 +345,11 @@ private:
                  "bytes follow its end record, so the stub's size check would refuse the file");
         if (directory.zip64) note("ZIP64 fields dropped", "it has a ZIP64 end record");
         for (const PlannedMember& member : plan_.members)
-            if (member.recompressed) note("other methods recompressed", "member \"" + PrintableText(member.written.shownName) +
-                                                              "\" uses " + CompressionMethodName(member.record.method) +
-                                                              " (method " + std::to_string(member.record.method) +
-                                                              "), which the stub does not read");
+            if (member.recompressed)
+                note("other methods recompressed", "member \"" + PrintableText(member.written.shownName) + "\" uses " +
+                                                       CompressionMethodName(member.record.method) + " (method " +
+                                                       std::to_string(member.record.method) +
+                                                       "), which the stub does not read");
         return first;
     }
 
@@ -406,7 +412,8 @@ void CheckPassword(std::FILE* file, const ZipInputPlan& plan, const std::pair<st
         bool opens = aes ? OpensAes(file, member, forms.second) || OpensAes(file, member, forms.first)
                          : OpensTraditional(file, member, forms.first) || OpensTraditional(file, member, forms.second);
         if (!opens)
-            throw std::runtime_error("cannot use " + PrintableText(plan.path) + ": the password does not open member \"" +
+            throw std::runtime_error("cannot use " + PrintableText(plan.path) +
+                                     ": the password does not open member \"" +
                                      PrintableText(member.written.shownName) + "\"");
     }
     if (encrypted == 0)
@@ -445,8 +452,12 @@ void Recompress(std::FILE* file, const std::string& path, PlannedMember& member,
         member.written.compressedSize = 0;
         return;
     }
-    PackedMember packed{member.dataStart, (uint32_t)member.record.compressedSize, (uint32_t)member.record.size,
-                        member.record.crc, member.record.method, member.record.flags};
+    PackedMember packed{member.dataStart,
+                        (uint32_t)member.record.compressedSize,
+                        (uint32_t)member.record.size,
+                        member.record.crc,
+                        member.record.method,
+                        member.record.flags};
     uint32_t start = output.Position();
     std::string name = "member \"" + PrintableText(member.written.shownName) + "\" of " + PrintableText(path);
     for (bool deflate : {true, false}) {

@@ -9,17 +9,17 @@
 // does not read recompressed, every other byte dropped.
 #include <cstdio>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/central_directory.h"
 #include "tools/zip_writer.h"
 
 struct ZipInputOptions {
-    bool allowRefusedNames = false;  // names the stub refuses are warned about, not refused
-    bool noRewrite = false;          // refuse what would have to be rewritten
-    bool trailerAllowed = false;     // bytes after the end record may stay: the stub's size check is off
+    bool allowRefusedNames = false;           // names the stub refuses are warned about, not refused
+    bool noRewrite = false;                   // refuse what would have to be rewritten
+    bool trailerAllowed = false;              // bytes after the end record may stay: the stub's size check is off
     std::optional<std::string> nameEncoding;  // the code page of names without a UTF-8 mark
     // The forms of a password to check the encrypted members against
     // (the traditional cipher's, AES's); none: not checked.
@@ -34,8 +34,8 @@ struct PlannedMember {
     std::string extra;         // the extra field of both its headers
     uint16_t dosTime, dosDate;
     bool recompressed;
-    bool reencoded;            // its name converted from --name-encoding
-    std::string nameRefusal;   // why the stub refuses its name, or empty
+    bool reencoded;           // its name converted from --name-encoding
+    std::string nameRefusal;  // why the stub refuses its name, or empty
 };
 
 struct ZipInputPlan {
@@ -43,7 +43,7 @@ struct ZipInputPlan {
     bool rewrite = false;              // false: appended unchanged
     std::vector<std::string> changes;  // why it is rewritten, for the summary line
     std::vector<PlannedMember> members;
-    std::vector<std::string> warnings;  // members the stub will handle, but not well
+    std::vector<std::string> warnings;      // members the stub will handle, but not well
     std::vector<std::string> refusedNames;  // members whose names the stub refuses, with why
 };
 
