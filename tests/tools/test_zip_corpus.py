@@ -76,17 +76,24 @@ def with_bytes_around(path, before=b"", between=b"", after=b""):
         f.write(before + data + after)
 
 
-def hand_made(path, name, method, packed, content, flags=0, central_extra=b""):
-    """One member in `method`, its data given already compressed; the
-    central directory record may have an extra field the local header has not."""
+def hand_made(path, name, method, packed, content, flags=0, central_extra=b"", local_extra=b""):
+    """One member in `method`, its data given already compressed; each
+    header may have an extra field of its own."""
     crc = zlib.crc32(content)
     fields = struct.pack("<HHHHHIIIH", 63, flags, method, 0, 0x5A21, crc, len(packed), len(content), len(name))
-    local = b"PK\x03\x04" + fields + struct.pack("<H", 0) + name
+    local = b"PK\x03\x04" + fields + struct.pack("<H", len(local_extra)) + name + local_extra
     central = (b"PK\x01\x02" + struct.pack("<H", 63) + fields + struct.pack("<HHHHII", len(central_extra), 0, 0, 0, 0, 0)
                + name + central_extra)
     end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, 1, 1, len(central), len(local) + len(packed), 0)
     with open(path, "wb") as f:
         f.write(local + packed + central + end)
+
+
+def zip64_field_with_real_sizes(path, src):
+    """Real sizes in the local header and a ZIP64 field beside them, as
+    Apple's Numbers writes its members."""
+    content = TREE["docs/guide.txt"]
+    hand_made(path, b"guide.txt", 0, content, content, local_extra=struct.pack("<HHQQ", 1, 16, len(content), len(content)))
 
 
 def zstd_member(path, src):
@@ -111,6 +118,7 @@ CORPUS = {
     "prefix bytes": (lambda p, s: with_bytes_around(p, before=b"#!/bin/sh\nexit 0\n" * 40), "unzip", "rewritten"),
     "signing block": (lambda p, s: with_bytes_around(p, between=b"APK Sig Block 42" * 64), "unzip", "rewritten"),
     "trailer": (lambda p, s: with_bytes_around(p, after=b"trailing junk"), "7z", "rewritten"),
+    "zip64 field with real sizes": (zip64_field_with_real_sizes, "7z", "rewritten"),
     "zip -Z bzip2": (lambda p, s: sh(f"zip -qr -Z bzip2 {p} .", s), "unzip", "recompressed"),
     "7z bzip2": (lambda p, s: sh(f"7z a -tzip -bd -m0=bzip2 {p} .", s), "7z", "recompressed"),
     "7z lzma": (lambda p, s: sh(f"7z a -tzip -bd -m0=lzma {p} .", s), "7z", "recompressed"),
