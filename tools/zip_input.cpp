@@ -492,6 +492,12 @@ ZipInputPlan PlanZipInput(const std::string& path, const ZipInputOptions& option
     RequireRegularFile(path, "the archive");
     InputArchive input{path, File(std::fopen(path.c_str(), "rb"), std::fclose), {}, {}};
     if (!input.file) throw std::runtime_error("cannot open " + PrintableText(path));
+    // An archive that would make the file reach 4 GiB as it is is refused
+    // before anything of it is read, even where a rewrite dropping its
+    // other bytes might fit: such archives are rare, a long read is not.
+    if (fseeko(input.file.get(), 0, SEEK_END) != 0) throw std::runtime_error("cannot read " + PrintableText(path));
+    if ((uint64_t)ftello(input.file.get()) > kLargestCombinedFile - kArchiveBaseWithSettings)
+        throw std::runtime_error(PrintableText(path) + " is too large: a self-extracting file must stay below 4 GiB");
     PrepareCoreState();
     input.directory = ReadCentralDirectory(input.file.get(), path);
     input.walk = WalkLocalHeaders(input.file.get(), 0);
