@@ -5,6 +5,7 @@
 // says otherwise.
 #include <stdint.h>
 
+#include "archive/member_names.h"
 #include "archive/zip_format.h"
 #include "platform/platform.h"
 #include "util/text.h"
@@ -19,6 +20,9 @@ enum : uint32_t {
     kLongestPassword = 79,       // as typed, in UTF-16 units
     kPasswordBufferSize = 3 * kLongestPassword + 1,
     kCrcBlockSize = 1028,        // 256 table entries plus slack
+    // A member's path: the target, "\" and the member's name.
+    kLongestMemberPath = kLongestExtractDir + 1 + kLongestMemberName,
+    kMemberPathBufferSize = 3 * kLongestMemberPath + 1,
 };
 
 // Overwrite policy; equals the checked radio button's id minus 501.

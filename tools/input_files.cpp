@@ -16,11 +16,6 @@
 
 namespace {
 
-// UTF-16 units a single file or folder name may have on Windows. The 255
-// bytes most Linux file systems allow are never more units than that, but
-// mounts that count characters (NTFS, SMB) allow more bytes.
-const uint32_t kLongestNamePart = 255;
-
 // The member name in the header's form for a UTF-8 name, after the checks
 // Windows would make of it: characters it does not allow, and lengths in
 // UTF-16 units (its characters) beyond the stub's. Conjoining Hangul jamo
@@ -43,6 +38,8 @@ void NameMember(ZipMemberSource& member, const std::string& path) {
     for (size_t start = 0; start < name.size();) {
         size_t end = std::min(name.find('/', start), name.size());
         uint32_t partUnits = Utf16Units(name.data() + start, (uint32_t)(end - start));
+        // The 255 bytes most Linux file systems allow are never more units
+        // than that, but mounts that count characters (NTFS, SMB) allow more.
         if (partUnits > kLongestNamePart)
             throw std::runtime_error("the name of " + PrintableText(path) + " has a part of " +
                                      std::to_string(partUnits) + " characters (UTF-16 units); Windows takes at most " +

@@ -345,9 +345,9 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
     shrunk.method = 12;
     shrunk.stored = "BZh9 not really";
     std::string tooLong(256, 'n');  // longer than a file name may be here
-    std::string longDir(240, 'd');
-    // Shown cut to 255 characters, and marked.
-    std::string overlong = std::string(300, 'L') + ".txt", cut = overlong.substr(0, 255) + "…";
+    std::string longDir(256, 'd');  // longer than a folder name may be
+    // Shown cut to 1,023 characters, and marked.
+    std::string overlong = std::string(1100, 'L') + ".txt", cut = overlong.substr(0, 1023) + "…";
     // UTF-8 names reach the disk under their own names, also with characters
     // no ANSI code page holds; bytes that are neither UTF-8 nor code page 949
     // are refused without ending the pass.
@@ -417,8 +417,7 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
          {{"x.txt", "old"}},
          {"*.txt"},
          {Error("*.txt", TEXT_BAD_MEMBER_NAME), kSomeNotExtracted}},
-        // Below the target, a directory of 240 characters makes a path of
-        // MAX_PATH or more, which names nothing.
+        // Below the target, a directory whose name no file system takes.
         {"DirectoryThatCannotBeMadeEndsTheWalk",
          {Stored(longDir + "/inner.txt", "x"), Stored("z.txt", "z")},
          {},
