@@ -54,24 +54,6 @@ class NamesTest(DialogTestCase):
         self.target = os.path.join(self.case, label)
         os.makedirs(self.target)
 
-    def answer(self, caption, text):
-        box = self.session.wait_for_window(caption)
-        self.assertEqual(message_box_text(box), text)
-        self.session.press(box["hwnd"], OK)
-        self.session.wait_gone(box["hwnd"])
-
-    def finish(self, *boxes):
-        """Answers the message boxes (caption, text) in turn, then the pass's
-        closing "not everything" box; returns the main dialog as dumped
-        while that box was up (the pass puts its verdict into the title
-        too). The automatic start then ends the stub."""
-        for caption, text in boxes:
-            self.answer(caption, text)
-        main = self.session.wait_for_window(SOME_NOT_EXTRACTED)
-        self.answer(ERROR_CAPTION, SOME_NOT_EXTRACTED)
-        self.assertEqual(wait_exit(self.process, timeout=60), 0)
-        return main
-
     def selected(self, main):
         members = child(main, MEMBERS)
         return sorted(members["items"][i] for i in members["selected"])
