@@ -60,6 +60,14 @@ class LongPathsTest(DialogTestCase):
         for name in members:
             path = target + "\\" + name.replace("/", "\\")
             self.assertIn((EXTENDED if len(path) > LONGEST_PLAIN else "") + path, paths)
+        # Again over the files: each replaced through a temporary file beside it.
+        replaced = {name: data * 2 for name, data in members.items()}
+        os.remove(log)
+        log = self.start_logged(replaced)
+        self.assertEqual(wait_exit(self.process, timeout=60), 0)
+        self.assertEqual(tree(self.target), replaced)
+        temporary = {path for path in self.logged(log) if "\\~dr" in path}
+        self.assertEqual(sorted(path.startswith(EXTENDED) for path in temporary), [False, True, True], temporary)
 
     def test_a_dotdot_deep_in_a_long_name_is_refused(self):
         name = deep_name(400) + "/../../escaped.txt"
