@@ -176,7 +176,8 @@ struct MemberOutput {
 static MemberOutcome OpenReplacement(PassState& pass, Text& path, MemberOutput& output) {
     if (!MayReplace(pass, path)) return kNextMember;
     if (!IsKnownMethod(pass.method)) return EndPassForUnknownMethod();
-    if (CanReplaceFile(path.bytes)) Sfx.OutputHandle = CreateFileBeside(path.bytes, output.temporaryPath, sizeof output.temporaryPath);
+    if (CanReplaceFile(path.bytes))
+        Sfx.OutputHandle = CreateFileBeside(path.bytes, output.temporaryPath, sizeof output.temporaryPath);
     output.replacing = Sfx.OutputHandle != kInvalidFile;
     if (!output.replacing) ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
     return kNextMember;

@@ -10,7 +10,6 @@
 #include "util/long_path.h"
 #include "util/utf8.h"
 
-
 static char* CopyWithSeparator(const char* name, char from, char to) {
     char* copy = strdup(name);
     if (!copy) return 0;

@@ -20,14 +20,14 @@ WCHAR* WideCopy(const char* utf8);
 // long, when it has no such form; `longestPlain` is the plain limit of the
 // call it is for.
 class WidePath {
-  public:
+public:
     explicit WidePath(const char* utf8, uint32_t longestPlain = kLongestPlainPath);
     ~WidePath() { ReleaseBlock(wide); }
     operator WCHAR*() const { return wide; }
     WidePath(const WidePath&) = delete;
     WidePath& operator=(const WidePath&) = delete;
 
-  private:
+private:
     WCHAR* wide;
 };
 
