@@ -140,9 +140,9 @@ bool CanReplaceFile(const char* path);
 // name of its own: "~dr", 8 hexadecimal digits and ".tmp", made with
 // CREATE_NEW (another name on a collision) and hidden. Its path goes to
 // `temporaryPath` (`size` bytes); kInvalidFile when no such file can be
-// made, or its path does not fit. A member that replaces a file is written there first, so
-// that the file it replaces stays as it was until the member has passed
-// every check.
+// made, or its path does not fit. A member that replaces a file is written
+// there first, so that the file it replaces stays as it was until the
+// member has passed every check.
 FileHandle CreateFileBeside(const char* path, char* temporaryPath, uint32_t size);
 
 // Puts the closed file `replacement` in the place of `existing`: ReplaceFileW,

@@ -35,10 +35,11 @@ static void LogPath(const WCHAR* wide) {
 static void LogPath(const WCHAR*) {}
 #endif
 
-// The extended form of a long path, from its full form by Windows' rules:
-// those resolve a relative path and drop the trailing dots and blanks that
-// the extended form would keep. Null when there is none.
-static WCHAR* ExtendedPath(const WCHAR* path, uint32_t longestPlain) {
+// The full form of a path by Windows' own rules, which resolve a relative
+// path and drop the trailing dots and blanks that the extended form would
+// keep; then, when it is longer than `longestPlain`, its extended form.
+// Null when there is none.
+static WCHAR* SystemPath(const WCHAR* path, uint32_t longestPlain) {
     DWORD size = GetFullPathNameW(path, 0, NULL, NULL);
     uint32_t capacity = size + kExtendedPrefixGrowth;
     WCHAR* full = size > 0 ? (WCHAR*)AllocateBlock(capacity * sizeof(WCHAR)) : NULL;
@@ -48,13 +49,11 @@ static WCHAR* ExtendedPath(const WCHAR* path, uint32_t longestPlain) {
     return NULL;
 }
 
-WidePath::WidePath(const char* utf8, uint32_t longestPlain) : wide(WideCopy(utf8)) {
-    if (wide && (uint32_t)lstrlenW(wide) > longestPlain) {
-        WCHAR* extended = ExtendedPath(wide, longestPlain);
-        ReleaseBlock(wide);
-        wide = extended;
-    }
-    if (!wide) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+WidePath::WidePath(const char* utf8, uint32_t longestPlain) : wide(NULL) {
+    WCHAR* given = WideCopy(utf8);
+    if (given) wide = SystemPath(given, longestPlain);
+    ReleaseBlock(given);
+    if (!wide) SetLastError(given ? ERROR_FILENAME_EXCED_RANGE : ERROR_NOT_ENOUGH_MEMORY);
     LogPath(wide);
 }
 

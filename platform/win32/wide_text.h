@@ -14,11 +14,11 @@
 WCHAR* WideCopy(const char* utf8);
 
 // A UTF-8 path in the form the wide file calls take, in a block of its
-// own: as it is while it is plain (util/long_path.h), otherwise made full
-// by Windows' own rules (GetFullPathNameW) and then put in the extended
-// "\\?\" form. Null, with the error a Windows call gives for a path that
-// long, when it has no such form; `longestPlain` is the plain limit of the
-// call it is for.
+// own: made full by Windows' own rules (GetFullPathNameW), so that its
+// length is the one Windows measures, and normalised; in the extended
+// "\\?\" form when it is longer than `longestPlain`, the plain limit of
+// the call it is for (util/long_path.h). Null, with the error a Windows
+// call gives for a path that long, when it has no such form.
 class WidePath {
 public:
     explicit WidePath(const char* utf8, uint32_t longestPlain = kLongestPlainPath);
