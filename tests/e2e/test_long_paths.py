@@ -8,19 +8,12 @@ import time
 from combined import settings_block, zip_archive
 from harness import PROGRAM_DIR, tree, wait_exit, windows_path
 from test_dialogs import AUTO_START, CHOICES, OVERWRITE_DEFAULT, DialogTestCase
+from zip_reading import deep_name
 
 PATHS_STUB = os.path.join(PROGRAM_DIR, "e2e-sfx-paths.exe")
 BAD_NAME = "적절하지 않은 파일 이름입니다."
 EXTENDED = "\\\\?\\"
 LONGEST_PLAIN, LONGEST_PLAIN_DIRECTORY = 259, 247
-
-
-def deep_name(units):
-    """An ASCII member name of `units` characters: folders of 49, then a file."""
-    name = ""
-    while units - len(name) > 60:
-        name += "d" * 49 + "/"
-    return name + "f" * (units - len(name))
 
 
 class LongPathsTest(DialogTestCase):

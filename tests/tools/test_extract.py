@@ -7,6 +7,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(__file__))
 from tool_helpers import MTIME, STUB, ToolTestCase, run, sample_files, write_zip  # noqa: E402
+from zip_reading import deep_name  # noqa: E402
 
 PASSWORD = "열려라 참깨"
 
@@ -21,14 +22,6 @@ def tree_contents(root):
             with open(os.path.join(dirpath, name), "rb") as f:
                 found[os.path.relpath(os.path.join(dirpath, name), root)] = f.read()
     return found
-
-
-def deep_name(units):
-    """An ASCII member name of `units` characters: folders of 49, then a file."""
-    name = ""
-    while units - len(name) > 60:
-        name += "d" * 49 + "/"
-    return name + "f" * (units - len(name))
 
 
 class RoundTripTest(ToolTestCase):
