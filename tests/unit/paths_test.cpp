@@ -243,8 +243,8 @@ static std::string SystemForm(const std::string& path, uint32_t longestPlain = k
     return std::string(units.begin(), units.begin() + length);
 }
 
-// "C:\" and a name of `units` characters: a full path of 3 + `units` units.
-static std::string OnDrive(int units) { return "C:\\" + std::string((size_t)units, 'n'); }
+// Full paths of `units` units on a drive and on a share.
+static std::string OnDrive(int units) { return "C:\\" + std::string((size_t)units - 3, 'n'); }
 static std::string OnShare(int units) { return "\\\\srv\\share\\" + std::string((size_t)units - 12, 'n'); }
 
 TEST(SystemPathForm, PrefixesOnlyPathsLongerThanThePlainLimit) {
@@ -252,17 +252,17 @@ TEST(SystemPathForm, PrefixesOnlyPathsLongerThanThePlainLimit) {
         std::string path, form;
     } cases[] = {
         // 259 units is the longest plain path, MAX_PATH with its terminator.
-        {OnDrive(256), OnDrive(256)},
-        {OnDrive(257), "\\\\?\\" + OnDrive(257)},
-        {OnDrive(258), "\\\\?\\" + OnDrive(258)},
+        {OnDrive(259), OnDrive(259)},
+        {OnDrive(260), "\\\\?\\" + OnDrive(260)},
+        {OnDrive(261), "\\\\?\\" + OnDrive(261)},
         {OnShare(259), OnShare(259)},
         {OnShare(260), "\\\\?\\UNC" + OnShare(260).substr(1)},
         {OnShare(261), "\\\\?\\UNC" + OnShare(261).substr(1)},
         // Normalised first: measured, and prefixed, without what goes.
-        {"C:\\x\\.\\..\\" + std::string(256, 'n'), OnDrive(256)},  // 266 units given, 259 after
-        {"C:/" + std::string(256, 'n'), OnDrive(256)},
+        {"C:\\x\\.\\..\\" + std::string(256, 'n'), OnDrive(259)},  // 266 units given, 259 after
+        {"C:/" + std::string(256, 'n'), OnDrive(259)},
         {"C:\\a\\..\\b/./" + std::string(260, 'n'), "\\\\?\\C:\\b\\" + std::string(260, 'n')},
-        {"C:\\..\\..\\" + std::string(257, 'n') + "\\", "\\\\?\\" + OnDrive(257) + "\\"},
+        {"C:\\..\\..\\" + std::string(257, 'n') + "\\", "\\\\?\\" + OnDrive(260) + "\\"},
         {"\\\\srv\\share\\..\\..\\a//b\\" + std::string(250, 'n'),
          "\\\\?\\UNC\\srv\\share\\a\\b\\" + std::string(250, 'n')},
         {"//srv/share/./x", "\\\\srv\\share\\x"},
@@ -282,14 +282,14 @@ TEST(SystemPathForm, PrefixesOnlyPathsLongerThanThePlainLimit) {
 }
 
 TEST(SystemPathForm, DirectoriesHaveALowerPlainLimitAndNoFormPassesTheSystemLimit) {
-    EXPECT_EQ(SystemForm(OnDrive(244), kLongestPlainDirectory), OnDrive(244));
-    EXPECT_EQ(SystemForm(OnDrive(245), kLongestPlainDirectory), "\\\\?\\" + OnDrive(245));
+    EXPECT_EQ(SystemForm(OnDrive(247), kLongestPlainDirectory), OnDrive(247));
+    EXPECT_EQ(SystemForm(OnDrive(248), kLongestPlainDirectory), "\\\\?\\" + OnDrive(248));
     // The extended form, its prefix included, holds at most 32,767 units.
-    EXPECT_EQ(SystemForm(OnDrive(32760)), "\\\\?\\" + OnDrive(32760));
-    EXPECT_EQ(SystemForm(OnDrive(32761)), "");
+    EXPECT_EQ(SystemForm(OnDrive(32763)), "\\\\?\\" + OnDrive(32763));
+    EXPECT_EQ(SystemForm(OnDrive(32764)), "");
     EXPECT_EQ(SystemForm(OnShare(32761)), "\\\\?\\UNC" + OnShare(32761).substr(1));
     EXPECT_EQ(SystemForm(OnShare(32762)), "");
     // Nor one that does not fit the buffer.
-    EXPECT_EQ(SystemForm(OnDrive(300), kLongestPlainPath, 4), "");
-    EXPECT_EQ(SystemForm(OnDrive(300), kLongestPlainPath, 5), "\\\\?\\" + OnDrive(300));
+    EXPECT_EQ(SystemForm(OnDrive(303), kLongestPlainPath, 4), "");
+    EXPECT_EQ(SystemForm(OnDrive(303), kLongestPlainPath, 5), "\\\\?\\" + OnDrive(303));
 }
