@@ -45,7 +45,7 @@ class DialogTestCase(StubTestCase):
         with open(os.path.join(self.target, name), "rb") as f:
             return f.read()
 
-    def answer(self, caption, text):
+    def answer_box(self, caption, text):
         """Presses OK on the box `caption` once it shows `text`."""
         box = self.session.wait_for_window(caption)
         self.assertEqual(message_box_text(box), text)
@@ -58,9 +58,9 @@ class DialogTestCase(StubTestCase):
         while that box was up (the pass puts its verdict into the title
         too). The automatic start then ends the stub."""
         for caption, text in boxes:
-            self.answer(caption, text)
+            self.answer_box(caption, text)
         main = self.session.wait_for_window(SOME_NOT_EXTRACTED)
-        self.answer(ERROR_CAPTION, SOME_NOT_EXTRACTED)
+        self.answer_box(ERROR_CAPTION, SOME_NOT_EXTRACTED)
         self.assertEqual(wait_exit(self.process, timeout=60), 0)
         return main
 
@@ -94,7 +94,7 @@ class DialogTest(DialogTestCase):
         self.answer_question("three.txt", 1, never_ask_again=True)
         main = self.session.dump(dialog["hwnd"])
         self.assertEqual((child(main, 501)["checked"], child(main, 503)["checked"]), (1, 0))
-        self.answer(FINISHED, ALL_EXTRACTED)
+        self.answer_box(FINISHED, ALL_EXTRACTED)
         self.assertEqual(wait_exit(self.process), 0)
         self.assertEqual([self.content(n) for n in ("one.txt", "two.txt", "three.txt")],
                          [b"new1", b"old", b"new3"])
@@ -106,7 +106,7 @@ class DialogTest(DialogTestCase):
         dialog = self.main_dialog()
         self.session.press(dialog["hwnd"], 1)
         self.answer_question("one.txt", 2, never_ask_again=True)
-        self.answer(FINISHED, ALL_EXTRACTED)
+        self.answer_box(FINISHED, ALL_EXTRACTED)
         self.assertEqual(wait_exit(self.process), 0)
         self.assertEqual((self.content("one.txt"), self.content("two.txt")), (b"old", b"old"))
 
@@ -139,7 +139,7 @@ class DialogTest(DialogTestCase):
         prompt = self.session.wait_for_window(PASSWORD_TITLE)
         self.session.set_text(prompt["hwnd"], 101, password + "EXTRA!")  # 85 characters
         self.session.press(prompt["hwnd"], 1)
-        self.answer(FINISHED, ALL_EXTRACTED)
+        self.answer_box(FINISHED, ALL_EXTRACTED)
         self.assertEqual(wait_exit(self.process), 0)
         self.assertEqual((self.content("a.txt"), self.content("b.txt")), (b"first", b"second"))
 
@@ -168,7 +168,7 @@ class DialogTest(DialogTestCase):
         for gone in (501, 502, 503, 509):
             self.assertNotIn(gone, ids)
         self.session.press(dialog["hwnd"], 1)
-        self.answer(FINISHED, ALL_EXTRACTED)
+        self.answer_box(FINISHED, ALL_EXTRACTED)
         self.assertEqual(wait_exit(self.process), 0)
         self.assertEqual(self.content("a.txt"), b"new")
 
@@ -179,14 +179,14 @@ class DialogTest(DialogTestCase):
         self.assertTrue(child(dialog, 302)["visible"])
         self.assertEqual((child(dialog, 302)["items"], child(dialog, 302)["selected"]), (["a.txt", "b.txt"], []))
         self.session.press(dialog["hwnd"], 1)
-        self.answer(FINISHED, ALL_EXTRACTED)
+        self.answer_box(FINISHED, ALL_EXTRACTED)
         self.assertEqual(wait_exit(self.process), 0)
         self.assertEqual((self.content("a.txt"), self.content("b.txt")), (b"a", b"b"))
 
     def test_automatic_start_with_a_failing_member_reports_and_closes(self):
         archive = with_wrong_crc(zip_archive({"good.txt": b"g", "bad.txt": b"b"}), "bad.txt")
         self.start(archive, flags=CHOICES | AUTO_START)
-        self.answer(ERROR_CAPTION, SOME_NOT_EXTRACTED)
+        self.answer_box(ERROR_CAPTION, SOME_NOT_EXTRACTED)
         self.assertEqual(wait_exit(self.process), 0)
         self.assertEqual(self.content("good.txt"), b"g")
 
@@ -196,11 +196,11 @@ class DialogTest(DialogTestCase):
         self.start(archive, flags=CHOICES | OVERWRITE_DEFAULT)
         dialog = self.main_dialog()
         self.session.press(dialog["hwnd"], 1)
-        self.answer(ERROR_CAPTION, SOME_NOT_EXTRACTED)
+        self.answer_box(ERROR_CAPTION, SOME_NOT_EXTRACTED)
         self.assertEqual(child(self.session.dump(dialog["hwnd"]), 301)["selected"], [0])  # bad.txt
         os.remove(os.path.join(self.target, "good.txt"))
         self.session.press(dialog["hwnd"], 1)
-        self.answer(ERROR_CAPTION, SOME_NOT_EXTRACTED)
+        self.answer_box(ERROR_CAPTION, SOME_NOT_EXTRACTED)
         self.assertFalse(os.path.exists(os.path.join(self.target, "good.txt")))
         self.session.press(dialog["hwnd"], 2)
         self.assertEqual(wait_exit(self.process), 0)
@@ -232,7 +232,7 @@ class DialogTest(DialogTestCase):
         dialog = self.main_dialog()
         self.session.set_text(dialog["hwnd"], 101, windows_path(self.target) + "\\")
         self.session.press(dialog["hwnd"], 1)
-        self.answer(FINISHED, ALL_EXTRACTED)
+        self.answer_box(FINISHED, ALL_EXTRACTED)
         self.assertEqual(wait_exit(self.process), 0)
         self.assertEqual(self.content("sub/a.txt"), b"typed")
 
@@ -251,7 +251,7 @@ class ProgressAndAboutTest(DialogTestCase):
         self.session.screenshot("progress-in-title")
         self.assertEqual(during["text"], "압축 풀기: " + windows_path(self.target) + "\\a.txt")
         self.answer_question("b.txt", 2)
-        self.answer(ERROR_CAPTION, SOME_NOT_EXTRACTED)
+        self.answer_box(ERROR_CAPTION, SOME_NOT_EXTRACTED)
         self.assertEqual(self.session.dump(dialog["hwnd"])["text"], MAIN_TITLE)
         self.session.press(dialog["hwnd"], 2)
         self.assertEqual(wait_exit(self.process), 0)

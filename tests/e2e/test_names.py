@@ -159,6 +159,6 @@ class NamesTest(DialogTestCase):
             prompt = self.session.wait_for_window(PASSWORD_TITLE)
             self.session.set_text(prompt["hwnd"], 101, password)
             self.session.press(prompt["hwnd"], OK)
-            self.answer(*verdict)
+            self.answer_box(*verdict)
         self.assertEqual(wait_exit(self.process), 0)
         self.assertEqual(tree(self.target), {"secret.txt": b"secret\r\n" * 100})
