@@ -45,16 +45,23 @@ const size_t kChunk = 1 << 16;
 // read whole.
 const int kHighestStreamingLevel = 9;
 
-// One read of a member's file from its start, in chunks, checking that it
-// is still the file that was collected: a read error or a size other than
-// the one collected ends the build with the file's name and the reason.
+// One read of a member's file (or its data source's entry) from its
+// start, in chunks, checking that it is still the file that was
+// collected: a read error or a size other than the one collected ends the
+// build with the file's name and the reason.
 class MemberInput {
 public:
     explicit MemberInput(const ZipMemberSource& source) : source_(source) {
+        if (source.dataSource) {
+            source.dataSource->Open(source);
+            return;
+        }
         fd_ = open(source.path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) Fail(std::strerror(errno));
     }
-    ~MemberInput() { close(fd_); }
+    ~MemberInput() {
+        if (fd_ >= 0) close(fd_);
+    }
     MemberInput(const MemberInput&) = delete;
     MemberInput& operator=(const MemberInput&) = delete;
 
@@ -62,12 +69,16 @@ public:
     // the file.
     size_t Next(char* buffer, size_t capacity = kChunk) {
         for (;;) {
-            ssize_t got = read(fd_, buffer, capacity);
+            ssize_t got = source_.dataSource ? (ssize_t)source_.dataSource->Read(buffer, capacity)
+                                             : read(fd_, buffer, capacity);
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) Fail(std::strerror(errno));
             done_ += (uint64_t)got;
             if (done_ > source_.size || (got == 0 && done_ != source_.size))
-                Fail("it changed while it was read (" + std::to_string(source_.size) + " bytes when collected)");
+                Fail(source_.dataSource ? "its data is not the " + std::to_string(source_.size) +
+                                              " bytes its header gives; the archive is damaged"
+                                        : "it changed while it was read (" + std::to_string(source_.size) +
+                                              " bytes when collected)");
             return (size_t)got;
         }
     }
@@ -78,7 +89,7 @@ private:
     }
 
     const ZipMemberSource& source_;
-    int fd_;
+    int fd_ = -1;
     uint64_t done_ = 0;
 };
 
