@@ -54,6 +54,21 @@ public:
         return entry;
     }
 
+    // Reads what is left of the current entry's data and drops it. Used
+    // instead of libarchive's own skip when moving to a later entry, as
+    // 3.6.2 loses its place in a solid 7z block after skipping a large
+    // entry whose data was not read.
+    void Drain(const std::string& entryName) {
+        std::vector<char> scratch(kReadBlock);
+        for (;;) {
+            la_ssize_t got = Read(scratch.data(), scratch.size());
+            if (got == 0) return;
+            if (got < 0)
+                throw std::runtime_error("cannot read " + PrintableText(entryName) + " in " + PrintableText(path_) +
+                                         ": " + Error());
+        }
+    }
+
     bool IsZip() const { return (archive_format(handle_) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP; }
 
     // The next bytes of the current entry's data, -1 on failure.
@@ -118,6 +133,7 @@ public:
             headersRead_ = 0;
         }
         while (headersRead_ <= member.entry) {
+            if (headersRead_) reader_->Drain(names_[headersRead_ - 1]);
             archive_entry* entry = reader_->Next(headersRead_ ? names_[headersRead_ - 1] : "");
             if (!entry || EntryName(entry) != names_[headersRead_])
                 throw std::runtime_error("cannot read " + PrintableText(member.path) + ": the archive changed");

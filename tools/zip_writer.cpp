@@ -578,8 +578,9 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     if (source.isDirectory) return entry;
 
     uint32_t dataStart = output.Position();
-    WrittenData data = source.size <= kLargestWholeMember ? WriteWholeMember(context, source)
-                                                          : WriteStreamedMember(context, source);
+    uint64_t largestWhole = source.dataSource ? kLargestWholeEntry : kLargestWholeMember;
+    WrittenData data = source.size <= largestWhole ? WriteWholeMember(context, source)
+                                                   : WriteStreamedMember(context, source);
     // AE-2 records no CRC: the authentication code stands for it, and a
     // small file's CRC would give its content away.
     entry.member.crc = aes ? 0 : data.crc;

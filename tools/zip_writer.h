@@ -25,6 +25,10 @@ const int kHighestLevel = 12;
 // the memory a build takes stays below about twice this size (the content
 // and its compressed form) however large the files are.
 const uint64_t kLargestWholeMember = 64 << 20;
+// The same for members read from another archive, whose decompressor
+// takes memory of its own (its dictionary: 64 MiB for xz -9): reading
+// them whole only up to this size leaves it room within the same bound.
+const uint64_t kLargestWholeEntry = 16 << 20;
 
 // How members are encrypted: WinZip's AES (AE-2: the authentication code
 // stands for the CRC) or the traditional ZIP cipher.
