@@ -220,6 +220,7 @@ private:
             if (!archive_entry_size_is_set(entry))
                 throw std::runtime_error(PrintableText(member.path) + " has no size in its header");
             member.size = (uint64_t)archive_entry_size(entry);
+            if (hardlink) GiveDataToLinked(member, Relative(TextOf(archive_entry_hardlink_utf8(entry), hardlink)));
         } else {
             result_.warnings.push_back("left out " + member.path + ": " + KindLeftOut(type));
             leftOut_.insert(name);
@@ -251,6 +252,19 @@ private:
         member.size = linked.size;
         member.entry = linked.entry;
         return true;
+    }
+
+    // A hard link that brings the data of the file it links to: cpio keeps
+    // it with the last link of a file, its earlier links being empty. That
+    // file takes this entry's data too, as extracting it through the link
+    // would give it.
+    void GiveDataToLinked(const ZipMemberSource& member, const std::string& target) {
+        auto found = byName_.find(target);
+        if (found == byName_.end()) return;
+        ZipMemberSource& linked = result_.members[found->second];
+        if (linked.isDirectory || linked.size != 0 || source_->linkTargets_.count(linked.entry)) return;
+        linked.size = member.size;
+        linked.entry = member.entry;
     }
 
     void Push(ZipMemberSource& member) {
