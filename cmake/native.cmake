@@ -153,7 +153,8 @@ include(cmake/install.cmake)
 
 # Tests of the tool: builds checked by other archivers, refusals, info.
 # The install test installs and packs this build.
-foreach(check build zip_input from_archive refusals info extract faults signing hostile install large)
+foreach(check build zip_input from_archive refusals info extract faults signing hostile install large
+              from_large)
   add_test(NAME tool.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/tools/test_${check}.py
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
@@ -164,8 +165,9 @@ endforeach()
 # they share no time with the end-to-end tests, whose Wine dialogs answer
 # slowly on a loaded machine.
 set_tests_properties(tool.hostile PROPERTIES RESOURCE_LOCK wine)
-# A combined file of about 3 GiB is written, then extracted.
-set_tests_properties(tool.large PROPERTIES TIMEOUT 900)
+# A combined file of about 3 GiB is written, then extracted; a 7z of 1 GB
+# is made, built from and extracted.
+set_tests_properties(tool.large tool.from_large PROPERTIES TIMEOUT 900)
 
 # The in-memory decoding benchmark that bench/bench.py runs (not a test).
 add_executable(inflate-bench bench/inflate_bench.cpp)

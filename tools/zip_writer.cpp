@@ -526,8 +526,9 @@ StreamedData StreamMember(MemberContext& context, const ZipMemberSource& source,
 }
 
 // A member too large to be read whole: streamed through zlib, and once
-// more stored when that did not make it smaller. An encrypted member's
-// file is read once before, for the digest its header needs.
+// more stored when that did not make it smaller (a file on disk). An
+// encrypted member's data is read once before, for the digest its header
+// needs.
 WrittenData WriteStreamedMember(MemberContext& context, const ZipMemberSource& source) {
     std::optional<FileDigest> digest;  // from a read before the data, which every later one must match
     if (!context.options.password.empty()) digest = DigestOfFile(source);
@@ -543,7 +544,11 @@ WrittenData WriteStreamedMember(MemberContext& context, const ZipMemberSource& s
             throw std::runtime_error("cannot read " + PrintableText(source.path) + ": it changed while it was read");
         if (!digest) digest = FileDigest{streamed.crc, ""};
         if (cipher) context.output.Write(cipher->Trailer());
-        if (!compress || streamed.written < source.size)
+        // Another archive's entry is kept deflated even when that did not
+        // shrink it (zlib then writes stored blocks, a few bytes each 16 KiB
+        // or more): storing it would read the archive again from its start,
+        // once for each such entry, all of it for a solid 7z.
+        if (!compress || streamed.written < source.size || source.dataSource)
             return {compress ? kMethodDeflated : kMethodStored, digest->crc};
     }
 }
