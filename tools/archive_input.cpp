@@ -174,15 +174,17 @@ public:
         ArchiveHandle reader(path_);
         for (size_t index = 0;; ++index) {
             archive_entry* entry = reader.Next(index ? source_->names_.back() : "");
-            if (!entry) break;
             if (index == 0 && reader.IsZip())
                 throw std::runtime_error(PrintableText(path_) + " is a ZIP archive; give it with --zip");
+            if (!entry) break;
             source_->names_.push_back(EntryName(entry));
             Add(entry, index);
         }
         if (result_.members.empty())
             throw std::runtime_error("nothing to put in the archive: " + PrintableText(path_) +
                                      " holds no files or folders");
+        for (auto index = replaced_.rbegin(); index != replaced_.rend(); ++index)
+            result_.members.erase(result_.members.begin() + (long)*index);
         CheckMemberList(result_.members);
         for (ZipMemberSource& member : result_.members) member.dataSource = source_.get();
         result_.data = std::move(source_);
@@ -277,6 +279,19 @@ private:
                                      " bytes, more than the 4 GiB less one byte a self-extracting file can hold");
         std::string key = member.utf8Name;  // as the archive's links give it
         if (member.isDirectory) key.pop_back();
+        // A folder listed again (tar lists one for each time it is given)
+        // is the same folder.
+        auto earlier = byName_.find(key);
+        if (earlier != byName_.end()) {
+            ZipMemberSource& before = result_.members[earlier->second];
+            if (member.isDirectory && before.isDirectory) return;
+            // A file given again (as tar -u appends a newer one) replaces
+            // the one before, as extracting the archive would.
+            if (member.isDirectory || before.isDirectory)
+                throw std::runtime_error(PrintableText(member.path) + " is both a file and a folder");
+            result_.warnings.push_back(member.path + " is there more than once; the last one is packed");
+            replaced_.insert(earlier->second);
+        }
         NameMember(member, member.path);
         byName_[key] = result_.members.size();
         result_.members.push_back(member);
@@ -287,6 +302,7 @@ private:
     ArchiveMembers result_;
     std::map<std::string, size_t> byName_;  // members by their name in the archive
     std::set<std::string> leftOut_;         // the entries left out, by name
+    std::set<size_t> replaced_;             // members a later entry of the same name replaces
 };
 
 }  // namespace
