@@ -33,8 +33,11 @@ public:
         if (!handle_) throw std::runtime_error("libarchive cannot start reading");
         archive_read_support_filter_all(handle_);
         for (auto support : kFormats) support(handle_);
-        if (archive_read_open_filename(handle_, path.c_str(), kReadBlock) != ARCHIVE_OK)
-            throw std::runtime_error("cannot read " + PrintableText(path) + ": " + Error());
+        if (archive_read_open_filename(handle_, path.c_str(), kReadBlock) != ARCHIVE_OK) {
+            std::string reason = Error();
+            archive_read_free(handle_);  // the destructor does not run for a constructor that throws
+            throw std::runtime_error("cannot read " + PrintableText(path) + ": " + reason);
+        }
     }
     ~ArchiveHandle() { archive_read_free(handle_); }
     ArchiveHandle(const ArchiveHandle&) = delete;
