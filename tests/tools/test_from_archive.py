@@ -109,16 +109,13 @@ class FromArchiveTest(ToolTestCase):
         self.make(["zip", "-qr", "x.zip", "src"])
         self.make(["tar", "czf", "x.tgz", "src"])
         with open(self.path("plain.7z"), "rb") as f:
-            data = bytearray(f.read())
-        data[100:140] = bytes(40)  # inside the packed data: the header at the end still reads
-        with open(self.path("damaged.7z"), "wb") as f:
-            f.write(data)
+            damaged = bytearray(f.read())
+        damaged[100:140] = bytes(40)  # inside the packed data: the header at the end still reads
         with open(self.path("x.tgz"), "rb") as f:
-            data = f.read()
-        with open(self.path("short.tgz"), "wb") as f:
-            f.write(data[:len(data) // 2])
-        with open(self.path("text.txt"), "w") as f:
-            f.write("not an archive\n")
+            short = f.read()[:-1000]
+        for name, data in [("damaged.7z", damaged), ("short.tgz", short), ("text.txt", b"not an archive\n")]:
+            with open(self.path(name), "wb") as f:
+                f.write(data)
         for archive, fragments in [
             ("secret.7z", ["가.txt in ", "secret.7z is encrypted"]),
             ("hidden.7z", ["hidden.7z", "encrypted"]),
