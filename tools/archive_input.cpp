@@ -3,7 +3,9 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <clocale>
+#include <cstring>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -54,6 +56,8 @@ public:
             throw std::runtime_error("cannot read " + PrintableText(path_) +
                                      (after.empty() ? "" : " after its entry " + PrintableText(after)) + ": " +
                                      Error());
+        data_ = Data{};
+        data_.size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
         return entry;
     }
 
@@ -74,17 +78,82 @@ public:
 
     bool IsZip() const { return (archive_format(handle_) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP; }
 
-    // The next bytes of the current entry's data, -1 on failure.
-    la_ssize_t Read(char* buffer, size_t capacity) { return archive_read_data(handle_, buffer, capacity); }
+    // The next bytes of the current entry's data, -1 on failure. Taken
+    // from libarchive's blocks, the holes between them (a sparse file's)
+    // and after the last one up to the entry's size given as zeros:
+    // archive_read_data in 3.6.2 gives an xar archive's entries after the
+    // first twice over.
+    la_ssize_t Read(char* buffer, size_t capacity) {
+        size_t filled = 0;
+        while (filled < capacity) {
+            if (data_.hole == 0 && data_.blockLeft == 0 && !NextBlock()) {
+                if (data_.failed) return -1;
+                if (data_.ended) break;
+            }
+            size_t count;
+            if (data_.hole > 0) {
+                count = (size_t)std::min<int64_t>(data_.hole, (int64_t)(capacity - filled));
+                std::memset(buffer + filled, 0, count);
+                data_.hole -= (int64_t)count;
+            } else {
+                count = std::min(data_.blockLeft, capacity - filled);
+                std::memcpy(buffer + filled, data_.block, count);
+                data_.block += count;
+                data_.blockLeft -= count;
+            }
+            filled += count;
+            data_.position += (int64_t)count;
+        }
+        return (la_ssize_t)filled;
+    }
 
     std::string Error() const {
+        if (!data_.error.empty()) return data_.error;
         const char* text = archive_error_string(handle_);
         return text ? text : "the archive is damaged";
     }
 
 private:
+    // The next block of the current entry into data_, with the hole before
+    // it; false at the end of the data (after a hole up to the entry's
+    // size) and on failure.
+    bool NextBlock() {
+        if (data_.ended) return false;
+        const void* block;
+        size_t size;
+        la_int64_t offset;
+        int result = archive_read_data_block(handle_, &block, &size, &offset);
+        if (result == ARCHIVE_EOF) {
+            data_.ended = true;
+            data_.hole = std::max<int64_t>(0, data_.size - data_.position);
+            return data_.hole > 0;
+        }
+        // A warning here is a failed check of the data (7z's CRC).
+        if (result < ARCHIVE_OK || offset < data_.position) {
+            if (result == ARCHIVE_OK) data_.error = "its data blocks overlap";
+            data_.failed = true;
+            return false;
+        }
+        data_.hole = offset - data_.position;
+        data_.block = (const char*)block;
+        data_.blockLeft = size;
+        return true;
+    }
+
+    // Where the reading of the current entry's data stands.
+    struct Data {
+        int64_t size = 0;      // as its header gives it
+        int64_t position = 0;  // bytes given so far
+        int64_t hole = 0;      // zeros to give before the block
+        const char* block = nullptr;
+        size_t blockLeft = 0;
+        bool ended = false, failed = false;
+        std::string error;     // when the failure is not libarchive's
+    };
+
     std::string path_;
     archive* handle_;
+    Data data_;
 };
 
 // A name from the archive in UTF-8 (the locale is set to UTF-8 for

@@ -18,11 +18,12 @@ NEW_YEAR_1980 = time.mktime((1980, 1, 1, 0, 0, 0, 0, 0, -1))
 # it for reference): every row holds the same tree.
 FORMATS = [
     ("x.7z", ["7z", "a", "-t7z", "-snl", "x.7z", "./src/*"], ["7z", "x", "-y", "-oREF", "x.7z"]),
-    ("x.tar.gz", ["tar", "czf", "x.tar.gz", "-C", "src", "."], None),
+    ("x.tar.gz", ["tar", "czSf", "x.tar.gz", "-C", "src", "."], None),  # -S: the sparse file's holes
     ("x.tar.xz", ["tar", "cJf", "x.tar.xz", "-C", "src", "."], None),
-    ("x.tar.bz2", ["tar", "cjf", "x.tar.bz2", "-C", "src", "."], None),
+    ("x.tar.bz2", ["tar", "cjSf", "x.tar.bz2", "--format", "posix", "-C", "src", "."], None),
     ("x.iso", ["bsdtar", "-cf", "x.iso", "--format", "iso9660", "-C", "src", "."], None),
     ("x.cpio", ["bsdtar", "-cf", "x.cpio", "--format", "newc", "-C", "src", "."], None),
+    ("x.xar", ["bsdtar", "-cf", "x.xar", "--format", "xar", "-C", "src", "."], None),
 ]
 
 
@@ -59,6 +60,10 @@ class FromArchiveTest(ToolTestCase):
         os.utime(os.path.join(root, "옛날.txt"), (OLD, OLD))
         os.symlink("문서/안내.txt", os.path.join(root, "링크"))
         os.link(os.path.join(root, "readme.txt"), os.path.join(root, "하드링크"))
+        with open(os.path.join(root, "구멍.bin"), "wb") as f:  # holes inside and at the end
+            f.seek(1 << 20)
+            f.write(b"data")
+            f.truncate(2 << 20)
         return root
 
     def make(self, command):
