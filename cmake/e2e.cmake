@@ -13,7 +13,7 @@ add_test(NAME e2e.arch_choice COMMAND ${Python3_EXECUTABLE} -m unittest -v test_
          WORKING_DIRECTORY ${E2E_DIR})
 
 foreach(module startup settings extraction roundtrip dialogs run_and_browse hardening names locales name_table faults large
-    long_paths)
+    long_paths other_formats)
   add_test(NAME e2e.${module}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v test_${module}
            WORKING_DIRECTORY ${E2E_DIR})

@@ -39,7 +39,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # dpkg-shlibdeps finds the libraries the tool links (zlib, libdeflate,
-# Nettle, the C library).
+# Nettle, libarchive, the C library).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Signing, and naming a signed file's signer, run osslsigncode.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS osslsigncode)

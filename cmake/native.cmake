@@ -104,8 +104,11 @@ target_link_libraries(libdeflate INTERFACE ${LIBDEFLATE_LIBRARY})
 target_include_directories(libdeflate INTERFACE ${LIBDEFLATE_INCLUDE_DIR})
 # nlohmann/json (header-only) writes `doromi info --json`.
 find_package(nlohmann_json 3.11 REQUIRED)
+# libarchive reads the other archive formats `doromi build --from` packs.
+find_package(LibArchive REQUIRED)
 set(DOROMI_TOOL_SOURCES
     tools/appended_archive.cpp
+    tools/archive_input.cpp
     tools/build_command.cpp
     tools/case_twins.cpp
     tools/console_frontend.cpp
@@ -140,7 +143,8 @@ add_executable(doromi ${DOROMI_TOOL_SOURCES})
 add_dependencies(doromi doromi-help)
 target_include_directories(doromi PRIVATE ${DOROMI_GENERATED_DIR})
 target_compile_options(doromi PRIVATE ${DOROMI_WARNINGS})
-target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB libdeflate nlohmann_json::nlohmann_json)
+target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB libdeflate nlohmann_json::nlohmann_json
+                      LibArchive::LibArchive)
 # The C++ runtime linked in: only the parts the tool uses are loaded, which
 # keeps its resident memory about 1 MB lower than with the shared library.
 target_link_options(doromi PRIVATE -static-libstdc++ -static-libgcc)
@@ -149,7 +153,8 @@ include(cmake/install.cmake)
 
 # Tests of the tool: builds checked by other archivers, refusals, info.
 # The install test installs and packs this build.
-foreach(check build zip_input refusals info extract faults signing hostile install large)
+foreach(check build zip_input from_archive refusals info extract faults signing hostile install large
+              from_large)
   add_test(NAME tool.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/tools/test_${check}.py
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
@@ -160,8 +165,9 @@ endforeach()
 # they share no time with the end-to-end tests, whose Wine dialogs answer
 # slowly on a loaded machine.
 set_tests_properties(tool.hostile PROPERTIES RESOURCE_LOCK wine)
-# A combined file of about 3 GiB is written, then extracted.
-set_tests_properties(tool.large PROPERTIES TIMEOUT 900)
+# A combined file of about 3 GiB is written, then extracted; a 7z of 1 GB
+# is made, built from and extracted.
+set_tests_properties(tool.large tool.from_large PROPERTIES TIMEOUT 900)
 
 # The in-memory decoding benchmark that bench/bench.py runs (not a test).
 add_executable(inflate-bench bench/inflate_bench.cpp)

@@ -79,7 +79,7 @@ class InstallTest(ToolTestCase):
         fields = dict(line.split(": ", 1) for line in
                       output("dpkg-deb", "-f", deb, "Package", "Version", "Depends", "Recommends").splitlines())
         self.assertEqual((fields["Package"], fields["Version"], fields["Recommends"]), ("doromi", VERSION, "osslsigncode"))
-        for library in ("zlib1g", "libdeflate0", "libnettle8"):
+        for library in ("zlib1g", "libdeflate0", "libnettle8", "libarchive13"):
             self.assertRegex(fields["Depends"], rf"(^|, ){library}\b")
         stub = subprocess.run(f"dpkg-deb --fsys-tarfile '{deb}' | tar -xO ./usr/{INSTALLED_STUB}", shell=True,
                               check=True, capture_output=True).stdout
