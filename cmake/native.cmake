@@ -13,6 +13,15 @@ if(DOROMI_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# A third (scripts/coverage makes it in build/coverage, with clang) counts
+# every region of the code the unit tests run, for the check that each
+# error exit of the decoder is taken.
+option(DOROMI_COVERAGE "Build with clang's source-based coverage" OFF)
+if(DOROMI_COVERAGE)
+  add_compile_options(-fprofile-instr-generate -fcoverage-mapping)
+  add_link_options(-fprofile-instr-generate)
+endif()
+
 # The native front end's system calls and member list; the questions come
 # with each program (the tool, the unit tests, the fuzz targets).
 add_library(doromi-core STATIC
