@@ -2,6 +2,9 @@
 # tests, and the end-to-end tests that drive the cross-built stub under Wine.
 enable_testing()
 find_package(GTest REQUIRED)
+# zlib: the reference of the inflate tests, the fuzz targets and the
+# benchmark, and the tool's streaming compressor. The stub never links it.
+find_package(ZLIB REQUIRED)
 
 set(DOROMI_WARNINGS -Wall -Wextra)
 
@@ -68,8 +71,6 @@ add_executable(unit-tests
     tests/unit/zip_builder.cpp
     tests/unit/zip_cipher_test.cpp
 )
-# zlib is the reference the inflate tests compare with; the stub never links it.
-find_package(ZLIB REQUIRED)
 target_link_libraries(unit-tests PRIVATE doromi-core GTest::gtest_main ZLIB::ZLIB)
 # A failing close is injected through tests/unit/failing_close.h.
 target_link_options(unit-tests PRIVATE -Wl,--wrap=close)
@@ -110,7 +111,6 @@ include(cmake/e2e.cmake)
 
 # The doromi command-line tool: builds and inspects combined files with the
 # core. Its texts, like the core's, are UTF-8.
-find_package(ZLIB REQUIRED)
 # libdeflate: the builder's whole-buffer compressor and the decoding
 # benchmark's fastest reference.
 find_library(LIBDEFLATE_LIBRARY deflate REQUIRED)

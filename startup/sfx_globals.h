@@ -21,7 +21,8 @@ enum : uint32_t {
     kCrcBlockSize = 1028,        // 256 table entries plus slack
 };
 
-// Overwrite policy; equals the checked radio button's id minus 501.
+// Overwrite policy; OverwriteModeOfButton (archive/overwrite_policy.h) gives
+// the mode of a radio button.
 enum OverwriteModeValue : uint8_t {
     kOverwrite = 0,
     kSkip = 1,
