@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "fixed_values.h"
 #include "startup/sfx_globals.h"
 
 TEST(SfxGlobals, ResetGivesTheNoSettingsBehaviour) {
@@ -15,11 +16,11 @@ TEST(SfxGlobals, ResetGivesTheNoSettingsBehaviour) {
 
     EXPECT_EQ(Sfx.ArchiveHandle, kInvalidFile);
     EXPECT_EQ(Sfx.OutputHandle, kInvalidFile);
-    EXPECT_EQ(Sfx.ArchiveBase, 40448u);
+    EXPECT_EQ(Sfx.ArchiveBase, kExpectedStubSize);
     EXPECT_TRUE(Sfx.ShowRunChoice);
     EXPECT_TRUE(Sfx.AllowMemberChoice);
     EXPECT_FALSE(Sfx.HideOverwriteChoice);
-    EXPECT_EQ(Sfx.DefaultOverwriteButton, 503);
+    EXPECT_EQ(Sfx.DefaultOverwriteButton, IDC_ASK);
     EXPECT_FALSE(Sfx.AutoStart);
     EXPECT_FALSE(Sfx.HasTitle);
     EXPECT_STREQ(Sfx.ExtractDir, "");
