@@ -13,6 +13,7 @@ import zipfile
 import zlib
 
 from combined import with_wrong_crc, wrong_passwords
+from fixed_values import IDC_ASK, IDC_MEMBER_LIST, IDC_OVERWRITE, IDC_PASSWORD, IDC_START, IDOK
 from harness import child, doromi_build, message_box_text, tree, wait_exit, windows_path
 from test_dialogs import (ALL_EXTRACTED, AUTO_START, CHOICES, ERROR_CAPTION, FINISHED, MAIN_TITLE,
                           OVERWRITE_DEFAULT, PASSWORD_TITLE, SOME_NOT_EXTRACTED, DialogTestCase)
@@ -20,7 +21,7 @@ from test_dialogs import (ALL_EXTRACTED, AUTO_START, CHOICES, ERROR_CAPTION, FIN
 BAD_NAME = "적절하지 않은 파일 이름입니다."
 CANNOT_OPEN = "파일을 열 수 없습니다."
 SKIP_DEFAULT = 0x10
-OK, START, MEMBERS, OVERWRITE_BUTTON, ASK_BUTTON = 1, 1, 301, 501, 503
+OK, START, MEMBERS, OVERWRITE_BUTTON, ASK_BUTTON = IDOK, IDC_START, IDC_MEMBER_LIST, IDC_OVERWRITE, IDC_ASK
 KOREAN = {"한글 폴더/문서.txt": "문서 내용\n".encode(), "그림/로고.bmp": bytes(range(256)),
           "zz.txt": b"ascii after the Korean names\n"}
 KOREAN_TOP = ["한글 폴더", "그림", "zz.txt"]  # what the tools are given
@@ -157,7 +158,7 @@ class NamesTest(DialogTestCase):
                                   ("RIGHT", (FINISHED, ALL_EXTRACTED))):
             self.session.press(dialog["hwnd"], START)
             prompt = self.session.wait_for_window(PASSWORD_TITLE)
-            self.session.set_text(prompt["hwnd"], 101, password)
+            self.session.set_text(prompt["hwnd"], IDC_PASSWORD, password)
             self.session.press(prompt["hwnd"], OK)
             self.answer_box(*verdict)
         self.assertEqual(wait_exit(self.process), 0)
