@@ -43,6 +43,11 @@ bool TakeZip64Sizes(LocalHeader& header, const uint8_t* extra, uint32_t extraLen
     // Both sizes are there when the field has room for both; otherwise
     // only the placeholders', in order, as in a central directory.
     uint32_t compressedAt = size >= 16 || uncompressed ? 8 : 0;
-    return (!uncompressed || TakeSize(field, size, 0, &header.uncompressedSize)) &&
-           (!compressed || TakeSize(field, size, compressedAt, &header.compressedSize));
+    // Through locals: the packed header's fields may be unaligned.
+    uint32_t uncompressedSize = header.uncompressedSize, compressedSize = header.compressedSize;
+    if (uncompressed && !TakeSize(field, size, 0, &uncompressedSize)) return false;
+    if (compressed && !TakeSize(field, size, compressedAt, &compressedSize)) return false;
+    header.uncompressedSize = uncompressedSize;
+    header.compressedSize = compressedSize;
+    return true;
 }

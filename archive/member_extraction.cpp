@@ -166,7 +166,7 @@ static bool IsUndecodableAes(const PassState& pass) {
 // only once the member has passed every check.
 struct MemberOutput {
     bool replacing;
-    char temporaryPath[kPathBufferSize];
+    char temporaryPath[kMemberPathBufferSize + kTemporaryNameLength];
 };
 
 // The existing file in a file member's place, when the policy says to
@@ -176,7 +176,8 @@ struct MemberOutput {
 static MemberOutcome OpenReplacement(PassState& pass, Text& path, MemberOutput& output) {
     if (!MayReplace(pass, path)) return kNextMember;
     if (!IsKnownMethod(pass.method)) return EndPassForUnknownMethod();
-    if (CanReplaceFile(path.bytes)) Sfx.OutputHandle = CreateFileBeside(path.bytes, output.temporaryPath);
+    if (CanReplaceFile(path.bytes))
+        Sfx.OutputHandle = CreateFileBeside(path.bytes, output.temporaryPath, sizeof output.temporaryPath);
     output.replacing = Sfx.OutputHandle != kInvalidFile;
     if (!output.replacing) ShowError(path.bytes, TEXT_CANNOT_OPEN_FILE);
     return kNextMember;

@@ -7,8 +7,10 @@
 
 // UTF-16 units a member's whole name may have (all its parts); longer
 // names are refused, never cut into another name. No code page 949 name is
-// longer in UTF-16 than in bytes.
-static const uint16_t kLongestMemberName = 256;
+// longer in UTF-16 than in bytes. Each part may have kLongestNamePart, as
+// in any Windows file or folder name.
+static const uint16_t kLongestMemberName = 1024;
+static const uint16_t kLongestNamePart = 255;
 // Bytes of a header's name that are read: no name of more bytes can make
 // kLongestMemberName units, in UTF-8 (at most 3 bytes a unit) or in any
 // ANSI code page (at most 2).

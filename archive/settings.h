@@ -4,6 +4,7 @@
 // the texts themselves (title, default directory, run command).
 
 // Reads the block into Sfx and sets Sfx.ArchiveBase; without a block every
-// setting keeps its initial value. Unless the block turns it off, checks
-// the archive's size first, which ends the process when the check fails.
+// setting keeps its initial value and the archive's size is not checked.
+// A block checks the size unless its flags turn the check off; a failed
+// check ends the process, before the texts are read.
 void ReadSettings();

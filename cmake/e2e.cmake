@@ -12,7 +12,8 @@ set_tests_properties(e2e.prefix PROPERTIES FIXTURES_SETUP wine_prefix RESOURCE_L
 add_test(NAME e2e.arch_choice COMMAND ${Python3_EXECUTABLE} -m unittest -v test_arch_choice
          WORKING_DIRECTORY ${E2E_DIR})
 
-foreach(module startup settings extraction roundtrip dialogs run_and_browse hardening names locales name_table faults large other_zips)
+foreach(module startup settings extraction roundtrip dialogs run_and_browse hardening names locales name_table faults large
+    long_paths other_formats other_zips)
   add_test(NAME e2e.${module}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v test_${module}
            WORKING_DIRECTORY ${E2E_DIR})

@@ -38,8 +38,8 @@ set(CPACK_OUTPUT_FILE_PREFIX ${DOROMI_OUT_DIR})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-# dpkg-shlibdeps finds the libraries the tool links (zlib, libdeflate, libarchive,
-# Nettle, the C library).
+# dpkg-shlibdeps finds the libraries the tool links (zlib, libdeflate,
+# Nettle, libarchive, the C library).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Signing, and naming a signed file's signer, run osslsigncode.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS osslsigncode)

@@ -2,6 +2,9 @@
 # tests, and the end-to-end tests that drive the cross-built stub under Wine.
 enable_testing()
 find_package(GTest REQUIRED)
+# zlib: the reference of the inflate tests, the fuzz targets and the
+# benchmark, and the tool's streaming compressor. The stub never links it.
+find_package(ZLIB REQUIRED)
 
 set(DOROMI_WARNINGS -Wall -Wextra)
 
@@ -11,6 +14,15 @@ option(DOROMI_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitiz
 if(DOROMI_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
+endif()
+
+# A third (scripts/coverage makes it in build/coverage, with clang) counts
+# every region of the code the unit tests run, for the check that each
+# error exit of the decoder is taken.
+option(DOROMI_COVERAGE "Build with clang's source-based coverage" OFF)
+if(DOROMI_COVERAGE)
+  add_compile_options(-fprofile-instr-generate -fcoverage-mapping)
+  add_link_options(-fprofile-instr-generate)
 endif()
 
 # The native front end's system calls and member list; the questions come
@@ -59,8 +71,6 @@ add_executable(unit-tests
     tests/unit/zip_builder.cpp
     tests/unit/zip_cipher_test.cpp
 )
-# zlib is the reference the inflate tests compare with; the stub never links it.
-find_package(ZLIB REQUIRED)
 target_link_libraries(unit-tests PRIVATE doromi-core GTest::gtest_main ZLIB::ZLIB)
 # A failing close is injected through tests/unit/failing_close.h.
 target_link_options(unit-tests PRIVATE -Wl,--wrap=close)
@@ -81,6 +91,13 @@ gtest_discover_tests(unit-tests DISCOVERY_TIMEOUT 30 PROPERTIES ENVIRONMENT "${D
 add_test(NAME build.finish_stub
          COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/build/test_finish_stub.py
          WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+# The core's include stack (tests/build/test_layers.py prints its table),
+# and what scripts/coverage counts as an error exit of the decoder.
+foreach(check layers error_exits)
+  add_test(NAME build.${check}
+           COMMAND ${Python3_EXECUTABLE} -m unittest -v test_${check}
+           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/build)
+endforeach()
 foreach(check dialog_template manifest imports)
   foreach(arch win32 win64)
     add_test(NAME build.${check}.${arch}
@@ -94,7 +111,6 @@ include(cmake/e2e.cmake)
 
 # The doromi command-line tool: builds and inspects combined files with the
 # core. Its texts, like the core's, are UTF-8.
-find_package(ZLIB REQUIRED)
 # libdeflate: the builder's whole-buffer compressor and the decoding
 # benchmark's fastest reference.
 find_library(LIBDEFLATE_LIBRARY deflate REQUIRED)
@@ -104,10 +120,11 @@ target_link_libraries(libdeflate INTERFACE ${LIBDEFLATE_LIBRARY})
 target_include_directories(libdeflate INTERFACE ${LIBDEFLATE_INCLUDE_DIR})
 # nlohmann/json (header-only) writes `doromi info --json`.
 find_package(nlohmann_json 3.11 REQUIRED)
-# libarchive decompresses the members of other archivers' methods that
-# `build --zip` recompresses.
+# libarchive reads the other archive formats `doromi build --from` packs, and
+# the members of other archivers' methods that `build --zip` recompresses.
 find_package(LibArchive REQUIRED)
 set(DOROMI_TOOL_SOURCES
+    tools/archive_input.cpp
     tools/build_command.cpp
     tools/case_twins.cpp
     tools/central_directory.cpp
@@ -146,7 +163,8 @@ add_executable(doromi ${DOROMI_TOOL_SOURCES})
 add_dependencies(doromi doromi-help)
 target_include_directories(doromi PRIVATE ${DOROMI_GENERATED_DIR})
 target_compile_options(doromi PRIVATE ${DOROMI_WARNINGS})
-target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB libdeflate nlohmann_json::nlohmann_json LibArchive::LibArchive)
+target_link_libraries(doromi PRIVATE doromi-core ZLIB::ZLIB libdeflate nlohmann_json::nlohmann_json
+                      LibArchive::LibArchive)
 # The C++ runtime linked in: only the parts the tool uses are loaded, which
 # keeps its resident memory about 1 MB lower than with the shared library.
 target_link_options(doromi PRIVATE -static-libstdc++ -static-libgcc)
@@ -155,7 +173,8 @@ include(cmake/install.cmake)
 
 # Tests of the tool: builds checked by other archivers, refusals, info.
 # The install test installs and packs this build.
-foreach(check build zip_input zip_corpus refusals info extract faults signing hostile install large zip_memory)
+foreach(check build zip_input zip_corpus from_archive refusals info extract faults signing hostile install
+              large from_large zip_memory)
   add_test(NAME tool.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/tools/test_${check}.py
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
@@ -166,8 +185,9 @@ endforeach()
 # they share no time with the end-to-end tests, whose Wine dialogs answer
 # slowly on a loaded machine.
 set_tests_properties(tool.hostile PROPERTIES RESOURCE_LOCK wine)
-# A combined file of about 3 GiB is written, then extracted.
-set_tests_properties(tool.large PROPERTIES TIMEOUT 900)
+# A combined file of about 3 GiB is written, then extracted; a 7z of 1 GB
+# is made, built from and extracted.
+set_tests_properties(tool.large tool.from_large PROPERTIES TIMEOUT 900)
 # An archive of 1 GiB is made, then rewritten under /usr/bin/time.
 set_tests_properties(tool.zip_memory PROPERTIES TIMEOUT 900)
 

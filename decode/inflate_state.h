@@ -2,7 +2,10 @@
 // State and bit reader shared by the routines of the inflate decoder (not
 // used outside it). The state lives for one member. Every routine copies
 // BitBuffer, BitCount and WindowPos into locals on entry, works on those,
-// and writes them back before it returns or hands over to another routine.
+// and writes them back before it hands over to another routine or returns
+// success. An error exit may return without writing them back: decoding
+// ends there, and only WindowPos is read again, to write out what the
+// window holds, which DecodeCodes and the stored-block copy keep current.
 #include <stdint.h>
 
 #include "decode/decode_table.h"

@@ -19,7 +19,7 @@
 // seam is UTF-8, with "\" between path components. The Win32 side converts
 // to UTF-16 for the wide (W) calls and back, and nowhere else; the POSIX side
 // needs no conversion. Limits given in characters (MAX_PATH, the 255 of
-// ExtractDir, a member name's 256) count UTF-16 units, as Windows does
+// ExtractDir, a member name's 1,024) count UTF-16 units, as Windows does
 // (util/utf8.h counts them). The only texts in another encoding are those
 // of the settings block (code page 949) and names of archives written
 // without UTF-8, which the core converts with CodePageToUtf8.
@@ -45,12 +45,16 @@ enum : uint32_t {
 // ==== Provided by each front end ==========================================
 
 // ---- Files and the system ------------------------------------------------
-// A path of MAX_PATH (260) UTF-16 units or more names nothing and cannot be
-// created, on both sides, as Windows refuses it. A path buffer holds the
-// longest path there is as UTF-8, at most three bytes a unit.
+// The file calls take paths of any length the system takes: the Win32
+// side hands a path longer than MAX_PATH allows to Windows in its extended
+// form (util/long_path.h), up to 32,767 UTF-16 units. The paths the system
+// gives (the executable's, the temporary directory) and the target
+// directory are plain paths, shorter than MAX_PATH (260 units): a path
+// buffer holds the longest of them as UTF-8, at most three bytes a unit.
 enum : uint32_t {
     kLongestPath = 259,                            // in UTF-16 units
     kPathBufferSize = 3 * (kLongestPath + 1) + 1,  // 781 bytes
+    kTemporaryNameLength = 15,                     // "~dr", 8 digits, ".tmp"
 };
 
 // Writes the NUL-terminated full path of the running executable into
@@ -135,11 +139,11 @@ bool CanReplaceFile(const char* path);
 // Creates a file for writing beside `path`, in the same directory, under a
 // name of its own: "~dr", 8 hexadecimal digits and ".tmp", made with
 // CREATE_NEW (another name on a collision) and hidden. Its path goes to
-// `temporaryPath` (kPathBufferSize bytes); kInvalidFile when no such file
-// can be made. A member that replaces a file is written there first, so
-// that the file it replaces stays as it was until the member has passed
-// every check.
-FileHandle CreateFileBeside(const char* path, char* temporaryPath);
+// `temporaryPath` (`size` bytes); kInvalidFile when no such file can be
+// made, or its path does not fit. A member that replaces a file is written
+// there first, so that the file it replaces stays as it was until the
+// member has passed every check.
+FileHandle CreateFileBeside(const char* path, char* temporaryPath, uint32_t size);
 
 // Puts the closed file `replacement` in the place of `existing`: ReplaceFileW,
 // which keeps the old file's attributes, ACL and creation time; where that

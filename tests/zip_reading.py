@@ -1,6 +1,7 @@
 """Reading ZIP archives in the tests without the product's code: the walk
 over local headers and the traditional cipher, shared by the tool tests
-and the end-to-end tests (each puts this folder on its import path)."""
+and the end-to-end tests (each puts this folder on its import path), and
+the deep member names both give archives."""
 import struct
 
 LOCAL_HEADER = b"PK\x03\x04"
@@ -58,3 +59,11 @@ def zip_decrypt(cipher, password):
         plain.append(byte ^ ((k * (k ^ 1)) >> 8) & 0xFF)
         update(plain[-1])
     return bytes(plain)
+
+
+def deep_name(units):
+    """An ASCII member name of `units` characters: folders of 49, then a file."""
+    name = ""
+    while units - len(name) > 60:
+        name += "d" * 49 + "/"
+    return name + "f" * (units - len(name))

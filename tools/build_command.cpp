@@ -12,6 +12,7 @@
 #include "archive/zip_format.h"
 #include "help_texts.h"
 #include "startup/sfx_globals.h"
+#include "tools/archive_input.h"
 #include "tools/arguments.h"
 #include "tools/byte_order.h"
 #include "tools/case_twins.h"
@@ -34,6 +35,7 @@ struct BuildRequest {
     std::string output;
     std::vector<std::string> paths;
     std::string zipPath;
+    std::string fromPath;
     std::string stubPath;
     bool store = false;
     std::optional<int> level;
@@ -97,6 +99,8 @@ bool ParseBuildArguments(const std::vector<std::string>& arguments, BuildRequest
         } else if (name == "--name-encoding") {
             request.nameEncoding = cursor.Value();
             CheckCodePageName(*request.nameEncoding);
+        } else if (name == "--from") {
+            request.fromPath = cursor.Value();
         } else if (name == "--stub") {
             request.stubPath = cursor.Value();
         } else if (name == "--level") {
@@ -171,7 +175,11 @@ bool ParseBuildArguments(const std::vector<std::string>& arguments, BuildRequest
 
 void CheckCombinations(const BuildRequest& request) {
     if (request.output.empty()) throw UsageError("-o OUT.exe is missing");
-    if (request.zipPath.empty() && request.paths.empty()) throw UsageError("give the files and folders to pack, or --zip");
+    if (request.zipPath.empty() && request.fromPath.empty() && request.paths.empty())
+        throw UsageError("give the files and folders to pack, --zip or --from");
+    if (!request.fromPath.empty() && (!request.zipPath.empty() || !request.paths.empty()))
+        throw UsageError(std::string("--from packs the archive's entries; give no ") +
+                         (request.zipPath.empty() ? "other paths" : "--zip"));
     if (!request.zipPath.empty()) {
         if (!request.paths.empty()) throw UsageError("--zip takes the archive as it is; give no other paths");
         if (request.store || request.level || request.randomHeaders || request.encryption)
@@ -301,6 +309,7 @@ int BuildCommand(const std::vector<std::string>& arguments) {
     // Everything that can be refused is refused before the output exists.
     std::optional<ZipInputPlan> zipInput;
     std::vector<ZipMemberSource> sources;
+    ArchiveMembers fromArchive;  // its data source outlives the writing
     if (!request.zipPath.empty()) {
         ZipInputOptions options;
         options.allowRefusedNames = request.allowRefusedNames;
@@ -312,7 +321,14 @@ int BuildCommand(const std::vector<std::string>& arguments) {
         for (const std::string& warning : zipInput->warnings)
             std::fprintf(stderr, "doromi build: warning: %s\n", PrintableText(warning, true).c_str());
     } else {
-        sources = CollectMembers(request.paths, existing);
+        if (request.fromPath.empty()) {
+            sources = CollectMembers(request.paths, existing);
+        } else {
+            fromArchive = CollectArchiveMembers(request.fromPath);
+            sources = fromArchive.members;
+            for (const std::string& warning : fromArchive.warnings)
+                std::fprintf(stderr, "doromi build: warning: %s\n", PrintableText(warning).c_str());
+        }
         std::vector<std::string> names;
         for (const ZipMemberSource& source : sources) names.push_back(source.utf8Name);
         std::string twins = CaseTwinWarning(names);

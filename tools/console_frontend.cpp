@@ -58,6 +58,12 @@ void ShowError(const char* text, const char* caption) {
     // (the core's check of the directories, or O_NOFOLLOW).
     if (std::strcmp(caption, TEXT_CANNOT_OPEN_FILE) == 0 && LastSystemError() == ELOOP)
         line += "  a symbolic link is in the way; it is left as it is\n";
+    // Windows takes 255 UTF-16 units a part, which in UTF-8 may be up to 765
+    // bytes, more than Linux file systems take.
+    bool pathFailed = std::strcmp(caption, TEXT_CANNOT_OPEN_FILE) == 0 ||
+                      std::strcmp(caption, TEXT_DIRECTORY_ERROR) == 0;
+    if (pathFailed && LastSystemError() == ENAMETOOLONG)
+        line += "  the path is longer than this system takes (on Linux: 255 bytes a part, 4,095 the whole path)\n";
     std::fputs(line.c_str(), stderr);
 }
 

@@ -27,10 +27,9 @@ void PrepareCoreState() {
 }
 
 FileHandle OpenWithCore(const std::string& nativePath) {
-    // The core takes UTF-8 names of fewer than MAX_PATH UTF-16 units. Any
-    // other path (not UTF-8, or longer) is reached through its descriptor's
-    // /proc name, which is short and plain ASCII, after the tool has opened
-    // it itself.
+    // The core takes UTF-8 names. Any other path is reached through its
+    // descriptor's /proc name, which is short and plain ASCII, after the
+    // tool has opened it itself.
     if (char* coreName = CoreName(nativePath.c_str())) {
         FileHandle file = OpenFileForReading(coreName);
         std::free(coreName);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "archive/extraction_pass.h"
+#include "archive/overwrite_policy.h"
 #include "archive/settings.h"
 #include "archive/size_check.h"
 #include "help_texts.h"
@@ -134,7 +135,7 @@ void OpenArchive(const std::string& file) {
 }
 
 void ApplyOverwriteMode(const std::string& mode) {
-    if (mode.empty()) Sfx.OverwriteMode = (uint8_t)(Sfx.DefaultOverwriteButton - IDC_OVERWRITE);
+    if (mode.empty()) Sfx.OverwriteMode = OverwriteModeOfButton(Sfx.DefaultOverwriteButton);
     else Sfx.OverwriteMode = mode == "overwrite" ? kOverwrite : mode == "skip" ? kSkip : kAsk;
 }
 

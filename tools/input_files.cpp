@@ -14,13 +14,6 @@
 #include "tools/text_encoding.h"
 #include "util/utf8.h"
 
-namespace {
-
-// UTF-16 units a single file or folder name may have on Windows. The 255
-// bytes most Linux file systems allow are never more units than that, but
-// mounts that count characters (NTFS, SMB) allow more bytes.
-const uint32_t kLongestNamePart = 255;
-
 // The member name in the header's form for a UTF-8 name, after the checks
 // Windows would make of it: characters it does not allow, and lengths in
 // UTF-16 units (its characters) beyond the stub's. Conjoining Hangul jamo
@@ -43,6 +36,8 @@ void NameMember(ZipMemberSource& member, const std::string& path) {
     for (size_t start = 0; start < name.size();) {
         size_t end = std::min(name.find('/', start), name.size());
         uint32_t partUnits = Utf16Units(name.data() + start, (uint32_t)(end - start));
+        // The 255 bytes most Linux file systems allow are never more units
+        // than that, but mounts that count characters (NTFS, SMB) allow more.
         if (partUnits > kLongestNamePart)
             throw std::runtime_error("the name of " + PrintableText(path) + " has a part of " +
                                      std::to_string(partUnits) + " characters (UTF-16 units); Windows takes at most " +
@@ -53,6 +48,8 @@ void NameMember(ZipMemberSource& member, const std::string& path) {
     member.utf8Header = cp949.failure.has_value();
     member.headerName = member.utf8Header ? name : cp949.bytes;
 }
+
+namespace {
 
 // Names the stub would refuse with a box: characters Windows does not
 // allow, Windows devices (CON, AUX.txt, COM1.log, ...), components ending
@@ -172,13 +169,21 @@ std::vector<ZipMemberSource> CollectMembers(const std::vector<std::string>& path
     if (members.empty()) throw std::runtime_error("nothing to put in the archive: the inputs hold no files or folders");
     std::sort(members.begin(), members.end(),
               [](const ZipMemberSource& a, const ZipMemberSource& b) { return a.utf8Name < b.utf8Name; });
-    for (size_t i = 1; i < members.size(); ++i)
-        if (members[i].utf8Name == members[i - 1].utf8Name)
-            throw std::runtime_error("two inputs give the same member name " + PrintableText(members[i].utf8Name) +
-                                     " (" + PrintableText(members[i - 1].path) + " and " +
-                                     PrintableText(members[i].path) + ")");
-    RefuseWhatTheStubRefuses(members);
+    CheckMemberList(members);
     return members;
+}
+
+void CheckMemberList(const std::vector<ZipMemberSource>& members) {
+    std::vector<const ZipMemberSource*> byName;
+    for (const ZipMemberSource& member : members) byName.push_back(&member);
+    std::stable_sort(byName.begin(), byName.end(),
+                     [](const ZipMemberSource* a, const ZipMemberSource* b) { return a->utf8Name < b->utf8Name; });
+    for (size_t i = 1; i < byName.size(); ++i)
+        if (byName[i]->utf8Name == byName[i - 1]->utf8Name)
+            throw std::runtime_error("two inputs give the same member name " + PrintableText(byName[i]->utf8Name) +
+                                     " (" + PrintableText(byName[i - 1]->path) + " and " +
+                                     PrintableText(byName[i]->path) + ")");
+    RefuseWhatTheStubRefuses(members);
 }
 
 uint32_t DosDateTime(time_t modified) {

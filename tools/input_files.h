@@ -23,6 +23,18 @@ struct FileIdentity {
 std::vector<ZipMemberSource> CollectMembers(const std::vector<std::string>& paths,
                                             const std::vector<FileIdentity>& excluded);
 
+// Sets member.headerName and member.utf8Header for member.utf8Name, after
+// the checks Windows would make of it: characters it does not allow, and
+// lengths in UTF-16 units (its characters) beyond the stub's. Conjoining
+// Hangul jamo (as macOS writes Korean names) are composed first, as the
+// stub composes them, so that the header holds the name the stub will
+// list. Throws std::runtime_error naming `where` the name comes from.
+void NameMember(ZipMemberSource& member, const std::string& where);
+
+// Refuses a list of named members in which two have the same name, or
+// the stub would refuse some names.
+void CheckMemberList(const std::vector<ZipMemberSource>& members);
+
 // A modification time as a DOS date (high half) and time (low half), in
 // local time, odd seconds rounded up, clamped to 1980..2107.
 uint32_t DosDateTime(time_t modified);

@@ -36,16 +36,23 @@ const uint32_t kDosAttributeArchive = 0x20;
 // read whole.
 const int kHighestStreamingLevel = 9;
 
-// One read of a member's file from its start, in chunks, checking that it
-// is still the file that was collected: a read error or a size other than
-// the one collected ends the build with the file's name and the reason.
+// One read of a member's file (or its data source's entry) from its
+// start, in chunks, checking that it is still the file that was
+// collected: a read error or a size other than the one collected ends the
+// build with the file's name and the reason.
 class MemberInput {
 public:
     explicit MemberInput(const ZipMemberSource& source) : source_(source) {
+        if (source.dataSource) {
+            source.dataSource->Open(source);
+            return;
+        }
         fd_ = open(source.path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) Fail(std::strerror(errno));
     }
-    ~MemberInput() { close(fd_); }
+    ~MemberInput() {
+        if (fd_ >= 0) close(fd_);
+    }
     MemberInput(const MemberInput&) = delete;
     MemberInput& operator=(const MemberInput&) = delete;
 
@@ -53,12 +60,16 @@ public:
     // the file.
     size_t Next(char* buffer, size_t capacity = kChunk) {
         for (;;) {
-            ssize_t got = read(fd_, buffer, capacity);
+            ssize_t got = source_.dataSource ? (ssize_t)source_.dataSource->Read(buffer, capacity)
+                                             : read(fd_, buffer, capacity);
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) Fail(std::strerror(errno));
             done_ += (uint64_t)got;
             if (done_ > source_.size || (got == 0 && done_ != source_.size))
-                Fail("it changed while it was read (" + std::to_string(source_.size) + " bytes when collected)");
+                Fail(source_.dataSource ? "its data is not the " + std::to_string(source_.size) +
+                                              " bytes its header gives; the archive is damaged"
+                                        : "it changed while it was read (" + std::to_string(source_.size) +
+                                              " bytes when collected)");
             return (size_t)got;
         }
     }
@@ -69,7 +80,7 @@ private:
     }
 
     const ZipMemberSource& source_;
-    int fd_;
+    int fd_ = -1;
     uint64_t done_ = 0;
 };
 
@@ -415,8 +426,9 @@ StreamedData StreamMember(MemberContext& context, const ZipMemberSource& source,
 }
 
 // A member too large to be read whole: streamed through zlib, and once
-// more stored when that did not make it smaller. An encrypted member's
-// file is read once before, for the digest its header needs.
+// more stored when that did not make it smaller (a file on disk). An
+// encrypted member's data is read once before, for the digest its header
+// needs.
 WrittenData WriteStreamedMember(MemberContext& context, const ZipMemberSource& source) {
     std::optional<FileDigest> digest;  // from a read before the data, which every later one must match
     if (!context.options.password.empty()) digest = DigestOfFile(source);
@@ -432,7 +444,11 @@ WrittenData WriteStreamedMember(MemberContext& context, const ZipMemberSource& s
             throw std::runtime_error("cannot read " + PrintableText(source.path) + ": it changed while it was read");
         if (!digest) digest = FileDigest{streamed.crc, ""};
         if (cipher) context.output.Write(cipher->Trailer());
-        if (!compress || streamed.written < source.size)
+        // Another archive's entry is kept deflated even when that did not
+        // shrink it (zlib then writes stored blocks, a few bytes each 16 KiB
+        // or more): storing it would read the archive again from its start,
+        // once for each such entry, all of it for a solid 7z.
+        if (!compress || streamed.written < source.size || source.dataSource)
             return {compress ? kMethodDeflated : kMethodStored, digest->crc};
     }
 }
@@ -468,8 +484,9 @@ CentralEntry WriteMember(MemberContext& context, const ZipMemberSource& source) 
     if (source.isDirectory) return entry;
 
     uint32_t dataStart = output.Position();
-    WrittenData data = source.size <= kLargestWholeMember ? WriteWholeMember(context, source)
-                                                          : WriteStreamedMember(context, source);
+    uint64_t largestWhole = source.dataSource ? kLargestWholeEntry : kLargestWholeMember;
+    WrittenData data = source.size <= largestWhole ? WriteWholeMember(context, source)
+                                                   : WriteStreamedMember(context, source);
     // AE-2 records no CRC: the authentication code stands for it, and a
     // small file's CRC would give its content away.
     entry.member.crc = aes ? 0 : data.crc;

@@ -25,16 +25,39 @@ const int kHighestLevel = 12;
 // the memory a build takes stays below about twice this size (the content
 // and its compressed form) however large the files are.
 const uint64_t kLargestWholeMember = 64 << 20;
+// The same for members read from another archive, whose decompressor
+// takes memory of its own (its dictionary: 64 MiB for xz -9): reading
+// them whole only up to this size leaves it room within the same bound.
+const uint64_t kLargestWholeEntry = 16 << 20;
 
 // How members are encrypted: WinZip's AES (AE-2: the authentication code
 // stands for the CRC) or the traditional ZIP cipher.
 enum class Encryption { Aes256, Aes128, Traditional };
 
+struct ZipMemberSource;
+
+// Where members that are not files on disk take their data from (the
+// entries of another archive). The writer may read a member more than
+// once (a digest before encrypting it, or again to store it when deflate
+// did not shrink it): each Open starts the member's data from its
+// beginning. One member is read at a time.
+class MemberDataSource {
+public:
+    virtual ~MemberDataSource() = default;
+    virtual void Open(const ZipMemberSource& member) = 0;
+    // The next bytes of the member opened last into `buffer`, at most
+    // `capacity`; 0 at its end. Throws std::runtime_error naming the
+    // member when it cannot be read.
+    virtual size_t Read(char* buffer, size_t capacity) = 0;
+};
+
 struct ZipMemberSource {
     std::string utf8Name;     // "/" separators; a directory's name ends in "/"
     std::string headerName;   // the same name as the header stores it
     bool utf8Header = false;  // headerName is utf8Name, marked with flag bit 11
-    std::string path;         // where the data comes from (files only)
+    std::string path;         // where the data comes from (files only), or where the member is, in words
+    MemberDataSource* dataSource = nullptr;  // gives the data instead of the file at `path`, when set
+    size_t entry = 0;         // which of its entries dataSource gives
     uint64_t size = 0;        // its size when it was collected; reading must find the same
     bool isDirectory = false;
     uint16_t dosTime = 0;

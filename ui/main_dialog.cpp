@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "archive/extraction_pass.h"
+#include "archive/overwrite_policy.h"
 #include "platform/win32/wide_text.h"
 #include "startup/sfx_globals.h"
 #include "ui/centre_window.h"
@@ -61,7 +62,7 @@ static void InitRunChoice(HWND dialog) {
 
 static void InitOverwriteChoice(HWND dialog) {
     SendDlgItemMessageW(dialog, Sfx.DefaultOverwriteButton, BM_SETCHECK, 1, 0);
-    Sfx.OverwriteMode = (uint8_t)(Sfx.DefaultOverwriteButton - IDC_OVERWRITE);
+    Sfx.OverwriteMode = OverwriteModeOfButton(Sfx.DefaultOverwriteButton);
     if (!Sfx.HideOverwriteChoice) return;
     static const int kOverwriteControls[] = {IDC_OVERWRITE, IDC_SKIP, IDC_ASK, IDC_OVERWRITE_GROUP};
     for (int id : kOverwriteControls) DestroyWindow(GetDlgItem(dialog, id));
@@ -157,14 +158,17 @@ static void OnBrowse(HWND dialog) {
     SetItemUtf8(dialog, IDC_EXTRACT_DIR, Sfx.ExtractDir);
 }
 
-// Returns true only for Close, as the dialog manager expects of a command
-// that ended the dialog.
+// The dialog procedure's answer to WM_COMMAND: true for Close, false for
+// every other command. Close always ends the dialog; Start ends it too
+// when everything was extracted (OnStart calls EndDialog). The answer only
+// tells the dialog manager whether the command was handled; EndDialog ends
+// the dialog either way.
 static bool OnCommand(HWND dialog, int id) {
     switch (id) {
         case IDC_OVERWRITE:
         case IDC_SKIP:
         case IDC_ASK:
-            Sfx.OverwriteMode = (uint8_t)(id - IDC_OVERWRITE);
+            Sfx.OverwriteMode = OverwriteModeOfButton(id);
             return false;
         case IDC_BROWSE:
             OnBrowse(dialog);

@@ -1,7 +1,8 @@
 #pragma once
-// Every user-visible text of the program, in UTF-8 like every text of the
-// core; the Windows side hands them to the wide calls, so they read the
-// same on a Windows of any language.
+// The texts the code shows (messages, captions, the about box), in UTF-8
+// like every text of the core; the Windows side hands them to the wide
+// calls, so they read the same on a Windows of any language. The dialogs'
+// own texts (labels, buttons, titles) are in their templates, ui/dialogs.rc.
 
 #define TEXT_ERROR_CAPTION "오류"
 #define TEXT_ARCHIVE_OPEN_FAILED "압축파일을 읽는데 오류가 발생했습니다."

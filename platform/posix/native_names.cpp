@@ -7,10 +7,8 @@
 #include <string.h>
 
 #include "platform/platform.h"
+#include "util/long_path.h"
 #include "util/utf8.h"
-
-// MAX_PATH: a path must be shorter, in UTF-16 units.
-static const uint32_t kPathUnitLimit = 260;
 
 static char* CopyWithSeparator(const char* name, char from, char to) {
     char* copy = strdup(name);
@@ -30,7 +28,9 @@ char* NativeName(const char* coreName) {
         errno = ENOENT;
         return 0;
     }
-    if (Utf16Units(coreName, (uint32_t)strlen(coreName)) >= kPathUnitLimit) {
+    // Windows' own limit; Linux has others (4,096 bytes a path, 255 a
+    // component), which fail the call itself with ENAMETOOLONG.
+    if (Utf16Units(coreName, (uint32_t)strlen(coreName)) > kLongestSystemPath) {
         errno = ENAMETOOLONG;
         return 0;
     }

@@ -7,8 +7,8 @@
 
 // The native form of a core name in a block from malloc, or null (with
 // errno set) when it has none: a drive prefix such as "C:" names nothing
-// on POSIX, and a path of MAX_PATH UTF-16 units or more is refused, as
-// Windows refuses it.
+// on POSIX, and a path of more than 32,767 UTF-16 units is refused, as
+// Windows refuses it even in its extended form.
 char* NativeName(const char* coreName);
 
 // The core form of a native name in a block from malloc, or null (with

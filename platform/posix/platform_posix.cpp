@@ -243,7 +243,7 @@ bool CanReplaceFile(const char* path) {
     return replaceable;
 }
 
-FileHandle CreateFileBeside(const char* path, char* temporaryPath) {
+FileHandle CreateFileBeside(const char* path, char* temporaryPath, uint32_t size) {
     char* native = NativeName(path);
     if (!native) return kInvalidFile;
     char* slash = strrchr(native, '/');
@@ -259,11 +259,11 @@ FileHandle CreateFileBeside(const char* path, char* temporaryPath) {
         if (fd < 0 && errno != EEXIST) break;
     }
     // A temporary path the core could not name again (longer than any path
-    // there may be) is no use: the file goes at once, as on Windows, where
-    // it cannot be made.
+    // there may be, or than the caller's buffer) is no use: the file goes at
+    // once, as on Windows, where it cannot be made.
     char* core = fd >= 0 ? CoreName(candidate) : 0;
     char* again = core ? NativeName(core) : 0;
-    if (again && strlen(core) < kPathBufferSize) {
+    if (again && strlen(core) < size) {
         strcpy(temporaryPath, core);
     } else if (fd >= 0) {
         close(fd);

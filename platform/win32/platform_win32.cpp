@@ -20,8 +20,8 @@ uint32_t OwnExecutablePath(char* buffer, uint32_t size) {
 }
 
 FileHandle OpenFileForReading(const char* path) {
-    WCHAR wide[MAX_PATH];
-    if (!WidePath(path, wide)) return kInvalidFile;
+    WidePath wide(path);
+    if (!wide) return kInvalidFile;
     return CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
@@ -59,21 +59,21 @@ uint32_t FileSize(FileHandle file) { return GetFileSize(file, NULL); }
 uint32_t LastSystemError() { return GetLastError(); }
 
 PathKind EntryAt(const char* path) {
-    WCHAR wide[MAX_PATH];
-    DWORD attributes = WidePath(path, wide) ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    WidePath wide(path);
+    DWORD attributes = wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
     if (attributes == INVALID_FILE_ATTRIBUTES) return kNoEntry;
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? kDirectoryEntry : kFileEntry;
 }
 
 bool IsLinkedDirectory(const char* path) {
-    WCHAR wide[MAX_PATH];
-    DWORD attributes = WidePath(path, wide) ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    WidePath wide(path);
+    DWORD attributes = wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool MakeDirectory(const char* path) {
-    WCHAR wide[MAX_PATH];
-    return WidePath(path, wide) && CreateDirectoryW(wide, NULL) != 0;
+    WidePath wide(path, kLongestPlainDirectory);
+    return wide && CreateDirectoryW(wide, NULL) != 0;
 }
 
 uint32_t TemporaryDirectory(char* buffer, uint32_t size) {
@@ -94,8 +94,8 @@ void ReleaseBlock(void* block) {
 }
 
 static FileHandle CreateForWriting(const char* path, DWORD disposition) {
-    WCHAR wide[MAX_PATH];
-    if (!WidePath(path, wide)) return kInvalidFile;
+    WidePath wide(path);
+    if (!wide) return kInvalidFile;
     return CreateFileW(wide, GENERIC_WRITE, 0, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
@@ -111,8 +111,8 @@ void SetFileTimeFromDos(FileHandle file, uint32_t timeDate) {
 }
 
 bool CanReplaceFile(const char* path) {
-    WCHAR wide[MAX_PATH];
-    if (!WidePath(path, wide)) return false;
+    WidePath wide(path);
+    if (!wide) return false;
     DWORD attributes = GetFileAttributesW(wide);
     if (attributes == INVALID_FILE_ATTRIBUTES ||
         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
@@ -124,38 +124,36 @@ bool CanReplaceFile(const char* path) {
 }
 
 // "~dr", eight hexadecimal digits, ".tmp": the digits of `value`.
-static void PutTemporaryName(WCHAR* at, uint32_t value) {
+static void PutTemporaryName(char* at, uint32_t value) {
     static const char kDigits[] = "0123456789abcdef";
-    at[0] = L'~', at[1] = L'd', at[2] = L'r';
-    for (int digit = 0; digit < 8; ++digit) at[3 + digit] = (WCHAR)kDigits[value >> (28 - 4 * digit) & 15];
-    lstrcpyW(at + 11, L".tmp");
+    at[0] = '~', at[1] = 'd', at[2] = 'r';
+    for (int digit = 0; digit < 8; ++digit) at[3 + digit] = kDigits[value >> (28 - 4 * digit) & 15];
+    memcpy(at + 11, ".tmp", 5);
 }
 
-FileHandle CreateFileBeside(const char* path, char* temporaryPath) {
-    WCHAR wide[MAX_PATH];
-    if (!WidePath(path, wide)) return kInvalidFile;
-    int directory = lstrlenW(wide);
-    while (directory > 0 && wide[directory - 1] != L'\\' && wide[directory - 1] != L'/') --directory;
-    if (directory + 16 > MAX_PATH) {
+FileHandle CreateFileBeside(const char* path, char* temporaryPath, uint32_t size) {
+    uint32_t directory = (uint32_t)strlen(path);
+    while (directory > 0 && path[directory - 1] != '\\' && path[directory - 1] != '/') --directory;
+    if (directory + kTemporaryNameLength >= size) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return kInvalidFile;
     }
+    memcpy(temporaryPath, path, directory);
     uint32_t value = GetTickCount() ^ GetCurrentProcessId() << 16;
     for (int attempt = 0; attempt < 64; ++attempt, value = value * 1103515245u + 12345u) {
-        PutTemporaryName(wide + directory, value);
+        PutTemporaryName(temporaryPath + directory, value);
+        WidePath wide(temporaryPath);
+        if (!wide) break;
         HANDLE file = CreateFileW(wide, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, NULL);
-        if (file != INVALID_HANDLE_VALUE) {
-            Utf8FromWide(wide, -1, temporaryPath, kPathBufferSize);
-            return file;
-        }
+        if (file != INVALID_HANDLE_VALUE) return file;
         if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
     }
     return kInvalidFile;
 }
 
 bool ReplaceFileWith(const char* existing, const char* replacement) {
-    WCHAR target[MAX_PATH], source[MAX_PATH];
-    if (!WidePath(existing, target) || !WidePath(replacement, source)) return false;
+    WidePath target(existing), source(replacement);
+    if (!target || !source) return false;
     // Windows gives the result the old file's attributes; Wine keeps the
     // replacement's, which would leave the file hidden (and refused as such
     // the next time). They are put back either way.
@@ -169,18 +167,19 @@ bool ReplaceFileWith(const char* existing, const char* replacement) {
 }
 
 bool RemoveFile(const char* path) {
-    WCHAR wide[MAX_PATH];
-    return WidePath(path, wide) && DeleteFileW(wide) != 0;
+    WidePath wide(path);
+    return wide && DeleteFileW(wide) != 0;
 }
 
 bool EnterDirectory(const char* path) {
-    WCHAR wide[MAX_PATH];
-    return WidePath(path, wide) && SetCurrentDirectoryW(wide) != 0;
+    WidePath wide(path);
+    return wide && SetCurrentDirectoryW(wide) != 0;
 }
 
 uint32_t ShortPathInPlace(char* path, uint32_t size) {
-    WCHAR wide[MAX_PATH], shortForm[MAX_PATH];
-    if (!WidePath(path, wide)) return 0;
+    WCHAR shortForm[MAX_PATH];
+    WidePath wide(path);
+    if (!wide) return 0;
     DWORD units = GetShortPathNameW(wide, shortForm, MAX_PATH);
     if (units == 0 || units >= MAX_PATH) return 0;
     char* utf8 = (char*)AllocateBlock(3 * MAX_PATH + 1);

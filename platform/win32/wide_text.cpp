@@ -9,10 +9,52 @@ WCHAR* WideCopy(const char* utf8) {
     return wide;
 }
 
-bool WidePath(const char* utf8, WCHAR* wide) {
-    if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, MAX_PATH) > 0) return true;
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return false;
+#ifdef DOROMI_LOG_PATHS
+// Test builds only: every path handed to a file call, one UTF-8 line each,
+// appended to the file that DOROMI_PATH_LOG names.
+static void LogPath(const WCHAR* wide) {
+    WCHAR logName[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"DOROMI_PATH_LOG", logName, MAX_PATH);
+    if (!wide || length == 0 || length >= MAX_PATH) return;
+    DWORD error = GetLastError();
+    HANDLE log = CreateFileW(logName, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, NULL, 0, NULL, NULL);
+    char* line = log != INVALID_HANDLE_VALUE && bytes > 0 ? (char*)AllocateBlock((uint32_t)bytes) : NULL;
+    if (line) {
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, line, bytes, NULL, NULL);
+        line[bytes - 1] = '\n';
+        DWORD written;
+        WriteFile(log, line, (DWORD)bytes, &written, NULL);
+    }
+    ReleaseBlock(line);
+    if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
+    SetLastError(error);
+}
+#else
+static void LogPath(const WCHAR*) {}
+#endif
+
+// The full form of a path by Windows' own rules, which resolve a relative
+// path and drop the trailing dots and blanks that the extended form would
+// keep; then, when it is longer than `longestPlain`, its extended form.
+// Null when there is none.
+static WCHAR* SystemPath(const WCHAR* path, uint32_t longestPlain) {
+    DWORD size = GetFullPathNameW(path, 0, NULL, NULL);
+    uint32_t capacity = size + kExtendedPrefixGrowth;
+    WCHAR* full = size > 0 ? (WCHAR*)AllocateBlock(capacity * sizeof(WCHAR)) : NULL;
+    DWORD length = full ? GetFullPathNameW(path, size, full, NULL) : 0;
+    if (length > 0 && length < size && SystemPathForm(full, length, capacity, longestPlain) > 0) return full;
+    ReleaseBlock(full);
+    return NULL;
+}
+
+WidePath::WidePath(const char* utf8, uint32_t longestPlain) : wide(NULL) {
+    WCHAR* given = WideCopy(utf8);
+    if (given) wide = SystemPath(given, longestPlain);
+    ReleaseBlock(given);
+    if (!wide) SetLastError(given ? ERROR_FILENAME_EXCED_RANGE : ERROR_NOT_ENOUGH_MEMORY);
+    LogPath(wide);
 }
 
 uint32_t Utf8FromWide(const WCHAR* wide, int units, char* out, uint32_t size) {

@@ -6,13 +6,30 @@
 
 #include <stdint.h>
 
+#include "platform/platform.h"
+#include "util/long_path.h"
+
 // A NUL-terminated UTF-16 copy of a NUL-terminated UTF-8 text in a block
 // from AllocateBlock (ReleaseBlock frees it); null when memory is short.
 WCHAR* WideCopy(const char* utf8);
 
-// A UTF-8 path in `wide`, which holds MAX_PATH units: false, with the
-// error a Windows call gives for a path that long, when it does not fit.
-bool WidePath(const char* utf8, WCHAR* wide);
+// A UTF-8 path in the form the wide file calls take, in a block of its
+// own: made full by Windows' own rules (GetFullPathNameW), so that its
+// length is the one Windows measures, and normalised; in the extended
+// "\\?\" form when it is longer than `longestPlain`, the plain limit of
+// the call it is for (util/long_path.h). Null, with the error a Windows
+// call gives for a path that long, when it has no such form.
+class WidePath {
+public:
+    explicit WidePath(const char* utf8, uint32_t longestPlain = kLongestPlainPath);
+    ~WidePath() { ReleaseBlock(wide); }
+    operator WCHAR*() const { return wide; }
+    WidePath(const WidePath&) = delete;
+    WidePath& operator=(const WidePath&) = delete;
+
+private:
+    WCHAR* wide;
+};
 
 // The UTF-8 form of `units` UTF-16 units (-1: up to the NUL) in `out`,
 // NUL-terminated: its length in bytes. A text that does not fit `size`

@@ -10,6 +10,8 @@ _IMAGES = {
 }
 ARCH = os.environ.get("DOROMI_STUB_ARCH", "win32")
 STUB = os.path.join(ROOT, _IMAGES[ARCH][0])
+# The test copy of the stub that logs the paths of its file calls.
+PATHS_STUB = os.path.join(os.path.dirname(STUB), "e2e-sfx-paths.exe")
 
 
 def binutil(name):

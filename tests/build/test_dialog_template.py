@@ -1,11 +1,19 @@
 """The main dialog's template as built into the stub: ids, classes, texts,
 positions, sizes and styles in template (tab) order. Wine changes some
 styles of live controls, so the template is read from the image itself."""
+import os
 import re
 import subprocess
+import sys
 import unittest
 
 from stub_image import STUB, binutil
+
+sys.path.append(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from fixed_values import (IDC_ABOUT, IDC_ASK, IDC_BASE_FOLDER, IDC_BROWSE, IDC_CLOSE,  # noqa: E402
+                          IDC_DIR_LABEL, IDC_EXTRACT_DIR, IDC_MEMBER_LIST, IDC_MEMBER_LIST_FIXED,
+                          IDC_NEW_DIR_NAME, IDC_OVERWRITE, IDC_OVERWRITE_GROUP, IDC_RUN_AFTER,
+                          IDC_SKIP, IDC_START, IDCANCEL, IDOK)
 
 WS_POPUP, WS_VISIBLE, WS_CHILD = 0x80000000, 0x10000000, 0x40000000
 WS_CAPTION, WS_SYSMENU, WS_MINIMIZEBOX = 0x00C00000, 0x00080000, 0x00020000
@@ -16,29 +24,29 @@ BUTTON_KIND = 0x0F
 
 # id, class, text, (x, y, w, h), style bits that must be set, button kind
 MAIN_DIALOG = [
-    (1, "BUTTON", "시작", (79, 148, 47, 16), WS_TABSTOP, 1),
-    (101, "EDIT", "", (6, 19, 152, 12), WS_BORDER | WS_TABSTOP | 0x40 | 0x80, None),
-    (775, "BUTTON", "...", (161, 19, 15, 12), WS_TABSTOP, 0),
-    (301, "LISTBOX", "", (5, 38, 170, 67), LIST_STYLE, None),
-    (503, "BUTTON", "물어보기(&C)", (10, 124, 52, 10), WS_GROUP | WS_TABSTOP, 9),
-    (501, "BUTTON", "겹쳐쓰기(&O)", (10, 150, 52, 10), 0, 9),
-    (502, "BUTTON", "겹쳐쓰지 않기(&D)", (10, 137, 60, 10), 0, 9),
-    (1007, "BUTTON", "실행하기", (81, 114, 42, 10), WS_TABSTOP, 3),
-    (2, "BUTTON", "닫기(&L)", (129, 148, 47, 16), WS_TABSTOP, 0),
-    (100, "STATIC", "압축 풀 디렉토리", (6, 6, 51, 8), 0, None),
-    (103, "BUTTON", "도로미 자동풀림에 관하여...", (79, 128, 79, 16), WS_TABSTOP, 8),
-    (509, "BUTTON", "겹쳐쓰기 형식", (6, 111, 68, 55), 0, 7),
-    (302, "LISTBOX", "", (7, 39, 166, 65), LIST_STYLE, None),
+    (IDC_START, "BUTTON", "시작", (79, 148, 47, 16), WS_TABSTOP, 1),
+    (IDC_EXTRACT_DIR, "EDIT", "", (6, 19, 152, 12), WS_BORDER | WS_TABSTOP | 0x40 | 0x80, None),
+    (IDC_BROWSE, "BUTTON", "...", (161, 19, 15, 12), WS_TABSTOP, 0),
+    (IDC_MEMBER_LIST, "LISTBOX", "", (5, 38, 170, 67), LIST_STYLE, None),
+    (IDC_ASK, "BUTTON", "물어보기(&C)", (10, 124, 52, 10), WS_GROUP | WS_TABSTOP, 9),
+    (IDC_OVERWRITE, "BUTTON", "겹쳐쓰기(&O)", (10, 150, 52, 10), 0, 9),
+    (IDC_SKIP, "BUTTON", "겹쳐쓰지 않기(&D)", (10, 137, 60, 10), 0, 9),
+    (IDC_RUN_AFTER, "BUTTON", "실행하기", (81, 114, 42, 10), WS_TABSTOP, 3),
+    (IDC_CLOSE, "BUTTON", "닫기(&L)", (129, 148, 47, 16), WS_TABSTOP, 0),
+    (IDC_DIR_LABEL, "STATIC", "압축 풀 디렉토리", (6, 6, 51, 8), 0, None),
+    (IDC_ABOUT, "BUTTON", "도로미 자동풀림에 관하여...", (79, 128, 79, 16), WS_TABSTOP, 8),
+    (IDC_OVERWRITE_GROUP, "BUTTON", "겹쳐쓰기 형식", (6, 111, 68, 55), 0, 7),
+    (IDC_MEMBER_LIST_FIXED, "LISTBOX", "", (7, 39, 166, 65), LIST_STYLE, None),
 ]
 # The new-subdirectory dialog; its two labels have no id of their own
 # (0xFFFF), and only the first one starts a group.
 NEW_DIR_DIALOG = [
     (0xFFFF, "STATIC", "현재 디렉토리", (4, 5, 42, 8), WS_GROUP, None),
-    (3001, "STATIC", "Text", (3, 16, 156, 15), WS_BORDER, None),
+    (IDC_BASE_FOLDER, "STATIC", "Text", (3, 16, 156, 15), WS_BORDER, None),
     (0xFFFF, "STATIC", "새로운 디렉토리", (4, 37, 49, 8), 0, None),
-    (3002, "EDIT", "", (3, 48, 156, 15), WS_BORDER | WS_TABSTOP | 0x40 | 0x80, None),
-    (1, "BUTTON", "확인", (51, 67, 50, 14), WS_TABSTOP, 1),
-    (2, "BUTTON", "취소", (106, 67, 50, 14), WS_TABSTOP, 0),
+    (IDC_NEW_DIR_NAME, "EDIT", "", (3, 48, 156, 15), WS_BORDER | WS_TABSTOP | 0x40 | 0x80, None),
+    (IDOK, "BUTTON", "확인", (51, 67, 50, 14), WS_TABSTOP, 1),
+    (IDCANCEL, "BUTTON", "취소", (106, 67, 50, 14), WS_TABSTOP, 0),
 ]
 KEYWORD_CLASS = {"DEFPUSHBUTTON": "BUTTON", "PUSHBUTTON": "BUTTON", "GROUPBOX": "BUTTON",
                  "EDITTEXT": "EDIT", "LISTBOX": "LISTBOX", "LTEXT": "STATIC"}

@@ -11,7 +11,7 @@ import re
 import subprocess
 import unittest
 
-from stub_image import ARCH, STUB, binutil
+from stub_image import ARCH, PATHS_STUB, STUB, binutil
 
 # Known DLLs of every Windows version since XP; a program's folder is never
 # searched for them. comctl32, version and uxtheme, for example, are not.
@@ -23,8 +23,8 @@ KNOWN_DLLS = {"advapi32.dll", "comdlg32.dll", "gdi32.dll", "imm32.dll", "kernel3
 LOOKED_UP = {"SetDefaultDllDirectories", "SetDllDirectoryA"}
 
 
-def private_headers():
-    return subprocess.run([binutil("objdump"), "-p", STUB], capture_output=True, text=True,
+def private_headers(image=STUB):
+    return subprocess.run([binutil("objdump"), "-p", image], capture_output=True, text=True,
                           check=True).stdout
 
 
@@ -93,6 +93,13 @@ class StaticImportTest(unittest.TestCase):
         # The import libraries must be read right, or nothing would have a twin.
         self.assertLessEqual({"CreateFileA", "CreateFileW", "GetProcAddress"}, exports_of("kernel32.dll"))
         self.assertEqual(ansi_calls_with_wide_twins(self.imports), [])
+
+    # The path log reads its file's name from the environment; only the test
+    # copy of the stub has it.
+    def test_only_the_test_copy_logs_paths(self):
+        logging = imports_by_dll(private_headers(PATHS_STUB))["kernel32.dll"]
+        self.assertIn("GetEnvironmentVariableW", logging)
+        self.assertNotIn("GetEnvironmentVariableW", self.imports["kernel32.dll"])
 
 
 if __name__ == "__main__":

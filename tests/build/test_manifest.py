@@ -1,6 +1,6 @@
 """The manifest inside the finished stub, read back from the image with the
 cross toolchain's resource tool: run as invoker, common controls 6, DPI
-aware, and well-formed XML."""
+aware, long-path aware, and well-formed XML."""
 import re
 import subprocess
 import unittest
@@ -44,9 +44,12 @@ class ManifestTest(unittest.TestCase):
         for identity in identities:
             self.assertEqual(identity.get("processorArchitecture"), expected, identity.get("name"))
 
-    def test_is_dpi_aware(self):
-        aware = self.root.find(f".//{{http://schemas.microsoft.com/SMI/2005/WindowsSettings}}dpiAware")
-        self.assertEqual(aware.text, "true")
+    # Each setting in the namespace of the Windows version that reads it.
+    def test_window_settings(self):
+        for namespace, setting in (("2005", "dpiAware"), ("2016", "longPathAware")):
+            element = self.root.find(f".//{{http://schemas.microsoft.com/SMI/{namespace}/WindowsSettings}}{setting}")
+            self.assertIsNotNone(element, setting)
+            self.assertEqual(element.text, "true", setting)
 
 
 if __name__ == "__main__":

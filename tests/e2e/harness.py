@@ -18,6 +18,8 @@ import time
 import unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+# The modules shared by every test folder (fixed_values, zip_reading).
+sys.path.append(os.path.join(ROOT, "tests"))
 OUT_DIR = os.path.join(ROOT, "build", "out")
 # The Wine loader of each architecture, called by its own path: Debian's
 # `wine` and `wineboot` scripts pick the 32-bit loader whenever it is

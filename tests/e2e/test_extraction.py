@@ -8,6 +8,7 @@ import subprocess
 import zipfile
 
 from combined import settings_block, write_combined
+from fixed_values import IDC_PASSWORD
 from harness import StubTestCase, child, message_box_text, wait_exit, windows_path
 
 PASSWORD_TITLE = "암호를 입력하세요"
@@ -91,8 +92,8 @@ class AutomaticExtractionTest(StubTestCase):
         process = self.session.start(exe, cwd=self.work)
         prompt = self.session.wait_for_window(PASSWORD_TITLE)
         self.session.screenshot("password-prompt")
-        self.assertTrue(child(prompt, 101)["visible"])
-        self.session.set_text(prompt["hwnd"], 101, "열려라 참깨")
+        self.assertTrue(child(prompt, IDC_PASSWORD)["visible"])
+        self.session.set_text(prompt["hwnd"], IDC_PASSWORD, "열려라 참깨")
         self.session.press(prompt["hwnd"], 1)
         self.assertEqual(wait_exit(process, timeout=60), 0)
         self.assert_tree_extracted()

@@ -18,6 +18,7 @@ import time
 import zipfile
 
 from combined import settings_block, with_wrong_crc, write_combined, zip_archive
+from fixed_values import IDC_EXISTS_QUESTION, IDC_MEMBER_LIST, IDC_PASSWORD, IDC_SKIP, IDC_START, IDOK
 from harness import child, doromi_build, message_box_text, wait_exit, windows_path
 from zip_reading import local_headers
 from test_dialogs import (ALL_EXTRACTED, CHOICES, ERROR_CAPTION, FILE_EXISTS, FINISHED, MAIN_TITLE,
@@ -28,7 +29,7 @@ from test_names import BAD_NAME, CANNOT_OPEN, SKIP_DEFAULT
 ASK = 0
 UNKNOWN_METHOD = "알수없는 압축 형식"
 SIZE_NOT_RECORDED = "크기가 기록되지 않은 파일은 풀 수 없습니다."
-START, OK, MEMBERS, SKIP_BUTTON, PASSWORD = 1, 1, 301, 502, 101
+START, OK, MEMBERS, SKIP_BUTTON, PASSWORD = IDC_START, IDOK, IDC_MEMBER_LIST, IDC_SKIP, IDC_PASSWORD
 FAILED = (ERROR_CAPTION, SOME_NOT_EXTRACTED)
 DONE = (FINISHED, ALL_EXTRACTED)
 SECRET = "sesame"
@@ -270,7 +271,7 @@ class FaultsTest(DialogTestCase):
         caption, text = expected
         self.assertEqual(window["text"], caption)
         if caption == QUESTION_TITLE:
-            self.assertEqual(child(window, 101)["text"], text + FILE_EXISTS)
+            self.assertEqual(child(window, IDC_EXISTS_QUESTION)["text"], text + FILE_EXISTS)
         elif caption == PASSWORD_TITLE:
             self.session.set_text(window["hwnd"], PASSWORD, text)
         else:

@@ -11,6 +11,8 @@ import subprocess
 import time
 
 from combined import wrong_passwords, write_combined, zip_archive
+from fixed_values import (IDC_BROWSE, IDC_CLOSE, IDC_EXISTS_QUESTION, IDC_EXTRACT_DIR, IDC_MEMBER_LIST,
+                          IDC_PASSWORD, IDC_START, IDOK)
 from harness import DRIVER, LOADER, PROGRAM_DIR, StubTestCase, browse_in, child, wait_exit, windows_path
 from test_dialogs import (ALL_EXTRACTED, FILE_EXISTS, FINISHED, MAIN_TITLE, PASSWORD_TITLE,
                           QUESTION_TITLE, DialogTestCase)
@@ -30,7 +32,8 @@ PLANTED_NAME = "uxtheme.dll"
 # Wine whatever the stub does, so such names cannot show anything here.
 NATIVE_FIRST = {"WINEDLLOVERRIDES": "mscoree,mshtml=;uxtheme=n,b"}
 BROWSER_CAPTION = "압축 풀 디렉토리 : "
-START, CLOSE, OK, BROWSE, EDIT, MEMBERS, PASSWORD = 1, 2, 1, 775, 101, 301, 101
+START, CLOSE, OK, BROWSE, EDIT, MEMBERS, PASSWORD = (IDC_START, IDC_CLOSE, IDOK, IDC_BROWSE, IDC_EXTRACT_DIR,
+                                                    IDC_MEMBER_LIST, IDC_PASSWORD)
 LATE = 3  # seconds an answer waits while Start and Close are in the queue
 
 
@@ -173,7 +176,7 @@ class PassInstanceTest(DialogTestCase):
             window = self.next_window((QUESTION_TITLE, FINISHED))
             if window["text"] == FINISHED:
                 break
-            asked.append(child(window, 101)["text"])
+            asked.append(child(window, IDC_EXISTS_QUESTION)["text"])
             self.session.screenshot(f"question-{len(asked)}")
             time.sleep(LATE if len(asked) == 1 else 1)
             self.session.press(window["hwnd"], OK)

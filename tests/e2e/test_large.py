@@ -8,6 +8,7 @@ import tempfile
 import time
 
 from harness import StubTestCase, child, doromi_build, message_box_text, wait_exit, windows_path
+from fixed_values import IDC_MEMBER_LIST, IDC_START, IDOK  # noqa: E402 (harness puts tests/ on the path)
 
 GIB = 1 << 30
 SPAN = 3 * GIB - (64 << 20)  # starts after the stub, crosses 2 GiB
@@ -16,7 +17,7 @@ NEEDED = 4 * GIB  # the combined file, with room to spare
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
 FINISHED = "Finished."
 ALL_EXTRACTED = "모든 파일을 압축을 풀었습니다."
-MEMBERS, START, OK = 301, 1, 1
+MEMBERS, START, OK = IDC_MEMBER_LIST, IDC_START, IDOK
 
 
 def free_bytes(path):

@@ -11,12 +11,13 @@ import time
 
 from harness import DOROMI, LOCALES, StubTestCase, child, doromi_build, tree, wait_exit, windows_path
 from test_dialogs import ALL_EXTRACTED, FINISHED
+from fixed_values import IDC_DIR_LABEL, IDC_EXTRACT_DIR, IDC_MEMBER_LIST, IDC_START  # noqa: E402 (harness puts tests/ on the path)
 from test_startup import MAIN_CONTROLS
 
 TITLE = "설치 프로그램"
 SOURCE = {"안내.txt": "안내문\r\n".encode(), "문서/설명.txt": "설명서\r\n".encode(), "plain.txt": b"plain\r\n"}
 KOREAN, ENGLISH, JAPANESE = LOCALES[949], LOCALES[1252], LOCALES[932]
-START, EDIT, MEMBERS, LABEL = 1, 101, 301, 100
+START, EDIT, MEMBERS, LABEL = IDC_START, IDC_EXTRACT_DIR, IDC_MEMBER_LIST, IDC_DIR_LABEL
 
 
 class LocaleTest(StubTestCase):

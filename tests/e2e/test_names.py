@@ -13,6 +13,7 @@ import zipfile
 import zlib
 
 from combined import with_wrong_crc, wrong_passwords
+from fixed_values import IDC_ASK, IDC_MEMBER_LIST, IDC_OVERWRITE, IDC_PASSWORD, IDC_START, IDOK
 from harness import child, doromi_build, message_box_text, tree, wait_exit, windows_path
 from test_dialogs import (ALL_EXTRACTED, AUTO_START, CHOICES, ERROR_CAPTION, FINISHED, MAIN_TITLE,
                           OVERWRITE_DEFAULT, PASSWORD_TITLE, SOME_NOT_EXTRACTED, DialogTestCase)
@@ -20,7 +21,7 @@ from test_dialogs import (ALL_EXTRACTED, AUTO_START, CHOICES, ERROR_CAPTION, FIN
 BAD_NAME = "적절하지 않은 파일 이름입니다."
 CANNOT_OPEN = "파일을 열 수 없습니다."
 SKIP_DEFAULT = 0x10
-OK, START, MEMBERS, OVERWRITE_BUTTON, ASK_BUTTON = 1, 1, 301, 501, 503
+OK, START, MEMBERS, OVERWRITE_BUTTON, ASK_BUTTON = IDOK, IDC_START, IDC_MEMBER_LIST, IDC_OVERWRITE, IDC_ASK
 KOREAN = {"한글 폴더/문서.txt": "문서 내용\n".encode(), "그림/로고.bmp": bytes(range(256)),
           "zz.txt": b"ascii after the Korean names\n"}
 KOREAN_TOP = ["한글 폴더", "그림", "zz.txt"]  # what the tools are given
@@ -53,24 +54,6 @@ class NamesTest(DialogTestCase):
         self.session.end_programs()
         self.target = os.path.join(self.case, label)
         os.makedirs(self.target)
-
-    def answer(self, caption, text):
-        box = self.session.wait_for_window(caption)
-        self.assertEqual(message_box_text(box), text)
-        self.session.press(box["hwnd"], OK)
-        self.session.wait_gone(box["hwnd"])
-
-    def finish(self, *boxes):
-        """Answers the message boxes (caption, text) in turn, then the pass's
-        closing "not everything" box; returns the main dialog as dumped
-        while that box was up (the pass puts its verdict into the title
-        too). The automatic start then ends the stub."""
-        for caption, text in boxes:
-            self.answer(caption, text)
-        main = self.session.wait_for_window(SOME_NOT_EXTRACTED)
-        self.answer(ERROR_CAPTION, SOME_NOT_EXTRACTED)
-        self.assertEqual(wait_exit(self.process, timeout=60), 0)
-        return main
 
     def selected(self, main):
         members = child(main, MEMBERS)
@@ -175,8 +158,8 @@ class NamesTest(DialogTestCase):
                                   ("RIGHT", (FINISHED, ALL_EXTRACTED))):
             self.session.press(dialog["hwnd"], START)
             prompt = self.session.wait_for_window(PASSWORD_TITLE)
-            self.session.set_text(prompt["hwnd"], 101, password)
+            self.session.set_text(prompt["hwnd"], IDC_PASSWORD, password)
             self.session.press(prompt["hwnd"], OK)
-            self.answer(*verdict)
+            self.answer_box(*verdict)
         self.assertEqual(wait_exit(self.process), 0)
         self.assertEqual(tree(self.target), {"secret.txt": b"secret\r\n" * 100})

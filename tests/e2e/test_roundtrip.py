@@ -9,6 +9,7 @@ import zipfile
 import zlib
 
 from harness import StubTestCase, doromi_build, message_box_text, wait_exit, windows_path
+from fixed_values import IDC_PASSWORD  # noqa: E402 (harness puts tests/ on the path)
 
 PASSWORD_TITLE = "암호를 입력하세요"
 PASSWORD = "도로미 비밀"
@@ -60,7 +61,7 @@ class RoundTripTest(StubTestCase):
         process = self.session.start(self.exe, cwd=self.work)
         if password:
             prompt = self.session.wait_for_window(PASSWORD_TITLE)
-            self.session.set_text(prompt["hwnd"], 101, password)
+            self.session.set_text(prompt["hwnd"], IDC_PASSWORD, password)
             self.session.press(prompt["hwnd"], 1)
         self.assertEqual(wait_exit(process, timeout=120), 0)
 
@@ -131,7 +132,7 @@ class RoundTripTest(StubTestCase):
             f.write(data)
         process = self.session.start(self.exe, cwd=self.work)
         prompt = self.session.wait_for_window(PASSWORD_TITLE)
-        self.session.set_text(prompt["hwnd"], 101, PASSWORD)
+        self.session.set_text(prompt["hwnd"], IDC_PASSWORD, PASSWORD)
         self.session.press(prompt["hwnd"], 1)
         box = self.session.wait_for_window("오류")
         self.assertEqual(message_box_text(box), "선택된 파일은 압축을 풀 수 없습니다.")

@@ -11,6 +11,8 @@ import unittest
 import zipfile
 
 from combined import settings_block, with_wrong_crc, write_combined, zip_archive
+from fixed_values import (IDC_BASE_FOLDER, IDC_BROWSE, IDC_EXTRACT_DIR, IDC_MEMBER_LIST, IDC_NEW_DIR_NAME,
+                          IDC_NEW_FOLDER, IDC_RUN_AFTER)
 from harness import PROGRAM_DIR, StubTestCase, browse_in, child, message_box_text, wait_exit, windows_path
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
@@ -28,8 +30,8 @@ SHOW_CHOICES = 0x03
 MEMBER_CHOICE_ONLY = 0x02
 NO_SIZE_CHECK = 0x20  # the broken archive keeps its central directory's old CRC
 OK, CANCEL, START, CLOSE = 1, 2, 1, 2
-EDIT, BROWSE, RUN_BOX, NEW_FOLDER = 101, 775, 1007, 1277
-BASE_FOLDER, NEW_DIR_NAME = 3001, 3002
+EDIT, BROWSE, RUN_BOX, NEW_FOLDER = IDC_EXTRACT_DIR, IDC_BROWSE, IDC_RUN_AFTER, IDC_NEW_FOLDER
+BASE_FOLDER, NEW_DIR_NAME = IDC_BASE_FOLDER, IDC_NEW_DIR_NAME
 QUIET_WAIT = 3  # seconds a program that should not start is given to start anyway
 
 with open(os.path.join(PROGRAM_DIR, "e2e-marker.exe"), "rb") as marker:
@@ -135,7 +137,7 @@ class RunAfterExtractionTest(StubTestCase):
         self.session.press(box["hwnd"], OK)
         self.assert_never_ran()
         still_open = self.session.dump(dialog["hwnd"])
-        members = child(still_open, 301)
+        members = child(still_open, IDC_MEMBER_LIST)
         self.assertEqual([members["items"][i] for i in members["selected"]], ["readme.txt"])
         self.session.press(dialog["hwnd"], CLOSE)
         self.assertEqual(wait_exit(process), 0)

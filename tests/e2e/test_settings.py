@@ -7,6 +7,7 @@ import time
 import unittest
 
 from combined import settings_block, write_combined, zip_archive
+from fixed_values import IDC_ASK, IDC_CLOSE, IDC_EXTRACT_DIR, IDC_MEMBER_LIST, IDC_RUN_AFTER, IDC_SKIP
 from harness import StubTestCase, child, doromi_build, message_box_text, wait_exit, windows_path
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
@@ -23,7 +24,7 @@ class SettingsBlockTest(StubTestCase):
         return write_combined(os.path.join(self.work, name), **kwargs)
 
     def close_main_dialog(self, process, dialog):
-        self.session.press(dialog["hwnd"], 2)
+        self.session.press(dialog["hwnd"], IDC_CLOSE)
         self.assertEqual(wait_exit(process), 0)
 
     def test_failed_size_check_shows_one_box_and_no_dialog(self):
@@ -102,20 +103,20 @@ class SettingsBlockTest(StubTestCase):
         dialog = self.session.wait_for_window(title)
         self.session.screenshot("title-and-directory")
         self.assertEqual(bytes.fromhex(dialog["ansi"]), title.encode("cp949"))
-        self.assertEqual(child(dialog, 101)["text"], "C:\\설치\\out")
-        self.assertEqual(child(dialog, 502)["checked"], 1)  # bits 3-4 = 2: Skip
-        self.assertEqual(child(dialog, 503)["checked"], 0)
+        self.assertEqual(child(dialog, IDC_EXTRACT_DIR)["text"], "C:\\설치\\out")
+        self.assertEqual(child(dialog, IDC_SKIP)["checked"], 1)  # bits 3-4 = 2: Skip
+        self.assertEqual(child(dialog, IDC_ASK)["checked"], 0)
         self.close_main_dialog(process, dialog)
 
     def test_no_block_starts_in_the_current_directory_with_ask(self):
         exe = self.combined("plain.exe", archive=ARCHIVE)
         process = self.session.start(exe, cwd=self.work)
         dialog = self.session.wait_for_window(MAIN_TITLE)
-        self.assertEqual(child(dialog, 301)["items"], ["docs/guide.txt", "readme.txt"])
-        self.assertEqual(child(dialog, 301)["selected"], [0, 1])
-        self.assertEqual(child(dialog, 101)["text"], windows_path(self.work))
-        self.assertEqual(child(dialog, 503)["checked"], 1)
-        self.assertFalse(child(dialog, 1007)["visible"])
+        self.assertEqual(child(dialog, IDC_MEMBER_LIST)["items"], ["docs/guide.txt", "readme.txt"])
+        self.assertEqual(child(dialog, IDC_MEMBER_LIST)["selected"], [0, 1])
+        self.assertEqual(child(dialog, IDC_EXTRACT_DIR)["text"], windows_path(self.work))
+        self.assertEqual(child(dialog, IDC_ASK)["checked"], 1)
+        self.assertFalse(child(dialog, IDC_RUN_AFTER)["visible"])
         self.close_main_dialog(process, dialog)
 
 

@@ -6,6 +6,9 @@ import time
 import unittest
 
 from harness import STUB, StubTestCase, message_box_text, wait_exit, windows_path
+from fixed_values import (IDC_ABOUT, IDC_ASK, IDC_BROWSE, IDC_CLOSE, IDC_DIR_LABEL,  # noqa: E402 (harness puts tests/ on the path)
+                          IDC_EXTRACT_DIR, IDC_MEMBER_LIST, IDC_MEMBER_LIST_FIXED, IDC_OVERWRITE,
+                          IDC_OVERWRITE_GROUP, IDC_RUN_AFTER, IDC_SKIP, IDC_START)
 
 MAIN_TITLE = "도로미 자동풀림 압축파일 "
 OPEN_FAILED = "압축파일을 읽는데 오류가 발생했습니다."
@@ -14,19 +17,19 @@ ERROR_CAPTION = "오류"
 # Id, window class and text of every control of the main dialog, in
 # template (tab) order.
 MAIN_CONTROLS = [
-    (1, "Button", "시작"),
-    (101, "Edit", None),
-    (775, "Button", "..."),
-    (301, "ListBox", ""),
-    (503, "Button", "물어보기(&C)"),
-    (501, "Button", "겹쳐쓰기(&O)"),
-    (502, "Button", "겹쳐쓰지 않기(&D)"),
-    (1007, "Button", "실행하기"),
-    (2, "Button", "닫기(&L)"),
-    (100, "Static", "압축 풀 디렉토리"),
-    (103, "Button", "도로미 자동풀림에 관하여..."),
-    (509, "Button", "겹쳐쓰기 형식"),
-    (302, "ListBox", ""),
+    (IDC_START, "Button", "시작"),
+    (IDC_EXTRACT_DIR, "Edit", None),
+    (IDC_BROWSE, "Button", "..."),
+    (IDC_MEMBER_LIST, "ListBox", ""),
+    (IDC_ASK, "Button", "물어보기(&C)"),
+    (IDC_OVERWRITE, "Button", "겹쳐쓰기(&O)"),
+    (IDC_SKIP, "Button", "겹쳐쓰지 않기(&D)"),
+    (IDC_RUN_AFTER, "Button", "실행하기"),
+    (IDC_CLOSE, "Button", "닫기(&L)"),
+    (IDC_DIR_LABEL, "Static", "압축 풀 디렉토리"),
+    (IDC_ABOUT, "Button", "도로미 자동풀림에 관하여..."),
+    (IDC_OVERWRITE_GROUP, "Button", "겹쳐쓰기 형식"),
+    (IDC_MEMBER_LIST_FIXED, "ListBox", ""),
 ]
 
 
@@ -58,7 +61,7 @@ class StubStartupTest(StubTestCase):
             self.assertEqual(control["text"], expected, control_id)
             self.assertEqual(bytes.fromhex(control["ansi"]), expected.encode("cp949"), control_id)
 
-        self.session.press(dialog["hwnd"], 2)
+        self.session.press(dialog["hwnd"], IDC_CLOSE)
         self.assertEqual(wait_exit(process), 0)
         self.assertEqual(self.session.top_level_dialogs(), [])
 

@@ -15,6 +15,7 @@
 #include "archive/size_check.h"
 #include "decode/crc32.h"
 #include "startup/sfx_globals.h"
+#include "ui/control_ids.h"
 
 static int fileFd = -1;
 
@@ -56,6 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(Terminated(Sfx.TitleText, sizeof Sfx.TitleText), "title not terminated");
     Check(Terminated(Sfx.DefaultDirText, sizeof Sfx.DefaultDirText), "default directory not terminated");
     Check(Terminated(Sfx.RunCommand, sizeof Sfx.RunCommand), "run command not terminated");
-    Check(Sfx.DefaultOverwriteButton >= 501 && Sfx.DefaultOverwriteButton <= 503, "overwrite button");
+    Check(Sfx.DefaultOverwriteButton >= IDC_OVERWRITE && Sfx.DefaultOverwriteButton <= IDC_ASK, "overwrite button");
     return 0;
 }

@@ -7,6 +7,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(__file__))
 from tool_helpers import MTIME, STUB, ToolTestCase, run, sample_files, write_zip  # noqa: E402
+from zip_reading import deep_name  # noqa: E402
 
 PASSWORD = "열려라 참깨"
 
@@ -166,6 +167,25 @@ class DamagedFileTest(ToolTestCase):
         self.assertFalse(os.path.exists(self.path("deep", "escaped.txt")))
         with open(os.path.join(target, "inside.txt"), "rb") as f:
             self.assertEqual(f.read(), b"inside")
+
+    # Member paths past MAX_PATH come out whole; a ".." deep in a long name is
+    # refused as any other; a part of 255 Korean characters, 765 bytes in
+    # UTF-8, more than Linux takes, fails with a reason.
+    def test_long_paths(self):
+        files = {deep_name(300): b"300", deep_name(1000): b"1000"}
+        self.build(self.tree(files, name="t") + "/")
+        run("extract", self.path("out.exe"), "-d", self.path("long"), "-q")
+        self.assertEqual({k: v for k, v in tree_contents(self.path("long")).items() if v is not None}, files)
+        cases = [(deep_name(600) + "/../x.txt", "적절하지 않은 파일 이름입니다."),
+                 ("가" * 255 + "/x.txt", "the path is longer than this system takes")]
+        for name, message in cases:
+            with self.subTest(name[-12:]):
+                with open(write_zip(self.path("l.zip"), [(name, b"x")]), "rb") as f:
+                    exe = self.combined(f.read())
+                result = run("extract", exe, "-d", self.path("refused"), check=False)
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(message, result.err)
+                self.assertEqual(os.listdir(self.path("refused")), [])
 
     def test_file_without_members_is_refused(self):
         result = run("extract", self.combined(b"not an archive at all"), "-d", self.work, check=False)

@@ -41,13 +41,13 @@ class SettingsTextTest(ToolTestCase):
 
 
 class InputAndOptionTest(ToolTestCase):
-    # A member name takes at most 256 UTF-16 units, counted as Windows
+    # A member name takes at most 1,024 UTF-16 units, counted as Windows
     # counts them (a character above U+FFFF is two); no code page is blamed.
-    def test_member_names_longer_than_256_units_are_refused(self):
-        folder = "a" * 200
-        run("build", "-o", self.path("ok.exe"), self.tree({folder + "/" + "😀" * 27 + "b": b"a"}) + "/")
-        result = self.assertRefused([self.tree({folder + "/" + "😀" * 28: b"a"}, name="long") + "/"],
-                                    "257 characters (UTF-16 units)", "1 more than the stub's 256")
+    def test_member_names_longer_than_1024_units_are_refused(self):
+        folder = "/".join(["a" * 180] * 5)  # 904 units
+        run("build", "-o", self.path("ok.exe"), self.tree({folder + "/" + "😀" * 59 + "b": b"a"}) + "/")
+        result = self.assertRefused([self.tree({folder + "/" + "😀" * 60: b"a"}, name="long") + "/"],
+                                    "1025 characters (UTF-16 units)", "1 more than the stub's 1024")
         self.assertNotIn("949", result.err)
 
     def test_file_names_windows_cannot_hold_are_refused(self):

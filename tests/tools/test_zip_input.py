@@ -61,14 +61,14 @@ class AcceptedArchivesTest(ToolTestCase):
         self.assertTrue(os.path.exists(self.path("e.exe")))
 
     # UTF-8 names pass whatever code page 949 holds; a name that is neither
-    # UTF-8 nor code page 949, or longer than 256 UTF-16 units, refuses the
+    # UTF-8 nor code page 949, or longer than 1,024 UTF-16 units, refuses the
     # archive, or with --allow-refused-names is warned about, shown with "?"
     # or cut with "…".
     def test_names_pass_unless_they_cannot_be_read_or_are_too_long(self):
         cases = [("문서/안내.txt", "문서/안내.txt", None), ("전각／이름.txt", "전각／이름.txt", None),
                  ("가격₩.txt", "가격₩.txt", None), ("café😀.txt", "café😀.txt", None),
                  (b"bad\xff\xfe.txt", "bad??.txt", "not valid in code page 949"),
-                 ("a" * 300, "a" * 255 + "…", "longer than the 256 characters (UTF-16 units)")]
+                 ("a/" * 549 + "aa", "a/" * 511 + "a…", "longer than the 1024 characters (UTF-16 units)")]
         for name, listed, refusal in cases:
             with self.subTest(listed[:12]):
                 archive = write_zip(self.path("n.zip"), [(name, b"x")])

@@ -159,6 +159,14 @@ TEST(DecodeTable, IncompleteEmptyAndSingleCodes) {
     for (uint32_t bits : {1u << 14, 1u, 0x7FFFu}) EXPECT_TRUE(EntryIsInvalid(lone.Decode(bits, codeBits))) << bits;
 }
 
+// More lengths than a deflate code has symbols (288) are refused unread,
+// even when they make a complete code: 223 codes of 8 bits, 66 of 9.
+TEST(DecodeTable, RefusesMoreSymbolsThanDeflateHas) {
+    std::vector<unsigned> lengths(289, 8);
+    std::fill(lengths.begin() + 223, lengths.end(), 9);
+    EXPECT_EQ(Built(lengths, 9).status, kDataError);
+}
+
 // Random codes of every kind, complete and incomplete, never need more
 // entries than the decoder allocates for their kind; a smaller room is
 // reported, not overrun.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -339,15 +340,31 @@ TEST_F(Extraction, ReplacedFileGetsItsSuccessorWhole) {
 }
 
 // One pass over everything listed, with files already in the target: what
-// the target then holds, what stays selected and what was said.
-TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
+// the target then holds, what stays selected and what was said, under each
+// overwrite policy the case names.
+using Files = std::map<std::string, std::string>;  // path below the target: contents
+
+struct FailedMembersCase {
+    const char* label;
+    std::vector<MemberSpec> members;
+    Files before;
+    std::vector<uint8_t> policies;
+    Files after;
+    std::vector<std::string> selected;
+    std::vector<Event> events;
+};
+
+// Names the case in test listings rather than dumping its members.
+static void PrintTo(const FailedMembersCase& c, std::ostream* out) { *out << c.label; }
+
+static std::vector<FailedMembersCase> FailedMembersCases() {
     MemberSpec shrunk = Stored("keep.txt", "plain");
     shrunk.method = 12;
     shrunk.stored = "BZh9 not really";
     std::string tooLong(256, 'n');  // longer than a file name may be here
-    std::string longDir(240, 'd');
-    // Shown cut to 255 characters, and marked.
-    std::string overlong = std::string(300, 'L') + ".txt", cut = overlong.substr(0, 255) + "…";
+    std::string longDir(256, 'd');  // longer than a folder name may be
+    // Shown cut to 1,023 characters, and marked.
+    std::string overlong = std::string(1100, 'L') + ".txt", cut = overlong.substr(0, 1023) + "…";
     // UTF-8 names reach the disk under their own names, also with characters
     // no ANSI code page holds; bytes that are neither UTF-8 nor code page 949
     // are refused without ending the pass.
@@ -368,15 +385,7 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
     deflatedLarger.stored = ZlibDeflate(big, 9, 0);
     deflatedShorter.stored = ZlibDeflate("ten bytes!", 9, 0);
     const Files bounded = {{"ok.txt", "ok"}};
-    const struct {
-        const char* label;
-        std::vector<MemberSpec> members;
-        Files before;
-        std::vector<uint8_t> policies;
-        Files after;
-        std::vector<std::string> selected;
-        std::vector<Event> events;
-    } cases[] = {
+    return {
         {"UnknownMethodStopsThePassWithoutTouchingAnExistingFile",
          {shrunk, Stored("later.txt", "l")},
          {{"keep.txt", "precious"}},
@@ -417,8 +426,7 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
          {{"x.txt", "old"}},
          {"*.txt"},
          {Error("*.txt", TEXT_BAD_MEMBER_NAME), kSomeNotExtracted}},
-        // Below the target, a directory of 240 characters makes a path of
-        // MAX_PATH or more, which names nothing.
+        // Below the target, a directory whose name no file system takes.
         {"DirectoryThatCannotBeMadeEndsTheWalk",
          {Stored(longDir + "/inner.txt", "x"), Stored("z.txt", "z")},
          {},
@@ -440,14 +448,14 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
          {{u8"한글 폴더/", ""}, {u8"한글 폴더/문서.txt", "document"}, {u8"가격₩.txt", "price"}, {"after.txt", "a"}},
          {shown},
          {Error(shown, TEXT_BAD_MEMBER_NAME), kSomeNotExtracted}},
-        {"DeclaredSizeBoundsWhatAMemberWrites, stored",
+        {"DeclaredSizeBoundsWhatAStoredMemberWrites",
          {larger, shorter, Stored("ok.txt", "ok")},
          {},
          {kOverwrite},
          bounded,
          {"larger.bin", "shorter.bin"},
          {kSomeNotExtracted}},
-        {"DeclaredSizeBoundsWhatAMemberWrites, deflated",
+        {"DeclaredSizeBoundsWhatADeflatedMemberWrites",
          {deflatedLarger, deflatedShorter, Stored("ok.txt", "ok")},
          {},
          {kOverwrite},
@@ -455,22 +463,31 @@ TEST_F(Extraction, FailedMembersStaySelectedAndAreNamed) {
          {"larger.bin", "shorter.bin"},
          {kSomeNotExtracted}},
     };
-    for (const auto& c : cases) {
-        for (uint8_t policy : c.policies) {
-            const char* policyNames[] = {"overwrite", "skip", "ask"};
-            SCOPED_TRACE(std::string(c.label) + ", policy " + policyNames[policy]);
-            Fresh(c.before);
-            Archive(c.members);
-            Sfx.OverwriteMode = policy;
-            List();
-            Extract();
-            EXPECT_EQ(Tree(), c.after);
-            EXPECT_EQ(Selected(), c.selected);
-            EXPECT_EQ(Events(), BelowTarget(c.events));
-            EXPECT_EQ(Sfx.AllExtracted, c.events == std::vector<Event>{kAllExtracted});
-        }
+}
+
+class FailedMembers : public Extraction, public ::testing::WithParamInterface<FailedMembersCase> {};
+
+TEST_P(FailedMembers, StaySelectedAndAreNamed) {
+    const FailedMembersCase& c = GetParam();
+    for (uint8_t policy : c.policies) {
+        const char* policyNames[] = {"overwrite", "skip", "ask"};
+        SCOPED_TRACE(std::string("policy ") + policyNames[policy]);
+        Fresh(c.before);
+        Archive(c.members);
+        Sfx.OverwriteMode = policy;
+        List();
+        Extract();
+        EXPECT_EQ(Tree(), c.after);
+        EXPECT_EQ(Selected(), c.selected);
+        EXPECT_EQ(Events(), BelowTarget(c.events));
+        EXPECT_EQ(Sfx.AllExtracted, c.events == std::vector<Event>{kAllExtracted});
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Extraction, FailedMembers, ::testing::ValuesIn(FailedMembersCases()),
+                         [](const ::testing::TestParamInfo<FailedMembersCase>& info) {
+                             return std::string(info.param.label);
+                         });
 
 // The archives of the name table through the passes themselves, under
 // each of their code pages: every written path holds its member's data and

@@ -113,23 +113,23 @@ TEST_F(NameDecoding, TableArchivesBecomeTheirOutcomes) {
 // after another one, and Windows' UTF-8 mode.
 TEST_F(NameDecoding, LimitsNulsAndTheUtf8CodePage) {
     const uint16_t kUtf8 = 0x0800;
-    std::string syllables, syllables949, emoji, a256(256, 'a');
-    for (int i = 0; i < 256; ++i) syllables += "가", syllables949 += "\xB0\xA1";
-    for (int i = 0; i < 128; ++i) emoji += "😀";
+    std::string syllables, syllables949, emoji, a1024(1024, 'a');
+    for (int i = 0; i < 1024; ++i) syllables += "가", syllables949 += "\xB0\xA1";
+    for (int i = 0; i < 512; ++i) emoji += "😀";
     std::string timeField("\x55\x54\x05\x00\x01\x00\x00\x00\x00", 9);
     const struct {
         uint32_t codePage;
         Header header;
         std::string outcome;
     } cases[] = {
-        // 256 UTF-16 units, however many bytes they take, and no more.
-        {949, {a256, 0, ""}, "=" + a256},
-        {949, {a256 + "b", 0, ""}, "!" + a256.substr(1) + "…"},
+        // 1,024 UTF-16 units, however many bytes they take, and no more.
+        {949, {a1024, 0, ""}, "=" + a1024},
+        {949, {a1024 + "b", 0, ""}, "!" + a1024.substr(1) + "…"},
         {949, {syllables, kUtf8, ""}, "=" + syllables},
         {949, {syllables949, 0, ""}, "=" + syllables},
         {1252, {emoji, kUtf8, ""}, "=" + emoji},
-        // 769 bytes are more than are read of a name: refused, shown cut.
-        {949, {syllables + "b", kUtf8, ""}, "!" + syllables.substr(0, 3 * 255) + "…"},
+        // 3,073 bytes are more than are read of a name: refused, shown cut.
+        {949, {syllables + "b", kUtf8, ""}, "!" + syllables.substr(0, 3 * 1023) + "…"},
         {949, {std::string("a\0b", 3), kUtf8, ""}, "=a"},
         {949, {std::string("\0a", 2), 0, ""}, ""},
         {949, {"x.txt", 0, UnicodePathField(std::string("\0x", 2), Crc32Of("x.txt"))}, ""},

@@ -10,6 +10,7 @@
 #include "startup/sfx_globals.h"
 #include "test_files.h"
 #include "util/archive_position.h"
+#include "util/long_path.h"
 #include "util/paths.h"
 
 namespace fs = std::filesystem;
@@ -227,4 +228,68 @@ TEST_F(ArchivePositioning, AFailedMoveGivesMinusOneAndTheInvalidPosition) {
     CloseArchive();
     EXPECT_EQ(SeekArchive(0), -1);
     EXPECT_EQ(Sfx.ArchivePosition, 0xFFFFFFFFu);
+}
+
+// ---- The form of a path for the system's file calls ----------------------
+
+// SystemPathForm of an ASCII path, with a plain limit of `longestPlain`;
+// "" when it gives none.
+static std::string SystemForm(const std::string& path, uint32_t longestPlain = kLongestPlainPath,
+                              uint32_t room = 16) {
+    std::u16string units(path.begin(), path.end());
+    units.resize(path.size() + room);
+    uint32_t length = SystemPathForm(&units[0], (uint32_t)path.size(), (uint32_t)units.size(), longestPlain);
+    if (length > 0) EXPECT_EQ(units[length], u'\0') << path;
+    return std::string(units.begin(), units.begin() + length);
+}
+
+// Full paths of `units` units on a drive and on a share.
+static std::string OnDrive(int units) { return "C:\\" + std::string((size_t)units - 3, 'n'); }
+static std::string OnShare(int units) { return "\\\\srv\\share\\" + std::string((size_t)units - 12, 'n'); }
+
+TEST(SystemPathForm, PrefixesOnlyPathsLongerThanThePlainLimit) {
+    const struct {
+        std::string path, form;
+    } cases[] = {
+        // 259 units is the longest plain path, MAX_PATH with its terminator.
+        {OnDrive(259), OnDrive(259)},
+        {OnDrive(260), "\\\\?\\" + OnDrive(260)},
+        {OnDrive(261), "\\\\?\\" + OnDrive(261)},
+        {OnShare(259), OnShare(259)},
+        {OnShare(260), "\\\\?\\UNC" + OnShare(260).substr(1)},
+        {OnShare(261), "\\\\?\\UNC" + OnShare(261).substr(1)},
+        // Normalised first: measured, and prefixed, without what goes.
+        {"C:\\x\\.\\..\\" + std::string(256, 'n'), OnDrive(259)},  // 266 units given, 259 after
+        {"C:/" + std::string(256, 'n'), OnDrive(259)},
+        {"C:\\a\\..\\b/./" + std::string(260, 'n'), "\\\\?\\C:\\b\\" + std::string(260, 'n')},
+        {"C:\\..\\..\\" + std::string(257, 'n') + "\\", "\\\\?\\" + OnDrive(260) + "\\"},
+        {"\\\\srv\\share\\..\\..\\a//b\\" + std::string(250, 'n'),
+         "\\\\?\\UNC\\srv\\share\\a\\b\\" + std::string(250, 'n')},
+        {"//srv/share/./x", "\\\\srv\\share\\x"},
+        {"C:\\", "C:\\"},
+        {"C:\\a\\..", "C:\\"},
+        // Already extended, or a device: taken as it is.
+        {"\\\\?\\C:\\a\\..\\b", "\\\\?\\C:\\a\\..\\b"},
+        {"\\\\.\\pipe\\x", "\\\\.\\pipe\\x"},
+        // No full path: none.
+        {"dir\\" + std::string(300, 'n'), ""},
+        {"C:" + std::string(300, 'n'), ""},
+        {"\\" + std::string(300, 'n'), ""},
+        {"\\\\srv\\", ""},
+        {"\\\\srv\\\\share", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SystemForm(c.path), c.form) << c.path;
+}
+
+TEST(SystemPathForm, DirectoriesHaveALowerPlainLimitAndNoFormPassesTheSystemLimit) {
+    EXPECT_EQ(SystemForm(OnDrive(247), kLongestPlainDirectory), OnDrive(247));
+    EXPECT_EQ(SystemForm(OnDrive(248), kLongestPlainDirectory), "\\\\?\\" + OnDrive(248));
+    // The extended form, its prefix included, holds at most 32,767 units.
+    EXPECT_EQ(SystemForm(OnDrive(32763)), "\\\\?\\" + OnDrive(32763));
+    EXPECT_EQ(SystemForm(OnDrive(32764)), "");
+    EXPECT_EQ(SystemForm(OnShare(32761)), "\\\\?\\UNC" + OnShare(32761).substr(1));
+    EXPECT_EQ(SystemForm(OnShare(32762)), "");
+    // Nor one that does not fit the buffer.
+    EXPECT_EQ(SystemForm(OnDrive(303), kLongestPlainPath, 4), "");
+    EXPECT_EQ(SystemForm(OnDrive(303), kLongestPlainPath, 5), "\\\\?\\" + OnDrive(303));
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "archive/settings.h"
+#include "fixed_values.h"
 #include "scripted_frontend.h"
 #include "startup/sfx_globals.h"
 #include "test_files.h"
@@ -35,10 +36,10 @@ const std::string kArchive = std::string("PK member bytes") + EndRecord("comment
 TEST_F(Settings, NoMagicKeepsEveryDefault) {
     for (const std::string& afterStub : {std::string("MPX") + SettingsBlock(0).substr(3), std::string("MP")}) {
         Read(afterStub);
-        EXPECT_EQ(Sfx.ArchiveBase, kStubImageSize);
+        EXPECT_EQ(Sfx.ArchiveBase, kExpectedStubSize);
         EXPECT_TRUE(Sfx.ShowRunChoice);
         EXPECT_TRUE(Sfx.AllowMemberChoice);
-        EXPECT_EQ(Sfx.DefaultOverwriteButton, 503);
+        EXPECT_EQ(Sfx.DefaultOverwriteButton, IDC_ASK);
         EXPECT_FALSE(Sfx.HasTitle);
         EXPECT_FALSE(Sfx.SizeChecked);
         CloseArchive();
@@ -66,16 +67,16 @@ TEST_P(SettingsFlags, EachBitSetsItsField) {
 
 // Bit 5 is set throughout: these blocks carry no archive to check.
 INSTANTIATE_TEST_SUITE_P(Bits, SettingsFlags,
-    ::testing::Values(FlagCase{0x20, false, false, false, 503, false},
-                      FlagCase{0x21, true, false, false, 503, false},
-                      FlagCase{0x22, false, true, false, 503, false},
-                      FlagCase{0x23, true, true, false, 503, false},
-                      FlagCase{0x24, false, false, true, 503, false},
-                      FlagCase{0x28, false, false, false, 501, false},
-                      FlagCase{0x30, false, false, false, 502, false},
-                      FlagCase{0x38, false, false, false, 503, false},
-                      FlagCase{0x60, false, false, false, 503, true},
-                      FlagCase{0xE3, true, true, false, 503, true}),
+    ::testing::Values(FlagCase{0x20, false, false, false, IDC_ASK, false},
+                      FlagCase{0x21, true, false, false, IDC_ASK, false},
+                      FlagCase{0x22, false, true, false, IDC_ASK, false},
+                      FlagCase{0x23, true, true, false, IDC_ASK, false},
+                      FlagCase{0x24, false, false, true, IDC_ASK, false},
+                      FlagCase{0x28, false, false, false, IDC_OVERWRITE, false},
+                      FlagCase{0x30, false, false, false, IDC_SKIP, false},
+                      FlagCase{0x38, false, false, false, IDC_ASK, false},
+                      FlagCase{0x60, false, false, false, IDC_ASK, true},
+                      FlagCase{0xE3, true, true, false, IDC_ASK, true}),
     [](const ::testing::TestParamInfo<FlagCase>& info) {
         char name[16];
         snprintf(name, sizeof name, "Flags0x%02X", info.param.flags);
@@ -123,7 +124,7 @@ TEST_F(Settings, TextsAreReadAndTerminated) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         Read(c.afterStub);
-        EXPECT_EQ(Sfx.ArchiveBase, kArchiveBaseWithSettings);
+        EXPECT_EQ(Sfx.ArchiveBase, kExpectedArchiveOffset);
         EXPECT_EQ(Sfx.SizeChecked, c.sizeChecked);
         EXPECT_EQ(Sfx.HasTitle, c.hasTitle);
         EXPECT_EQ(Sfx.HasDefaultDir, c.hasDefaultDir);
