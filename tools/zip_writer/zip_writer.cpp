@@ -1,4 +1,4 @@
-#include "tools/zip_writer.h"
+#include "tools/zip_writer/zip_writer.h"
 
 #include <fcntl.h>
 #include <libdeflate.h>
@@ -21,11 +21,11 @@
 #include "decode/aes_ctr.h"
 #include "decode/crc32.h"
 #include "decode/zip_cipher.h"
-#include "tools/byte_order.h"
-#include "tools/core_state.h"
-#include "tools/progress.h"
-#include "tools/text_encoding.h"
-#include "tools/zip_records.h"
+#include "tools/common/core_state.h"
+#include "tools/common/text_encoding.h"
+#include "tools/output/progress.h"
+#include "tools/zip_writer/byte_order.h"
+#include "tools/zip_writer/zip_records.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/output_file.h"
+#include "tools/output/output_file.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "tools/text_encoding.h"
+#include "tools/common/text_encoding.h"
 
 namespace {
 

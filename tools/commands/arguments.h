@@ -1,16 +1,11 @@
 #pragma once
 // Reading a command's arguments: options as "--name value", "--name=value"
 // or "-o value", anything else (and everything after "--") an operand.
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "tools/text_encoding.h"
-
-// A mistake in the command line; the message says which.
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+#include "tools/common/text_encoding.h"
+#include "tools/common/usage_error.h"
 
 class ArgumentCursor {
 public:

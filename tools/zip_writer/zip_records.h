@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zip_writer.h"
+#include "tools/zip_writer/zip_writer.h"
 
 const uint16_t kVersionStored = 10;    // 1.0: stored, no encryption
 const uint16_t kVersionDeflated = 20;  // 2.0: deflate, encryption, directories

@@ -1,9 +1,9 @@
-#include "tools/name_rules.h"
+#include "tools/input/name_rules.h"
 
 #include <cstring>
 
 #include "archive/member_names.h"
-#include "tools/text_encoding.h"
+#include "tools/common/text_encoding.h"
 
 namespace {
 

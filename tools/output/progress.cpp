@@ -1,11 +1,11 @@
-#include "tools/progress.h"
+#include "tools/output/progress.h"
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
 
-#include "tools/text_encoding.h"
+#include "tools/common/text_encoding.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "tools/case_twins.h"
+#include "tools/input/case_twins.h"
 
 #include <map>
 #include <set>
 #include <utility>
 
-#include "tools/text_encoding.h"
+#include "tools/common/text_encoding.h"
 
 namespace {
 

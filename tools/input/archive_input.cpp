@@ -1,4 +1,4 @@
-#include "tools/archive_input.h"
+#include "tools/input/archive_input.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -11,8 +11,8 @@
 #include <stdexcept>
 
 #include "archive/zip_format.h"
-#include "tools/input_files.h"
-#include "tools/text_encoding.h"
+#include "tools/common/text_encoding.h"
+#include "tools/input/input_files.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zip_writer.h"
+#include "tools/zip_writer/zip_writer.h"
 
 struct ArchiveMembers {
     std::vector<ZipMemberSource> members;  // in the archive's order

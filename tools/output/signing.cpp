@@ -1,4 +1,4 @@
-#include "tools/signing.h"
+#include "tools/output/signing.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -14,10 +14,10 @@
 
 #include "archive/extra_fields.h"
 #include "archive/size_check.h"
-#include "tools/arguments.h"
-#include "tools/core_state.h"
-#include "tools/file_access.h"
-#include "tools/text_encoding.h"
+#include "tools/common/core_state.h"
+#include "tools/common/file_access.h"
+#include "tools/common/text_encoding.h"
+#include "tools/common/usage_error.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "tools/self_check.h"
+#include "tools/commands/self_check.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,9 +10,9 @@
 #include "archive/settings.h"
 #include "archive/size_check.h"
 #include "startup/sfx_globals.h"
-#include "tools/core_state.h"
-#include "tools/local_header_walk.h"
-#include "tools/text_encoding.h"
+#include "tools/common/core_state.h"
+#include "tools/common/text_encoding.h"
+#include "tools/input/local_header_walk.h"
 #include "ui/control_ids.h"
 #include "ui/native/native_dialog.h"
 

@@ -1,4 +1,4 @@
-#include "tools/input_files.h"
+#include "tools/input/input_files.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 
 #include "archive/member_names.h"
 #include "archive/zip_format.h"
-#include "tools/name_rules.h"
-#include "tools/text_encoding.h"
+#include "tools/common/text_encoding.h"
+#include "tools/input/name_rules.h"
 #include "util/utf8.h"
 
 // The member name in the header's form for a UTF-8 name, after the checks

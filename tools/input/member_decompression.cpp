@@ -1,4 +1,4 @@
-#include "tools/member_decompression.h"
+#include "tools/input/member_decompression.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "archive/zip_format.h"
-#include "tools/byte_order.h"
-#include "tools/zip_records.h"
+#include "tools/zip_writer/byte_order.h"
+#include "tools/zip_writer/zip_records.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/settings_block.h"
+#include "tools/zip_writer/settings_block.h"
 
 #include <stdexcept>
 

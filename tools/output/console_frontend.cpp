@@ -1,7 +1,7 @@
 // The core's front end in the doromi tool: what the stub shows in message
 // boxes goes to the terminal (the core's texts are UTF-8, as the
 // terminal's), and its questions are asked there.
-#include "tools/console_frontend.h"
+#include "tools/output/console_frontend.h"
 
 #include <termios.h>
 #include <unistd.h>
@@ -17,9 +17,9 @@
 #include "platform/platform.h"
 #include "platform/posix/native_names.h"
 #include "startup/sfx_globals.h"
-#include "tools/arguments.h"
-#include "tools/progress.h"
-#include "tools/text_encoding.h"
+#include "tools/common/text_encoding.h"
+#include "tools/common/usage_error.h"
+#include "tools/output/progress.h"
 #include "ui/texts.h"
 #include "util/utf8.h"
 

@@ -1,4 +1,4 @@
-#include "tools/text_encoding.h"
+#include "tools/common/text_encoding.h"
 
 #include <errno.h>
 #include <iconv.h>
@@ -8,7 +8,7 @@
 #include <cwctype>
 #include <stdexcept>
 
-#include "tools/arguments.h"
+#include "tools/common/usage_error.h"
 #include "util/utf8.h"
 
 namespace {

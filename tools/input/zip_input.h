@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "tools/central_directory.h"
-#include "tools/zip_writer.h"
+#include "tools/input/central_directory.h"
+#include "tools/zip_writer/zip_writer.h"
 
 struct ZipInputOptions {
     bool allowRefusedNames = false;           // names the stub refuses are warned about, not refused

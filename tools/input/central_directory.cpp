@@ -1,11 +1,11 @@
-#include "tools/central_directory.h"
+#include "tools/input/central_directory.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 #include "archive/extra_fields.h"
 #include "archive/zip_format.h"
-#include "tools/text_encoding.h"
+#include "tools/common/text_encoding.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/zip_input.h"
+#include "tools/input/zip_input.h"
 
 #include <algorithm>
 #include <memory>
@@ -10,14 +10,14 @@
 #include "decode/crc32.h"
 #include "decode/zip_cipher.h"
 #include "platform/platform.h"
-#include "tools/byte_order.h"
-#include "tools/case_twins.h"
-#include "tools/core_state.h"
-#include "tools/file_access.h"
-#include "tools/local_header_walk.h"
-#include "tools/member_decompression.h"
-#include "tools/text_encoding.h"
-#include "tools/zip_records.h"
+#include "tools/common/core_state.h"
+#include "tools/common/file_access.h"
+#include "tools/common/text_encoding.h"
+#include "tools/input/case_twins.h"
+#include "tools/input/local_header_walk.h"
+#include "tools/input/member_decompression.h"
+#include "tools/zip_writer/byte_order.h"
+#include "tools/zip_writer/zip_records.h"
 
 namespace {
 

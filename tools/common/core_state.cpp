@@ -1,4 +1,4 @@
-#include "tools/core_state.h"
+#include "tools/common/core_state.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zip_writer.h"
+#include "tools/zip_writer/zip_writer.h"
 
 // A file that must not become a member (the output file itself, when it
 // already exists among the inputs).

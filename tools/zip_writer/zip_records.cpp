@@ -1,4 +1,4 @@
-#include "tools/zip_records.h"
+#include "tools/zip_writer/zip_records.h"
 
 #include <unistd.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "tools/byte_order.h"
+#include "tools/zip_writer/byte_order.h"
 
 std::string CommonHeaderFields(const CentralEntry& entry) {
     std::string out;

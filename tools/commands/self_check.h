@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/settings_block.h"
-#include "tools/zip_writer.h"
+#include "tools/zip_writer/settings_block.h"
+#include "tools/zip_writer/zip_writer.h"
 
 // Throws std::runtime_error saying what the stub would stumble over.
 // `settings` is null for a file without a settings block.

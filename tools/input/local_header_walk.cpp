@@ -1,4 +1,4 @@
-#include "tools/local_header_walk.h"
+#include "tools/input/local_header_walk.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,8 +7,8 @@
 #include "archive/extra_fields.h"
 #include "archive/member_names.h"
 #include "archive/zip_format.h"
-#include "tools/core_state.h"
-#include "tools/name_rules.h"
+#include "tools/common/core_state.h"
+#include "tools/input/name_rules.h"
 #include "util/utf8.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/file_access.h"
+#include "tools/common/file_access.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tools/text_encoding.h"
+#include "tools/common/text_encoding.h"
 
 namespace {
 
