@@ -91,9 +91,10 @@ gtest_discover_tests(unit-tests DISCOVERY_TIMEOUT 30 PROPERTIES ENVIRONMENT "${D
 add_test(NAME build.finish_stub
          COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/build/test_finish_stub.py
          WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
-# The core's include stack (tests/build/test_layers.py prints its table),
-# and what scripts/coverage counts as an error exit of the decoder.
-foreach(check layers error_exits)
+# The include stacks of the core and the tool (tests/build/test_layers.py
+# prints their table), what scripts/coverage counts as an error exit of the
+# decoder, and the tool's option tables against its help pages.
+foreach(check layers error_exits option_tables)
   add_test(NAME build.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v test_${check}
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/build)

@@ -1,6 +1,8 @@
 #pragma once
 // Reading a command's arguments: options as "--name value", "--name=value"
 // or "-o value", anything else (and everything after "--") an operand.
+// Each command lists its options in one table of CommandOption; the build
+// test option_tables holds every table to the command's help page.
 #include <string>
 #include <vector>
 
@@ -57,3 +59,48 @@ private:
     bool hasInlineValue_ = false;
     std::string name_, inlineValue_;
 };
+
+// One option of a command: its names, whether it takes a value, and what
+// it sets in the command's request.
+template <typename Request>
+struct CommandOption {
+    const char* name;       // "--output"
+    const char* shortName;  // "-o", or nullptr
+    bool takesValue;
+    // Sets what the option stands for; `name` is the option's long name,
+    // `value` is empty for an option without one. Throws UsageError for a
+    // value it refuses.
+    void (*apply)(Request& request, const std::string& name, const std::string& value);
+    // Refusals made before the value is read (an option given twice), or
+    // nullptr.
+    void (*checkBefore)(const Request& request) = nullptr;
+};
+
+// Reads `arguments` into `request` through `options`; every operand goes
+// to `operand`. False when -h or --help asked for the help instead (the
+// caller prints it); UsageError for an unknown option or a misused one.
+template <typename Request, size_t count>
+bool ParseOptions(const std::vector<std::string>& arguments, const CommandOption<Request> (&options)[count],
+                  Request& request, void (*operand)(Request& request, const std::string& operand)) {
+    ArgumentCursor cursor(arguments);
+    while (cursor.Next()) {
+        if (!cursor.IsOption()) {
+            operand(request, cursor.Operand());
+            continue;
+        }
+        const std::string& name = cursor.Name();
+        if (name == "--help" || name == "-h") return false;
+        const CommandOption<Request>* found = nullptr;
+        for (const CommandOption<Request>& option : options)
+            if (name == option.name || (option.shortName && name == option.shortName)) found = &option;
+        if (!found) cursor.Unknown();
+        if (found->checkBefore) found->checkBefore(request);
+        std::string value;
+        if (found->takesValue)
+            value = cursor.Value();
+        else
+            cursor.NoValue();
+        found->apply(request, found->name, value);
+    }
+    return true;
+}

@@ -68,110 +68,79 @@ uint8_t OverwriteBits(const std::string& mode) {
     throw UsageError("--overwrite takes ask, overwrite or skip, not \"" + PrintableText(mode) + "\"");
 }
 
-// Reads the arguments; false when only the help was asked for.
-bool ParseBuildArguments(const std::vector<std::string>& arguments, BuildRequest& request) {
-    ArgumentCursor cursor(arguments);
-    while (cursor.Next()) {
-        if (!cursor.IsOption()) {
-            request.paths.push_back(cursor.Operand());
-            continue;
-        }
-        const std::string& name = cursor.Name();
-        auto flag = [&](uint8_t bits, bool set) {
-            cursor.NoValue();
-            request.settingsOptions.push_back(name);
-            request.flags = set ? request.flags | bits : request.flags & ~bits;
-        };
-        auto text = [&](std::optional<std::string>& field) {
-            request.settingsOptions.push_back(name);
-            field = cursor.Value();
-        };
-        if (name == "--help" || name == "-h") {
-            std::fputs(kBuildHelp, stdout);
-            return false;
-        } else if (name == "-o" || name == "--output") {
-            request.output = cursor.Value();
-        } else if (name == "--zip") {
-            request.zipPath = cursor.Value();
-        } else if (name == "--no-rewrite") {
-            cursor.NoValue();
-            request.noRewrite = true;
-        } else if (name == "--name-encoding") {
-            request.nameEncoding = cursor.Value();
-            CheckCodePageName(*request.nameEncoding);
-        } else if (name == "--from") {
-            request.fromPath = cursor.Value();
-        } else if (name == "--stub") {
-            request.stubPath = cursor.Value();
-        } else if (name == "--level") {
-            request.level = ParseLevel(cursor.Value());
-        } else if (name == "--store") {
-            cursor.NoValue();
-            request.store = true;
-        } else if (name == "--password") {
-            request.password = cursor.Value();
-        } else if (name == "--password-file") {
-            request.passwordFile = cursor.Value();
-        } else if (name == "--encryption") {
-            std::string kind = cursor.Value();
-            if (kind == "aes256") request.encryption = Encryption::Aes256;
-            else if (kind == "aes128") request.encryption = Encryption::Aes128;
-            else if (kind == "zipcrypto") request.encryption = Encryption::Traditional;
-            else
-                throw UsageError("--encryption takes aes256, aes128 or zipcrypto, not \"" + PrintableText(kind) + "\"");
-        } else if (name == "--random-headers") {
-            cursor.NoValue();
-            request.randomHeaders = true;
-        } else if (name == "--title") {
-            text(request.title);
-        } else if (name == "--default-dir") {
-            if (request.defaultDir) throw UsageError("--default-dir and --temp-dir give the directory twice");
-            text(request.defaultDir);
-        } else if (name == "--temp-dir") {
-            cursor.NoValue();
-            if (request.defaultDir) throw UsageError("--default-dir and --temp-dir give the directory twice");
-            request.settingsOptions.push_back(name);
-            request.defaultDir = kTemporaryDirectoryMarker;
-        } else if (name == "--run") {
-            text(request.runCommand);
-        } else if (name == "--hide-run-choice") {
-            flag(kSettingsShowRunChoice, false);
-        } else if (name == "--no-member-choice") {
-            flag(kSettingsAllowMemberChoice, false);
-        } else if (name == "--hide-overwrite-choice") {
-            flag(kSettingsHideOverwriteChoice, true);
-        } else if (name == "--overwrite") {
-            request.settingsOptions.push_back(name);
-            request.flags = (request.flags & ~kSettingsOverwriteMask) | OverwriteBits(cursor.Value());
-        } else if (name == "--no-size-check") {
-            flag(kSettingsNoSizeCheck, true);
-        } else if (name == "--auto-start") {
-            flag(kSettingsAutoStart, true);
-        } else if (name == "-q" || name == "--quiet") {
-            cursor.NoValue();
-            request.quiet = true;
-        } else if (name == "--allow-refused-names") {
-            cursor.NoValue();
-            request.allowRefusedNames = true;
-        } else if (name == "--sign-cert") {
-            request.signing.certificate = cursor.Value();
-        } else if (name == "--sign-key") {
-            request.signing.key = cursor.Value();
-        } else if (name == "--sign-pkcs12") {
-            request.signing.pkcs12 = cursor.Value();
-        } else if (name == "--sign-password-file") {
-            request.signing.passwordFile = cursor.Value();
-        } else if (name == "--timestamp") {
-            request.signing.timestampUrl = cursor.Value();
-        } else if (name == "--no-settings") {
-            cursor.NoValue();
-            request.noSettings = true;
-        } else {
-            cursor.Unknown();
-        }
-    }
-    return true;
+// A settings option without a value: sets or clears `bits` of the flags.
+template <uint8_t bits, bool set>
+void SetFlag(BuildRequest& request, const std::string& name, const std::string&) {
+    request.settingsOptions.push_back(name);
+    request.flags = set ? request.flags | bits : request.flags & ~bits;
 }
+
+// A settings option that stores a text in `field`.
+template <std::optional<std::string> BuildRequest::*field>
+void SetText(BuildRequest& request, const std::string& name, const std::string& value) {
+    request.settingsOptions.push_back(name);
+    request.*field = value;
+}
+
+void RefuseSecondDirectory(const BuildRequest& request) {
+    if (request.defaultDir) throw UsageError("--default-dir and --temp-dir give the directory twice");
+}
+
+Encryption ParseEncryption(const std::string& kind) {
+    if (kind == "aes256") return Encryption::Aes256;
+    if (kind == "aes128") return Encryption::Aes128;
+    if (kind == "zipcrypto") return Encryption::Traditional;
+    throw UsageError("--encryption takes aes256, aes128 or zipcrypto, not \"" + PrintableText(kind) + "\"");
+}
+
+using BuildOption = CommandOption<BuildRequest>;
+using Value = const std::string&;
+
+const BuildOption kBuildOptions[] = {
+    {"--output", "-o", true, [](BuildRequest& r, Value, Value v) { r.output = v; }},
+    {"--zip", nullptr, true, [](BuildRequest& r, Value, Value v) { r.zipPath = v; }},
+    {"--no-rewrite", nullptr, false, [](BuildRequest& r, Value, Value) { r.noRewrite = true; }},
+    {"--name-encoding", nullptr, true,
+     [](BuildRequest& r, Value, Value v) {
+         r.nameEncoding = v;
+         CheckCodePageName(v);
+     }},
+    {"--from", nullptr, true, [](BuildRequest& r, Value, Value v) { r.fromPath = v; }},
+    {"--stub", nullptr, true, [](BuildRequest& r, Value, Value v) { r.stubPath = v; }},
+    {"--level", nullptr, true, [](BuildRequest& r, Value, Value v) { r.level = ParseLevel(v); }},
+    {"--store", nullptr, false, [](BuildRequest& r, Value, Value) { r.store = true; }},
+    {"--password", nullptr, true, [](BuildRequest& r, Value, Value v) { r.password = v; }},
+    {"--password-file", nullptr, true, [](BuildRequest& r, Value, Value v) { r.passwordFile = v; }},
+    {"--encryption", nullptr, true, [](BuildRequest& r, Value, Value v) { r.encryption = ParseEncryption(v); }},
+    {"--random-headers", nullptr, false, [](BuildRequest& r, Value, Value) { r.randomHeaders = true; }},
+    {"--title", nullptr, true, SetText<&BuildRequest::title>},
+    {"--default-dir", nullptr, true, SetText<&BuildRequest::defaultDir>, RefuseSecondDirectory},
+    {"--temp-dir", nullptr, false,
+     [](BuildRequest& r, Value name, Value) {
+         RefuseSecondDirectory(r);
+         r.settingsOptions.push_back(name);
+         r.defaultDir = kTemporaryDirectoryMarker;
+     }},
+    {"--run", nullptr, true, SetText<&BuildRequest::runCommand>},
+    {"--hide-run-choice", nullptr, false, SetFlag<kSettingsShowRunChoice, false>},
+    {"--no-member-choice", nullptr, false, SetFlag<kSettingsAllowMemberChoice, false>},
+    {"--hide-overwrite-choice", nullptr, false, SetFlag<kSettingsHideOverwriteChoice, true>},
+    {"--overwrite", nullptr, true,
+     [](BuildRequest& r, Value name, Value v) {
+         r.settingsOptions.push_back(name);
+         r.flags = (r.flags & ~kSettingsOverwriteMask) | OverwriteBits(v);
+     }},
+    {"--no-size-check", nullptr, false, SetFlag<kSettingsNoSizeCheck, true>},
+    {"--auto-start", nullptr, false, SetFlag<kSettingsAutoStart, true>},
+    {"--quiet", "-q", false, [](BuildRequest& r, Value, Value) { r.quiet = true; }},
+    {"--allow-refused-names", nullptr, false, [](BuildRequest& r, Value, Value) { r.allowRefusedNames = true; }},
+    {"--sign-cert", nullptr, true, [](BuildRequest& r, Value, Value v) { r.signing.certificate = v; }},
+    {"--sign-key", nullptr, true, [](BuildRequest& r, Value, Value v) { r.signing.key = v; }},
+    {"--sign-pkcs12", nullptr, true, [](BuildRequest& r, Value, Value v) { r.signing.pkcs12 = v; }},
+    {"--sign-password-file", nullptr, true, [](BuildRequest& r, Value, Value v) { r.signing.passwordFile = v; }},
+    {"--timestamp", nullptr, true, [](BuildRequest& r, Value, Value v) { r.signing.timestampUrl = v; }},
+    {"--no-settings", nullptr, false, [](BuildRequest& r, Value, Value) { r.noSettings = true; }},
+};
 
 void CheckCombinations(const BuildRequest& request) {
     if (request.output.empty()) throw UsageError("-o OUT.exe is missing");
@@ -297,7 +266,11 @@ void Write(std::FILE* out, const std::string& bytes) {
 
 int BuildCommand(const std::vector<std::string>& arguments) {
     BuildRequest request;
-    if (!ParseBuildArguments(arguments, request)) return 0;
+    auto operand = [](BuildRequest& r, const std::string& path) { r.paths.push_back(path); };
+    if (!ParseOptions(arguments, kBuildOptions, request, +operand)) {
+        std::fputs(kBuildHelp, stdout);
+        return 0;
+    }
     CheckCombinations(request);
     std::optional<SettingsBlock> settings;
     if (!request.noSettings) settings = SettingsFromRequest(request);

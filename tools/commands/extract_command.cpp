@@ -45,44 +45,34 @@ struct ExtractOptions {
     std::vector<std::string> only;
 };
 
-ExtractOptions ParseArguments(const std::vector<std::string>& arguments) {
-    ExtractOptions options;
-    ArgumentCursor cursor(arguments);
-    while (cursor.Next()) {
-        if (!cursor.IsOption()) {
-            if (!options.file.empty())
-                throw UsageError("one file at a time, not also " + PrintableText(cursor.Operand()));
-            options.file = cursor.Operand();
-            continue;
-        }
-        const std::string& name = cursor.Name();
-        if (name == "-h" || name == "--help") {
-            std::fputs(kExtractHelp, stdout);
-            std::exit(0);
-        } else if (name == "-d" || name == "--dir") {
-            options.directory = cursor.Value();
-        } else if (name == "--overwrite") {
-            options.overwrite = cursor.Value();
-            if (options.overwrite != "ask" && options.overwrite != "overwrite" && options.overwrite != "skip")
-                throw UsageError("--overwrite takes ask, overwrite or skip, not " + PrintableText(options.overwrite));
-        } else if (name == "--password") {
-            Answers().password = cursor.Value();
-            CheckPasswordArgument(*Answers().password);
-        } else if (name == "--password-file") {
-            Answers().password = ReadFirstLine(cursor.Value(), kLongestPasswordLine, "the password file");
-            CheckPasswordArgument(*Answers().password);
-        } else if (name == "--only") {
-            options.only.push_back(cursor.Value());
-        } else if (name == "-q" || name == "--quiet") {
-            cursor.NoValue();
-            Answers().quiet = true;
-        } else {
-            cursor.Unknown();
-        }
-    }
-    if (options.file.empty()) throw UsageError("which file? (see --help)");
-    return options;
+void TakeFile(ExtractOptions& options, const std::string& file) {
+    if (!options.file.empty()) throw UsageError("one file at a time, not also " + PrintableText(file));
+    options.file = file;
 }
+
+using Value = const std::string&;
+
+const CommandOption<ExtractOptions> kExtractOptions[] = {
+    {"--dir", "-d", true, [](ExtractOptions& o, Value, Value v) { o.directory = v; }},
+    {"--overwrite", nullptr, true,
+     [](ExtractOptions& o, Value, Value v) {
+         o.overwrite = v;
+         if (v != "ask" && v != "overwrite" && v != "skip")
+             throw UsageError("--overwrite takes ask, overwrite or skip, not " + PrintableText(v));
+     }},
+    {"--password", nullptr, true,
+     [](ExtractOptions&, Value, Value v) {
+         Answers().password = v;
+         CheckPasswordArgument(*Answers().password);
+     }},
+    {"--password-file", nullptr, true,
+     [](ExtractOptions&, Value, Value v) {
+         Answers().password = ReadFirstLine(v, kLongestPasswordLine, "the password file");
+         CheckPasswordArgument(*Answers().password);
+     }},
+    {"--only", nullptr, true, [](ExtractOptions& o, Value, Value v) { o.only.push_back(v); }},
+    {"--quiet", "-q", false, [](ExtractOptions&, Value, Value) { Answers().quiet = true; }},
+};
 
 // The target directory, made with its parents when missing.
 void MakeTargetDirectory(const std::string& directory) {
@@ -202,7 +192,12 @@ void CountWrite(uint32_t bytes) {
 }  // namespace
 
 int ExtractCommand(const std::vector<std::string>& arguments) {
-    ExtractOptions options = ParseArguments(arguments);
+    ExtractOptions options;
+    if (!ParseOptions(arguments, kExtractOptions, options, TakeFile)) {
+        std::fputs(kExtractHelp, stdout);
+        return 0;
+    }
+    if (options.file.empty()) throw UsageError("which file? (see --help)");
     PrepareCoreState();
     SetTargetDirectory(options.directory);
     OpenArchive(options.file);

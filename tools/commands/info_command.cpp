@@ -363,46 +363,57 @@ int InspectZipInput(const std::string& path, const std::optional<std::string>& n
     return plan.refusedNames.empty() ? 0 : 1;
 }
 
-}  // namespace
-
-int InfoCommand(const std::vector<std::string>& arguments) {
-    ArgumentCursor cursor(arguments);
+struct InfoRequest {
     std::string path;
     bool json = false, zip = false;
     std::optional<std::string> nameEncoding;
-    while (cursor.Next()) {
-        if (!cursor.IsOption()) {
-            if (!path.empty()) throw UsageError("give one file");
-            path = cursor.Operand();
-        } else if (cursor.Name() == "--help" || cursor.Name() == "-h") {
-            std::fputs(kInfoHelp, stdout);
-            return 0;
-        } else if (cursor.Name() == "--zip") {
-            if (!path.empty() || zip) throw UsageError("give one file");
-            path = cursor.Value();
-            zip = true;
-        } else if (cursor.Name() == "--name-encoding") {
-            nameEncoding = cursor.Value();
-            CheckCodePageName(*nameEncoding);
-        } else if (cursor.Name() == "--json") {
-            cursor.NoValue();
-            json = true;
-        } else {
-            cursor.Unknown();
-        }
+};
+
+void TakeFile(InfoRequest& request, const std::string& path) {
+    if (!request.path.empty()) throw UsageError("give one file");
+    request.path = path;
+}
+
+using Value = const std::string&;
+
+const CommandOption<InfoRequest> kInfoOptions[] = {
+    {"--zip", nullptr, true,
+     [](InfoRequest& r, Value, Value v) {
+         r.path = v;
+         r.zip = true;
+     },
+     [](const InfoRequest& r) {
+         if (!r.path.empty() || r.zip) throw UsageError("give one file");
+     }},
+    {"--name-encoding", nullptr, true,
+     [](InfoRequest& r, Value, Value v) {
+         r.nameEncoding = v;
+         CheckCodePageName(v);
+     }},
+    {"--json", nullptr, false, [](InfoRequest& r, Value, Value) { r.json = true; }},
+};
+
+}  // namespace
+
+int InfoCommand(const std::vector<std::string>& arguments) {
+    InfoRequest request;
+    if (!ParseOptions(arguments, kInfoOptions, request, TakeFile)) {
+        std::fputs(kInfoHelp, stdout);
+        return 0;
     }
-    if (path.empty()) throw UsageError("give the file to inspect");
-    if (nameEncoding && !zip) throw UsageError("--name-encoding applies only with --zip");
-    if (zip && json) throw UsageError("--json describes a self-extracting file, not an archive given with --zip");
-    if (zip) return InspectZipInput(path, nameEncoding);
+    if (request.path.empty()) throw UsageError("give the file to inspect");
+    if (request.nameEncoding && !request.zip) throw UsageError("--name-encoding applies only with --zip");
+    if (request.zip && request.json)
+        throw UsageError("--json describes a self-extracting file, not an archive given with --zip");
+    if (request.zip) return InspectZipInput(request.path, request.nameEncoding);
     FileReport report;
     try {
-        report = Inspect(path);
+        report = Inspect(request.path);
     } catch (const ReadFailure& failure) {
         std::fprintf(stderr, "doromi info: %s\n", PrintableText(failure.what()).c_str());
         return 3;
     }
-    if (json)
+    if (request.json)
         PrintJson(report);
     else
         PrintText(report);
