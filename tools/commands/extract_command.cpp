@@ -34,6 +34,7 @@
 #include "tools/zip_writer/settings_block.h"
 #include "ui/control_ids.h"
 #include "ui/native/native_dialog.h"
+#include "ui/texts.h"
 #include "util/utf8.h"
 
 namespace {
@@ -118,9 +119,7 @@ void OpenArchive(const std::string& file) {
     SettingsBlock settings;
     if (DecodeSettingsBlock(block, settings) && !(settings.flags & kSettingsNoSizeCheck) &&
         !ArchiveSizeMatches(Sfx.ArchiveHandle, kArchiveBaseWithSettings))
-        throw std::runtime_error(PrintableText(file) +
-                                 ": 파일 크기가 틀립니다, 다시 다운로드 하세요. (the file was cut short "
-                                 "or extended)");
+        throw std::runtime_error(PrintableText(file) + ": " TEXT_SIZE_MISMATCH " (the file was cut short or extended)");
     ReadSettings();
 }
 
@@ -178,7 +177,8 @@ uint64_t SelectedBytes(const std::string& file, const NativeMemberList& list) {
     LocalHeaderWalk walk = WalkLocalHeaders(in.get(), Sfx.ArchiveBase);
     uint64_t total = 0;
     for (const NativeMemberItem& item : list.items)
-        if (item.selected && item.ordinal < walk.members.size()) total += walk.members[item.ordinal].size;
+        if (item.selected && item.ordinal < walk.members.size())
+            total += walk.members[item.ordinal].header.uncompressedSize;
     return total;
 }
 

@@ -23,8 +23,10 @@
 namespace {
 
 // What the stub reads of a settings block: the block and, when its lengths
-// say so, texts running on past it.
-const size_t kLongestSettingsRead = kSettingsTextsOffset + 3 * 255;
+// say so, texts running on past it, each text as long as its length byte
+// can say.
+const size_t kSettingsTextCount = kSettingsTextsOffset - kSettingsLengthsOffset;
+const size_t kLongestSettingsRead = kSettingsTextsOffset + kSettingsTextCount * UINT8_MAX;
 
 // What the file's certificate table holds, as far as the tool can tell.
 enum class Signature {
@@ -232,8 +234,9 @@ void PrintText(const FileReport& report) {
                 "Encryption", "Name");
     for (size_t i = 0; i < report.walk.members.size(); ++i) {
         const WalkedMember& m = report.walk.members[i];
-        std::printf("  %-9s %10u %10u  %s  %s  %-14s  %s\n", MethodName(m), m.size, m.compressedSize,
-                    CrcText(m.crc).c_str(), DosTimeText(m.dosDate, m.dosTime).c_str(), EncryptionName(m).c_str(),
+        std::printf("  %-9s %10u %10u  %s  %s  %-14s  %s\n", MethodName(m), m.header.uncompressedSize,
+                    m.header.compressedSize, CrcText(m.header.crc32).c_str(),
+                    DosTimeText(m.header.dosDate, m.header.dosTime).c_str(), EncryptionName(m).c_str(),
                     PrintableText(m.stubName).c_str());
         std::string problem = WhyStubCannotHandle(m);
         if (!problem.empty()) std::printf("    the stub cannot handle this member: %s\n", problem.c_str());
@@ -295,15 +298,15 @@ Json MemberJson(const FileReport& report, size_t i) {
     // bytes it cannot read: the header's own bytes go with it.
     if (!m.nameUsable && !member.contains("name_hex")) member["name_hex"] = HexOf(m.rawName);
     member["offset"] = m.headerOffset;
-    member["method"] = m.method;
+    member["method"] = m.header.method;
     member["method_name"] = MethodName(m);
-    member["size"] = m.size;
-    member["compressed_size"] = m.compressedSize;
-    member["crc32"] = CrcText(m.crc);
-    member["time"] = DosTimeText(m.dosDate, m.dosTime);
-    member["encrypted"] = bool(m.flags & kFlagEncrypted);
+    member["size"] = m.header.uncompressedSize;
+    member["compressed_size"] = m.header.compressedSize;
+    member["crc32"] = CrcText(m.header.crc32);
+    member["time"] = DosTimeText(m.header.dosDate, m.header.dosTime);
+    member["encrypted"] = bool(m.header.flags & kFlagEncrypted);
     member["encryption"] = EncryptionName(m);
-    member["flags"] = m.flags;
+    member["flags"] = m.header.flags;
     PutOptionalText(member, "problem", problem.empty() ? std::nullopt : std::optional<std::string>(problem));
     PutOptionalText(member, "refused",
                     report.refusals[i].empty() ? std::nullopt : std::optional<std::string>(report.refusals[i]));

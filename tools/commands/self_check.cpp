@@ -88,8 +88,9 @@ static void CheckMemberWalk(const std::string& path, uint32_t archiveBase,
         std::string name = "member \"" + PrintableText(expected.shownName) + "\"";
         if (found.rawName != expected.headerName || found.stubName != expected.shownName)
             Fail(name + " is found under another name");
-        if (found.method != expected.method || found.flags != expected.flags || found.crc != expected.crc ||
-            found.compressedSize != expected.compressedSize || found.size != expected.size)
+        if (found.header.method != expected.method || found.header.flags != expected.flags ||
+            found.header.crc32 != expected.crc || found.header.compressedSize != expected.compressedSize ||
+            found.header.uncompressedSize != expected.size)
             Fail(name + " has another header than was written");
         std::string reason = WhyStubCannotHandle(found);
         if (!reason.empty()) Fail(name + ": " + reason);

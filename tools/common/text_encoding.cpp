@@ -47,13 +47,10 @@ private:
 };
 
 // Length of the UTF-8 sequence that starts with `lead`, 0 for a byte that
-// cannot start one.
+// cannot start one: the core's rule.
 size_t SequenceLength(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
+    uint32_t following = FollowingBytes(lead);
+    return following == kNotALeadByte ? 0 : following + 1;
 }
 
 uint32_t DecodeCodePoint(const std::string& character) {

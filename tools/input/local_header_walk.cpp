@@ -33,12 +33,12 @@ size_t ReadUpTo(std::FILE* file, uint64_t offset, std::string& bytes) {
 // kLongestRawMemberName bytes, and the extra field only after a name that
 // short.
 RawMemberName RawNameOf(const WalkedMember& member) {
-    bool whole = member.nameLength <= kLongestRawMemberName;
+    bool whole = member.header.nameLength <= kLongestRawMemberName;
     uint32_t length = (uint32_t)std::min<size_t>(member.rawName.size(), kLongestRawMemberName);
     return RawMemberName{member.rawName.data(),
                          length,
-                         member.nameLength,
-                         member.flags,
+                         member.header.nameLength,
+                         member.header.flags,
                          whole ? (const uint8_t*)member.extra.data() : nullptr,
                          whole ? (uint32_t)member.extra.size() : 0};
 }
@@ -89,15 +89,7 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
         }
         WalkedMember member{};
         member.headerOffset = offset;
-        member.versionNeeded = header.versionNeeded;
-        member.flags = header.flags;
-        member.method = header.method;
-        member.dosTime = header.dosTime;
-        member.dosDate = header.dosDate;
-        member.crc = header.crc32;
-        member.compressedSize = header.compressedSize;
-        member.size = header.uncompressedSize;
-        member.nameLength = header.nameLength;
+        member.header = header;
         // The name and the extra field in one read, as the stub reads them:
         // what arrived counts.
         std::string bytes((size_t)header.nameLength + header.extraLength, '\0');
@@ -107,21 +99,19 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start) {
         member.extra = bytes.substr(nameArrived, arrived - nameArrived);
         uint64_t dataStart = offset + sizeof(LocalHeader) + bytes.size();
         // ZIP64 placeholders read from the ZIP64 field, as the stub reads them.
-        member.zip64SizesMissing = !TakeZip64Sizes(header, (const uint8_t*)member.extra.data(),
+        member.zip64SizesMissing = !TakeZip64Sizes(member.header, (const uint8_t*)member.extra.data(),
                                                    (uint32_t)member.extra.size());
-        member.compressedSize = header.compressedSize;
-        member.size = header.uncompressedSize;
         member.hidesItsSize = member.zip64SizesMissing ||
-                              ((member.flags & kFlagSizesAfterData) && member.compressedSize == 0 &&
+                              ((member.header.flags & kFlagSizesAfterData) && member.header.compressedSize == 0 &&
                                SignatureAt(file, dataStart) != kDataDescriptorSignature);
         // A member that would end beyond 4 GiB ends the walk before it, as
         // the archive's end does: the stub reads nothing there.
-        if (!member.zip64SizesMissing && dataStart + member.compressedSize > kLastPosition) {
+        if (!member.zip64SizesMissing && dataStart + member.header.compressedSize > kLastPosition) {
             walk.end = WalkEnd::EndOfFile;
             break;
         }
         walk.members.push_back(member);
-        offset = dataStart + member.compressedSize;
+        offset = dataStart + member.header.compressedSize;
         if (arrived != bytes.size()) {
             walk.endOffset = offset;
             walk.end = WalkEnd::EndOfFile;
@@ -140,27 +130,27 @@ bool DecodeStubNames(std::vector<WalkedMember>& members) {
 }
 
 static bool AesFieldOf(const WalkedMember& member, AesMember& aes) {
-    return FindAesField(member.method, member.flags, (const uint8_t*)member.extra.data(), (uint32_t)member.extra.size(),
-                        aes);
+    return FindAesField(member.header.method, member.header.flags, (const uint8_t*)member.extra.data(),
+                        (uint32_t)member.extra.size(), aes);
 }
 
 uint16_t RealMethod(const WalkedMember& member) {
     AesMember aes;
-    return AesFieldOf(member, aes) ? aes.method : member.method;
+    return AesFieldOf(member, aes) ? aes.method : member.header.method;
 }
 
 std::string EncryptionName(const WalkedMember& member) {
     AesMember aes;
     if (AesFieldOf(member, aes))
         return "AES-" + std::to_string(64 + 64 * aes.strength) + " (AE-" + std::to_string(aes.version) + ")";
-    return (member.flags & kFlagEncrypted) ? "traditional" : "none";
+    return (member.header.flags & kFlagEncrypted) ? "traditional" : "none";
 }
 
 // Whether an unusable name was refused for its length: the stub shows such
 // a name cut to its limit and marked with "…".
 static bool CutForLength(const WalkedMember& member) {
     static const std::string kCutMark = "\xE2\x80\xA6";
-    if (member.nameLength > kLongestRawMemberName) return true;
+    if (member.header.nameLength > kLongestRawMemberName) return true;
     const std::string& shown = member.stubName;
     return shown.size() >= kCutMark.size() &&
            shown.compare(shown.size() - kCutMark.size(), kCutMark.size(), kCutMark) == 0 &&
@@ -172,7 +162,7 @@ std::string WhyStubRefusesName(const WalkedMember& member, bool unmarkedNamesUtf
         if (CutForLength(member))
             return "its name is longer than the " + std::to_string(kLongestMemberName) +
                    " characters (UTF-16 units) the stub takes";
-        if ((member.flags & kFlagUtf8Name) || unmarkedNamesUtf8)
+        if ((member.header.flags & kFlagUtf8Name) || unmarkedNamesUtf8)
             return "its name is neither valid UTF-8 nor valid in code page 949, the ANSI code page of a Korean "
                    "Windows";
         return "its name is not valid in code page 949, the ANSI code page of a Korean Windows, in which this "
@@ -193,7 +183,7 @@ std::string WhyStubCannotHandle(const WalkedMember& member) {
     if (method != kMethodStored && method != kMethodDeflated)
         return "it uses compression method " + std::to_string(method) +
                "; the stub extracts only stored (0) and deflated (8) members";
-    if (member.flags & kFlagStrongEncryption)
+    if (member.header.flags & kFlagStrongEncryption)
         return "it uses strong encryption; the stub knows only the traditional ZIP encryption and WinZip's AES";
     return "";
 }

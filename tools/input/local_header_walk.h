@@ -10,17 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "archive/zip_format.h"
+
 struct WalkedMember {
     uint64_t headerOffset;  // from the start of the file
-    uint16_t versionNeeded;
-    uint16_t flags;
-    uint16_t method;
-    uint16_t dosTime;
-    uint16_t dosDate;
-    uint32_t crc;
-    uint32_t compressedSize;
-    uint32_t size;
-    uint16_t nameLength;     // as the header declares it
+    // The header as it lies in the file, with ZIP64 placeholder sizes
+    // replaced from the ZIP64 field as the stub replaces them; nameLength
+    // and extraLength are as declared, whatever arrived.
+    LocalHeader header;
     std::string rawName;     // every name byte that arrived
     std::string extra;       // the local extra field's bytes that arrived
     bool zip64SizesMissing;  // a ZIP64 placeholder without a usable size in the ZIP64 field

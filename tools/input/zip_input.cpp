@@ -225,9 +225,9 @@ private:
         std::vector<WalkedMember> walked;
         for (const PlannedMember& member : plan_.members) {
             WalkedMember w{};
-            w.flags = member.written.flags;
-            w.method = member.written.method;
-            w.nameLength = (uint16_t)member.written.headerName.size();
+            w.header.flags = member.written.flags;
+            w.header.method = member.written.method;
+            w.header.nameLength = (uint16_t)member.written.headerName.size();
             w.rawName = member.written.headerName;
             w.extra = member.extra;
             walked.push_back(w);
@@ -301,15 +301,16 @@ private:
                 break;
             }
             if (found.rawName != planned.written.headerName ||
-                (found.flags & kFlagUtf8Name) != (planned.written.flags & kFlagUtf8Name) ||
+                (found.header.flags & kFlagUtf8Name) != (planned.written.flags & kFlagUtf8Name) ||
                 ExtraRecord(found.extra, kExtraUnicodePath) != ExtraRecord(planned.extra, kExtraUnicodePath))
                 note(options_.nameEncoding ? "names written anew"
                                            : "names and headers taken from the central directory",
                      member +
                          "its local header differs from its central directory record in name, flags or extra "
                          "field");
-            if (found.crc != planned.written.crc || found.compressedSize != planned.written.compressedSize ||
-                found.size != planned.written.size)
+            if (found.header.crc32 != planned.written.crc ||
+                found.header.compressedSize != planned.written.compressedSize ||
+                found.header.uncompressedSize != planned.written.size)
                 note("sizes and CRC written into the local headers",
                      member + "its local header's sizes or CRC differ from the central directory's");
         }
@@ -329,7 +330,7 @@ private:
                                 : walk.end == WalkEnd::CentralDirectory
                                     ? "its local headers and its central directory list other members"
                                 : walk.members.empty() ? "bytes that are not a ZIP header lie at its start"
-                                : (walk.members.back().flags & kFlagSizesAfterData)
+                                : (walk.members.back().header.flags & kFlagSizesAfterData)
                                     ? "after member " + last +
                                           " a data descriptor without its signature, or other bytes, lie at "
                                           "offset " +
@@ -337,7 +338,7 @@ private:
                                     : "after member " + last + " it holds bytes at offset " +
                                           std::to_string(walk.endOffset) +
                                           " that are not a ZIP header, where the stub's walk would stop";
-            bool descriptor = !walk.members.empty() && (walk.members.back().flags & kFlagSizesAfterData);
+            bool descriptor = !walk.members.empty() && (walk.members.back().header.flags & kFlagSizesAfterData);
             note(descriptor ? "data descriptors dropped" : "bytes between members dropped", where);
         }
         if (directory.recordsEnd != directory.fileSize && !options_.trailerAllowed)
