@@ -146,6 +146,9 @@ set(DOROMI_TOOL_SOURCES
     tools/output/output_file.cpp
     tools/output/progress.cpp
     tools/output/signing.cpp
+    tools/zip_writer/member_encoding.cpp
+    tools/zip_writer/member_encryption.cpp
+    tools/zip_writer/member_reading.cpp
     tools/zip_writer/settings_block.cpp
     tools/zip_writer/zip_records.cpp
     tools/zip_writer/zip_writer.cpp
