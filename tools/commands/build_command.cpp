@@ -262,6 +262,66 @@ void Write(std::FILE* out, const std::string& bytes) {
         throw std::runtime_error("cannot write the output file");
 }
 
+// What is packed: a --zip archive's plan, or the members collected from
+// files and folders or from another archive.
+struct PackedInput {
+    std::optional<ZipInputPlan> zipInput;
+    std::vector<ZipMemberSource> sources;
+    ArchiveMembers fromArchive;  // its data source outlives the writing
+};
+
+void Warn(const std::string& warning, bool keepNewlines = false) {
+    std::fprintf(stderr, "doromi build: warning: %s\n", PrintableText(warning, keepNewlines).c_str());
+}
+
+// Reads what is to be packed, refusing what cannot be, with warnings for
+// entries left out and names that collide on Windows.
+PackedInput CollectInput(const BuildRequest& request, const Password& password,
+                         const std::vector<FileIdentity>& existing) {
+    PackedInput input;
+    if (!request.zipPath.empty()) {
+        ZipInputOptions options;
+        options.allowRefusedNames = request.allowRefusedNames;
+        options.noRewrite = request.noRewrite;
+        options.trailerAllowed = request.noSettings || (request.flags & kSettingsNoSizeCheck);
+        options.nameEncoding = request.nameEncoding;
+        if (request.password || request.passwordFile) options.password = {password.traditional, password.aes};
+        input.zipInput = PlanZipInput(request.zipPath, options);
+        for (const std::string& warning : input.zipInput->warnings) Warn(warning, true);
+        return input;
+    }
+    if (request.fromPath.empty()) {
+        input.sources = CollectMembers(request.paths, existing);
+    } else {
+        input.fromArchive = CollectArchiveMembers(request.fromPath);
+        input.sources = input.fromArchive.members;
+        for (const std::string& warning : input.fromArchive.warnings) Warn(warning);
+    }
+    std::vector<std::string> names;
+    for (const ZipMemberSource& source : input.sources) names.push_back(source.utf8Name);
+    std::string twins = CaseTwinWarning(names);
+    if (!twins.empty()) Warn(twins);
+    return input;
+}
+
+// Writes the archive to `out`, which stands at `archiveBase` of the file.
+std::vector<ZipWrittenMember> WriteMembers(const BuildRequest& request, PackedInput& input, std::FILE* out,
+                                           uint32_t archiveBase, const Password& password) {
+    if (input.zipInput) return WriteZipInput(*input.zipInput, out, archiveBase);
+    ZipWriteOptions options;
+    options.store = request.store;
+    options.level = request.level.value_or(kDefaultLevel);
+    options.encryption = request.encryption.value_or(Encryption::Aes256);
+    options.password = options.encryption == Encryption::Traditional ? password.traditional : password.aes;
+    options.randomHeaders = request.randomHeaders;
+    options.offsetBase = archiveBase;
+    uint64_t bytes = 0;
+    for (const ZipMemberSource& source : input.sources) bytes += source.size;
+    ProgressLine progress("packing", input.sources.size(), bytes, request.quiet);
+    options.progress = &progress;
+    return WriteZipArchive(out, input.sources, options);
+}
+
 }  // namespace
 
 int BuildCommand(const std::vector<std::string>& arguments) {
@@ -280,61 +340,19 @@ int BuildCommand(const std::vector<std::string>& arguments) {
     std::vector<FileIdentity> existing = ExistingOutput(request.output, stubPath);
 
     // Everything that can be refused is refused before the output exists.
-    std::optional<ZipInputPlan> zipInput;
-    std::vector<ZipMemberSource> sources;
-    ArchiveMembers fromArchive;  // its data source outlives the writing
-    if (!request.zipPath.empty()) {
-        ZipInputOptions options;
-        options.allowRefusedNames = request.allowRefusedNames;
-        options.noRewrite = request.noRewrite;
-        options.trailerAllowed = request.noSettings || (request.flags & kSettingsNoSizeCheck);
-        options.nameEncoding = request.nameEncoding;
-        if (request.password || request.passwordFile) options.password = {password.traditional, password.aes};
-        zipInput = PlanZipInput(request.zipPath, options);
-        for (const std::string& warning : zipInput->warnings)
-            std::fprintf(stderr, "doromi build: warning: %s\n", PrintableText(warning, true).c_str());
-    } else {
-        if (request.fromPath.empty()) {
-            sources = CollectMembers(request.paths, existing);
-        } else {
-            fromArchive = CollectArchiveMembers(request.fromPath);
-            sources = fromArchive.members;
-            for (const std::string& warning : fromArchive.warnings)
-                std::fprintf(stderr, "doromi build: warning: %s\n", PrintableText(warning).c_str());
-        }
-        std::vector<std::string> names;
-        for (const ZipMemberSource& source : sources) names.push_back(source.utf8Name);
-        std::string twins = CaseTwinWarning(names);
-        if (!twins.empty()) std::fprintf(stderr, "doromi build: warning: %s\n", PrintableText(twins).c_str());
-    }
+    PackedInput input = CollectInput(request, password, existing);
 
     TemporaryOutput output(request.output);
     Write(output.Stream(), stub);
     if (settings) Write(output.Stream(), EncodeSettingsBlock(*settings));
     uint32_t archiveBase = settings ? kArchiveBaseWithSettings : kStubImageSize;
-    std::vector<ZipWrittenMember> members;
-    if (zipInput) {
-        members = WriteZipInput(*zipInput, output.Stream(), archiveBase);
-    } else {
-        ZipWriteOptions options;
-        options.store = request.store;
-        options.level = request.level.value_or(kDefaultLevel);
-        options.encryption = request.encryption.value_or(Encryption::Aes256);
-        options.password = options.encryption == Encryption::Traditional ? password.traditional : password.aes;
-        options.randomHeaders = request.randomHeaders;
-        options.offsetBase = archiveBase;
-        uint64_t bytes = 0;
-        for (const ZipMemberSource& source : sources) bytes += source.size;
-        ProgressLine progress("packing", sources.size(), bytes, request.quiet);
-        options.progress = &progress;
-        members = WriteZipArchive(output.Stream(), sources, options);
-    }
+    std::vector<ZipWrittenMember> members = WriteMembers(request, input, output.Stream(), archiveBase, password);
     output.Finish();
     SelfCheckCombinedFile(output.Path(), settings ? &*settings : nullptr, members);
     if (request.signing.Wanted()) SignCombinedFile(output.Path(), request.signing, archiveBase);
     output.Commit();
 
-    if (zipInput) std::printf("%s\n", ZipInputSummary(*zipInput).c_str());
+    if (input.zipInput) std::printf("%s\n", ZipInputSummary(*input.zipInput).c_str());
     struct stat status;
     long long size = stat(request.output.c_str(), &status) == 0 ? (long long)status.st_size : -1;
     std::printf("%s: %s, %lld bytes\n", PrintableText(request.output).c_str(),

@@ -83,6 +83,40 @@ bool TakeZip64Values(CentralRecord& record) {
     return true;
 }
 
+// The record at `at` of the directory's `bytes`, the `index`th, with its
+// ZIP64 values taken; `at` moves past it.
+CentralRecord ReadRecord(const Reader& reader, const std::string& bytes, size_t& at, size_t index) {
+    CentralRecord r{};
+    r.madeBy = (uint16_t)Le(bytes, at + 4, 2);
+    r.versionNeeded = (uint16_t)Le(bytes, at + 6, 2);
+    r.flags = (uint16_t)Le(bytes, at + 8, 2);
+    r.method = (uint16_t)Le(bytes, at + 10, 2);
+    r.dosTime = (uint16_t)Le(bytes, at + 12, 2);
+    r.dosDate = (uint16_t)Le(bytes, at + 14, 2);
+    r.crc = (uint32_t)Le(bytes, at + 16, 4);
+    r.compressedSize = Le(bytes, at + 20, 4);
+    r.size = Le(bytes, at + 24, 4);
+    size_t nameLength = Le(bytes, at + 28, 2), extraLength = Le(bytes, at + 30, 2),
+           commentLength = Le(bytes, at + 32, 2);
+    r.internalAttributes = (uint16_t)Le(bytes, at + 36, 2);
+    r.externalAttributes = (uint32_t)Le(bytes, at + 38, 4);
+    r.localOffset = Le(bytes, at + 42, 4);
+    size_t variable = at + kCentralRecordSize;
+    if (variable + nameLength + extraLength + commentLength > bytes.size())
+        reader.Damaged("central directory record " + std::to_string(index + 1) + " runs past the directory's end");
+    r.name = bytes.substr(variable, nameLength);
+    r.extra = bytes.substr(variable + nameLength, extraLength);
+    const uint8_t* unused;
+    uint32_t unusedSize;
+    r.hasZip64Field = FindExtraField((const uint8_t*)r.extra.data(), (uint32_t)r.extra.size(), kExtraZip64, &unused,
+                                     &unusedSize);
+    if (!TakeZip64Values(r))
+        reader.Damaged("the central directory record of \"" + PrintableText(Utf8WithReplacements(r.name)) +
+                       "\" has ZIP64 placeholders without their values");
+    at = variable + nameLength + extraLength + commentLength;
+    return r;
+}
+
 }  // namespace
 
 CentralDirectory ReadCentralDirectory(std::FILE* file, const std::string& path) {
@@ -127,36 +161,8 @@ CentralDirectory ReadCentralDirectory(std::FILE* file, const std::string& path) 
         if (at + kCentralRecordSize > bytes.size() || Le(bytes, at, 4) != kCentralHeaderSignature)
             reader.Damaged("its central directory holds " + std::to_string(directory.records.size()) +
                            " records where its end record counts " + std::to_string(count));
-        CentralRecord r{};
-        r.madeBy = (uint16_t)Le(bytes, at + 4, 2);
-        r.versionNeeded = (uint16_t)Le(bytes, at + 6, 2);
-        r.flags = (uint16_t)Le(bytes, at + 8, 2);
-        r.method = (uint16_t)Le(bytes, at + 10, 2);
-        r.dosTime = (uint16_t)Le(bytes, at + 12, 2);
-        r.dosDate = (uint16_t)Le(bytes, at + 14, 2);
-        r.crc = (uint32_t)Le(bytes, at + 16, 4);
-        r.compressedSize = Le(bytes, at + 20, 4);
-        r.size = Le(bytes, at + 24, 4);
-        size_t nameLength = Le(bytes, at + 28, 2), extraLength = Le(bytes, at + 30, 2),
-               commentLength = Le(bytes, at + 32, 2);
-        r.internalAttributes = (uint16_t)Le(bytes, at + 36, 2);
-        r.externalAttributes = (uint32_t)Le(bytes, at + 38, 4);
-        r.localOffset = Le(bytes, at + 42, 4);
-        size_t variable = at + kCentralRecordSize;
-        if (variable + nameLength + extraLength + commentLength > bytes.size())
-            reader.Damaged("central directory record " + std::to_string(directory.records.size() + 1) +
-                           " runs past the directory's end");
-        r.name = bytes.substr(variable, nameLength);
-        r.extra = bytes.substr(variable + nameLength, extraLength);
-        const uint8_t* unused;
-        uint32_t unusedSize;
-        r.hasZip64Field = FindExtraField((const uint8_t*)r.extra.data(), (uint32_t)r.extra.size(), kExtraZip64, &unused,
-                                         &unusedSize);
-        if (!TakeZip64Values(r))
-            reader.Damaged("the central directory record of \"" + PrintableText(Utf8WithReplacements(r.name)) +
-                           "\" has ZIP64 placeholders without their values");
+        CentralRecord r = ReadRecord(reader, bytes, at, directory.records.size());
         directory.records.push_back(r);
-        at = variable + nameLength + extraLength + commentLength;
     }
     return directory;
 }

@@ -276,82 +276,100 @@ private:
             Refuse("it is too large: a self-extracting file must stay below 4 GiB");
     }
 
+    // The reasons found against appending the archive as it is: each
+    // change once, for the summary, and the first reason.
+    struct Reasons {
+        std::vector<std::string>& changes;
+        std::string first;
+
+        void Note(const std::string& change, const std::string& reason) {
+            if (!change.empty() && std::find(changes.begin(), changes.end(), change) == changes.end())
+                changes.push_back(change);
+            if (first.empty()) first = reason;
+        }
+    };
+
     // Why the archive cannot be appended as it is (the first reason), or
     // empty when it can; every reason is also noted for the summary.
     std::string WhyNotAppendable() {
         const LocalHeaderWalk& walk = in_.walk;
         const CentralDirectory& directory = in_.directory;
-        std::string first;
-        auto note = [&](const std::string& change, const std::string& reason) {
-            if (!change.empty() && std::find(plan_.changes.begin(), plan_.changes.end(), change) == plan_.changes.end())
-                plan_.changes.push_back(change);
-            if (first.empty()) first = reason;
-        };
-        for (size_t i = 0; i < walk.members.size() && i < plan_.members.size(); ++i) {
-            const WalkedMember& found = walk.members[i];
-            std::string reason = WhyStubCannotHandle(found);
-            std::string member = "member " + std::to_string(i + 1) + " (\"" + PrintableText(found.stubName) + "\"): ";
-            if (!reason.empty()) note(ChangeFor(found), member + reason);
-            if (found.extra.size() && ExtraRecord(found.extra, kExtraZip64).size())
-                note("ZIP64 fields dropped", member + "its local header has a ZIP64 field");
-            const PlannedMember& planned = plan_.members[i];
-            if (found.headerOffset != planned.headerOffset) {
-                note("members reordered as the directory lists them",
-                     member + "the central directory lists the members in another order than they lie");
-                break;
-            }
-            if (found.rawName != planned.written.headerName ||
-                (found.header.flags & kFlagUtf8Name) != (planned.written.flags & kFlagUtf8Name) ||
-                ExtraRecord(found.extra, kExtraUnicodePath) != ExtraRecord(planned.extra, kExtraUnicodePath))
-                note(options_.nameEncoding ? "names written anew"
-                                           : "names and headers taken from the central directory",
-                     member +
-                         "its local header differs from its central directory record in name, flags or extra "
-                         "field");
-            if (found.header.crc32 != planned.written.crc ||
-                found.header.compressedSize != planned.written.compressedSize ||
-                found.header.uncompressedSize != planned.written.size)
-                note("sizes and CRC written into the local headers",
-                     member + "its local header's sizes or CRC differ from the central directory's");
-        }
+        Reasons reasons{plan_.changes, ""};
+        NoteMemberDifferences(reasons);
         if (plan_.members[0].headerOffset != 0 || walk.members.empty())
-            note("bytes before the first member dropped",
-                 walk.members.empty() ? "it does not start with a ZIP local header, so the stub would find no members"
-                                      : "bytes precede its first member");
+            reasons.Note("bytes before the first member dropped",
+                         walk.members.empty()
+                             ? "it does not start with a ZIP local header, so the stub would find no members"
+                             : "bytes precede its first member");
         // A member whose size the walk cannot know ends it: what follows
         // was noted with that member.
         bool walkCut = std::any_of(walk.members.begin(), walk.members.end(),
                                    [](const WalkedMember& m) { return m.hidesItsSize; });
         if (!walkCut && (walk.members.size() != plan_.members.size() || walk.end != WalkEnd::CentralDirectory ||
                          walk.endOffset != directory.start)) {
-            std::string last = walk.members.empty() ? "" : "\"" + PrintableText(walk.members.back().stubName) + "\"";
-            std::string where = walk.end == WalkEnd::EndOfFile
-                                    ? "it ends after member " + last + " without a central directory"
-                                : walk.end == WalkEnd::CentralDirectory
-                                    ? "its local headers and its central directory list other members"
-                                : walk.members.empty() ? "bytes that are not a ZIP header lie at its start"
-                                : (walk.members.back().header.flags & kFlagSizesAfterData)
-                                    ? "after member " + last +
-                                          " a data descriptor without its signature, or other bytes, lie at "
-                                          "offset " +
-                                          std::to_string(walk.endOffset) + ", where the stub's walk would stop"
-                                    : "after member " + last + " it holds bytes at offset " +
-                                          std::to_string(walk.endOffset) +
-                                          " that are not a ZIP header, where the stub's walk would stop";
             bool descriptor = !walk.members.empty() && (walk.members.back().header.flags & kFlagSizesAfterData);
-            note(descriptor ? "data descriptors dropped" : "bytes between members dropped", where);
+            reasons.Note(descriptor ? "data descriptors dropped" : "bytes between members dropped",
+                         WhereTheWalkStops());
         }
         if (directory.recordsEnd != directory.fileSize && !options_.trailerAllowed)
-            note("bytes after the end record dropped",
-                 "bytes follow its end record, so the stub's size check would refuse the file");
-        if (directory.zip64) note("ZIP64 fields dropped", "it has a ZIP64 end record");
+            reasons.Note("bytes after the end record dropped",
+                         "bytes follow its end record, so the stub's size check would refuse the file");
+        if (directory.zip64) reasons.Note("ZIP64 fields dropped", "it has a ZIP64 end record");
         for (const PlannedMember& member : plan_.members)
             if (member.recompressed)
-                note("other methods recompressed", "member \"" + PrintableText(member.written.shownName) + "\" uses " +
-                                                       CompressionMethodName(member.record.method) + " (method " +
-                                                       std::to_string(member.record.method) +
-                                                       "), which the stub does not read");
-        return first;
+                reasons.Note("other methods recompressed",
+                             "member \"" + PrintableText(member.written.shownName) + "\" uses " +
+                                 CompressionMethodName(member.record.method) + " (method " +
+                                 std::to_string(member.record.method) + "), which the stub does not read");
+        return reasons.first;
+    }
+
+    // The members' local headers against their central directory records,
+    // in the order the walk finds them, up to the first out of order.
+    void NoteMemberDifferences(Reasons& reasons) const {
+        const LocalHeaderWalk& walk = in_.walk;
+        for (size_t i = 0; i < walk.members.size() && i < plan_.members.size(); ++i) {
+            const WalkedMember& found = walk.members[i];
+            std::string reason = WhyStubCannotHandle(found);
+            std::string member = "member " + std::to_string(i + 1) + " (\"" + PrintableText(found.stubName) + "\"): ";
+            if (!reason.empty()) reasons.Note(ChangeFor(found), member + reason);
+            if (found.extra.size() && ExtraRecord(found.extra, kExtraZip64).size())
+                reasons.Note("ZIP64 fields dropped", member + "its local header has a ZIP64 field");
+            const PlannedMember& planned = plan_.members[i];
+            if (found.headerOffset != planned.headerOffset) {
+                reasons.Note("members reordered as the directory lists them",
+                             member + "the central directory lists the members in another order than they lie");
+                break;
+            }
+            if (found.rawName != planned.written.headerName ||
+                (found.header.flags & kFlagUtf8Name) != (planned.written.flags & kFlagUtf8Name) ||
+                ExtraRecord(found.extra, kExtraUnicodePath) != ExtraRecord(planned.extra, kExtraUnicodePath))
+                reasons.Note(options_.nameEncoding ? "names written anew"
+                                                   : "names and headers taken from the central directory",
+                             member +
+                                 "its local header differs from its central directory record in name, flags or "
+                                 "extra field");
+            if (found.header.crc32 != planned.written.crc ||
+                found.header.compressedSize != planned.written.compressedSize ||
+                found.header.uncompressedSize != planned.written.size)
+                reasons.Note("sizes and CRC written into the local headers",
+                             member + "its local header's sizes or CRC differ from the central directory's");
+        }
+    }
+
+    // Where and why the stub's walk stops short of the central directory.
+    std::string WhereTheWalkStops() const {
+        const LocalHeaderWalk& walk = in_.walk;
+        std::string last = walk.members.empty() ? "" : "\"" + PrintableText(walk.members.back().stubName) + "\"";
+        if (walk.end == WalkEnd::EndOfFile) return "it ends after member " + last + " without a central directory";
+        if (walk.end == WalkEnd::CentralDirectory)
+            return "its local headers and its central directory list other members";
+        if (walk.members.empty()) return "bytes that are not a ZIP header lie at its start";
+        if (walk.members.back().header.flags & kFlagSizesAfterData)
+            return "after member " + last + " a data descriptor without its signature, or other bytes, lie at offset " +
+                   std::to_string(walk.endOffset) + ", where the stub's walk would stop";
+        return "after member " + last + " it holds bytes at offset " + std::to_string(walk.endOffset) +
+               " that are not a ZIP header, where the stub's walk would stop";
     }
 
     // What the rewrite changes for a member the stub could not handle; a
