@@ -3,6 +3,7 @@
 // or "-o value", anything else (and everything after "--") an operand.
 // Each command lists its options in one table of CommandOption; the build
 // test option_tables holds every table to the command's help page.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -77,11 +78,12 @@ struct CommandOption {
 };
 
 // Reads `arguments` into `request` through `options`; every operand goes
-// to `operand`. False when -h or --help asked for the help instead (the
-// caller prints it); UsageError for an unknown option or a misused one.
+// to `operand`. False when -h or --help asked for the help instead, which
+// is then printed (`help`, the command's page); UsageError for an unknown
+// option or a misused one.
 template <typename Request, size_t count>
 bool ParseOptions(const std::vector<std::string>& arguments, const CommandOption<Request> (&options)[count],
-                  Request& request, void (*operand)(Request& request, const std::string& operand)) {
+                  Request& request, void (*operand)(Request& request, const std::string& operand), const char* help) {
     ArgumentCursor cursor(arguments);
     while (cursor.Next()) {
         if (!cursor.IsOption()) {
@@ -89,7 +91,10 @@ bool ParseOptions(const std::vector<std::string>& arguments, const CommandOption
             continue;
         }
         const std::string& name = cursor.Name();
-        if (name == "--help" || name == "-h") return false;
+        if (name == "--help" || name == "-h") {
+            std::fputs(help, stdout);
+            return false;
+        }
         const CommandOption<Request>* found = nullptr;
         for (const CommandOption<Request>& option : options)
             if (name == option.name || (option.shortName && name == option.shortName)) found = &option;

@@ -327,10 +327,7 @@ std::vector<ZipWrittenMember> WriteMembers(const BuildRequest& request, PackedIn
 int BuildCommand(const std::vector<std::string>& arguments) {
     BuildRequest request;
     auto operand = [](BuildRequest& r, const std::string& path) { r.paths.push_back(path); };
-    if (!ParseOptions(arguments, kBuildOptions, request, +operand)) {
-        std::fputs(kBuildHelp, stdout);
-        return 0;
-    }
+    if (!ParseOptions(arguments, kBuildOptions, request, +operand, kBuildHelp)) return 0;
     CheckCombinations(request);
     std::optional<SettingsBlock> settings;
     if (!request.noSettings) settings = SettingsFromRequest(request);

@@ -193,10 +193,7 @@ void CountWrite(uint32_t bytes) {
 
 int ExtractCommand(const std::vector<std::string>& arguments) {
     ExtractOptions options;
-    if (!ParseOptions(arguments, kExtractOptions, options, TakeFile)) {
-        std::fputs(kExtractHelp, stdout);
-        return 0;
-    }
+    if (!ParseOptions(arguments, kExtractOptions, options, TakeFile, kExtractHelp)) return 0;
     if (options.file.empty()) throw UsageError("which file? (see --help)");
     PrepareCoreState();
     SetTargetDirectory(options.directory);

@@ -400,10 +400,7 @@ const CommandOption<InfoRequest> kInfoOptions[] = {
 
 int InfoCommand(const std::vector<std::string>& arguments) {
     InfoRequest request;
-    if (!ParseOptions(arguments, kInfoOptions, request, TakeFile)) {
-        std::fputs(kInfoHelp, stdout);
-        return 0;
-    }
+    if (!ParseOptions(arguments, kInfoOptions, request, TakeFile, kInfoHelp)) return 0;
     if (request.path.empty()) throw UsageError("give the file to inspect");
     if (request.nameEncoding && !request.zip) throw UsageError("--name-encoding applies only with --zip");
     if (request.zip && request.json)
