@@ -96,6 +96,8 @@ Encryption ParseEncryption(const std::string& kind) {
 using BuildOption = CommandOption<BuildRequest>;
 using Value = const std::string&;
 
+// One option a row, as the build test option_tables reads the table.
+// clang-format off
 const BuildOption kBuildOptions[] = {
     {"--output", "-o", true, [](BuildRequest& r, Value, Value v) { r.output = v; }},
     {"--zip", nullptr, true, [](BuildRequest& r, Value, Value v) { r.zipPath = v; }},
@@ -141,6 +143,7 @@ const BuildOption kBuildOptions[] = {
     {"--timestamp", nullptr, true, [](BuildRequest& r, Value, Value v) { r.signing.timestampUrl = v; }},
     {"--no-settings", nullptr, false, [](BuildRequest& r, Value, Value) { r.noSettings = true; }},
 };
+// clang-format on
 
 void CheckCombinations(const BuildRequest& request) {
     if (request.output.empty()) throw UsageError("-o OUT.exe is missing");

@@ -53,6 +53,8 @@ void TakeFile(ExtractOptions& options, const std::string& file) {
 
 using Value = const std::string&;
 
+// One option a row, as the build test option_tables reads the table.
+// clang-format off
 const CommandOption<ExtractOptions> kExtractOptions[] = {
     {"--dir", "-d", true, [](ExtractOptions& o, Value, Value v) { o.directory = v; }},
     {"--overwrite", nullptr, true,
@@ -74,6 +76,7 @@ const CommandOption<ExtractOptions> kExtractOptions[] = {
     {"--only", nullptr, true, [](ExtractOptions& o, Value, Value v) { o.only.push_back(v); }},
     {"--quiet", "-q", false, [](ExtractOptions&, Value, Value) { Answers().quiet = true; }},
 };
+// clang-format on
 
 // The target directory, made with its parents when missing.
 void MakeTargetDirectory(const std::string& directory) {

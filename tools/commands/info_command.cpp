@@ -379,6 +379,8 @@ void TakeFile(InfoRequest& request, const std::string& path) {
 
 using Value = const std::string&;
 
+// One option a row, as the build test option_tables reads the table.
+// clang-format off
 const CommandOption<InfoRequest> kInfoOptions[] = {
     {"--zip", nullptr, true,
      [](InfoRequest& r, Value, Value v) {
@@ -395,6 +397,7 @@ const CommandOption<InfoRequest> kInfoOptions[] = {
      }},
     {"--json", nullptr, false, [](InfoRequest& r, Value, Value) { r.json = true; }},
 };
+// clang-format on
 
 }  // namespace
 

@@ -52,8 +52,8 @@ LocalHeaderWalk WalkLocalHeaders(std::FILE* file, uint64_t start);
 
 // Decides how the members' names without a UTF-8 mark are read, as the
 // stub decides it from its walk, and sets every member's stubName and
-// nameUsable from its header fields (flags, nameLength, rawName, extra,
-// hidesItsSize). Returns the decision.
+// nameUsable from its fields (header.flags, header.nameLength, rawName,
+// extra, hidesItsSize). Returns the decision.
 bool DecodeStubNames(std::vector<WalkedMember>& members);
 
 // The reason a member stops the stub's walk or extraction, or empty when
