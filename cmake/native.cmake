@@ -91,9 +91,10 @@ gtest_discover_tests(unit-tests DISCOVERY_TIMEOUT 30 PROPERTIES ENVIRONMENT "${D
 add_test(NAME build.finish_stub
          COMMAND ${Python3_EXECUTABLE} -m unittest -v tests/build/test_finish_stub.py
          WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
-# The core's include stack (tests/build/test_layers.py prints its table),
-# and what scripts/coverage counts as an error exit of the decoder.
-foreach(check layers error_exits)
+# The include stacks of the core and the tool (tests/build/test_layers.py
+# prints their table), what scripts/coverage counts as an error exit of the
+# decoder, and the tool's option tables against its help pages.
+foreach(check layers error_exits option_tables)
   add_test(NAME build.${check}
            COMMAND ${Python3_EXECUTABLE} -m unittest -v test_${check}
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/build)
@@ -123,30 +124,34 @@ find_package(nlohmann_json 3.11 REQUIRED)
 # libarchive reads the other archive formats `doromi build --from` packs, and
 # the members of other archivers' methods that `build --zip` recompresses.
 find_package(LibArchive REQUIRED)
+# The tool's sources, folder by folder (README.md, Layout, for the folders' order).
 set(DOROMI_TOOL_SOURCES
-    tools/archive_input.cpp
-    tools/build_command.cpp
-    tools/case_twins.cpp
-    tools/central_directory.cpp
-    tools/console_frontend.cpp
-    tools/core_state.cpp
+    tools/commands/build_command.cpp
+    tools/commands/extract_command.cpp
+    tools/commands/info_command.cpp
+    tools/commands/self_check.cpp
+    tools/common/core_state.cpp
+    tools/common/file_access.cpp
+    tools/common/text_encoding.cpp
     tools/doromi_main.cpp
-    tools/extract_command.cpp
-    tools/file_access.cpp
-    tools/info_command.cpp
-    tools/input_files.cpp
-    tools/local_header_walk.cpp
-    tools/member_decompression.cpp
-    tools/name_rules.cpp
-    tools/output_file.cpp
-    tools/progress.cpp
-    tools/self_check.cpp
-    tools/settings_block.cpp
-    tools/signing.cpp
-    tools/text_encoding.cpp
-    tools/zip_input.cpp
-    tools/zip_writer.cpp
-    tools/zip_records.cpp
+    tools/input/archive_input.cpp
+    tools/input/case_twins.cpp
+    tools/input/central_directory.cpp
+    tools/input/input_files.cpp
+    tools/input/local_header_walk.cpp
+    tools/input/member_decompression.cpp
+    tools/input/name_rules.cpp
+    tools/input/zip_input.cpp
+    tools/output/console_frontend.cpp
+    tools/output/output_file.cpp
+    tools/output/progress.cpp
+    tools/output/signing.cpp
+    tools/zip_writer/member_encoding.cpp
+    tools/zip_writer/member_encryption.cpp
+    tools/zip_writer/member_reading.cpp
+    tools/zip_writer/settings_block.cpp
+    tools/zip_writer/zip_records.cpp
+    tools/zip_writer/zip_writer.cpp
 )
 # The help texts compiled into the tool and its manual page come from one
 # source, tools/help.txt, so that they cannot tell different stories.

@@ -5,9 +5,10 @@
 //   - the stub: platform/win32/ for the system, ui/ for the dialogs and the
 //     member list (a list box);
 //   - natively: platform/posix/ for the system, ui/native/ for the member
-//     list, and the questions of the doromi tool (tools/console_frontend.cpp),
-//     of the unit tests (tests/unit/scripted_frontend.cpp) or of the fuzz
-//     targets (tests/fuzz/fuzz_frontend.cpp).
+//     list, and the questions of the doromi tool
+//     (tools/output/console_frontend.cpp), of the unit tests
+//     (tests/unit/scripted_frontend.cpp) or of the fuzz targets
+//     (tests/fuzz/fuzz_frontend.cpp).
 // What a front end calls back is under "Provided by the core" at the end.
 //
 // Each system call behaves as the Win32 call the core was designed around;

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "help_texts.h"
-#include "tools/arguments.h"
-#include "tools/commands.h"
-#include "tools/text_encoding.h"
+#include "tools/commands/arguments.h"
+#include "tools/commands/commands.h"
+#include "tools/common/text_encoding.h"
 
 namespace {
 

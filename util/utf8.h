@@ -4,6 +4,15 @@
 // Korean names. Shared by the stub and the tool.
 #include <stdint.h>
 
+// What FollowingBytes gives for a byte that cannot start a UTF-8 sequence.
+enum : uint32_t { kNotALeadByte = 0xFF };
+
+// How many continuation bytes follow `lead` in a well-formed sequence (0 to
+// 3), or kNotALeadByte: continuation bytes, C0 and C1 (which could only
+// start overlong forms) and F5 to FF (beyond U+10FFFF). The one rule of
+// lead bytes, for the stub and the tool alike.
+uint32_t FollowingBytes(uint8_t lead);
+
 // Whether `length` bytes are well-formed UTF-8 in the strict sense: no
 // overlong forms, no surrogates (U+D800 to U+DFFF), nothing above U+10FFFF
 // and no sequence cut short.

@@ -1,7 +1,9 @@
 """The core's folders form a stack: a file includes only headers of its own
 folder or of folders below it, and the four shared headers, which every
-folder may take. Reads every `#include "..."` of the core and prints the
-folder-to-folder table; README.md (Layout) states the same rule."""
+folder may take. The tool's folders form a stack of their own above the
+whole core, so that nothing of the core includes the tool. Reads every
+`#include "..."` of both and prints the folder-to-folder table; README.md
+(Layout) states the same rule."""
 import collections
 import pathlib
 import re
@@ -12,24 +14,29 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 # From the top down. The system calls in platform/win32 and platform/posix
 # implement the seam platform/platform.h for one front end each and may use
 # util/'s text rules; the seam itself includes nothing of the core.
-STACK = ["startup", "ui", "archive", "decode", "platform/system", "util", "platform"]
+# The tool's folders come first: main and the command table at the top, the
+# commands, then what they read, write and show, and what all of those use.
+TOOL_STACK = ["tools", "tools/commands", "tools/input", "tools/zip_writer", "tools/output", "tools/common"]
+STACK = TOOL_STACK + ["startup", "ui", "archive", "decode", "platform/system", "util", "platform"]
 SHARED = {"startup/sfx_globals.h", "archive/zip_format.h", "ui/texts.h", "ui/control_ids.h"}
 SOURCES = ("*.h", "*.cpp", "*.rc")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 
 def folder_of(path):
-    """The stack's folder of a path relative to the root, or None outside the core."""
+    """The stack's folder of a path relative to the root, or None outside the core and the tool."""
     parts = pathlib.PurePosixPath(path).parts
     if len(parts) < 2 or parts[0] not in STACK:
         return None
     if parts[0] == "platform" and len(parts) > 2:
         return "platform/system"
+    if parts[0] == "tools" and len(parts) > 2:
+        return "tools/" + parts[1]
     return parts[0]
 
 
 def includes(root=ROOT):
-    """(including file, included header) for every quoted include of the core."""
+    """(including file, included header) for every quoted include of the core and the tool."""
     found = []
     for top in {folder.split("/")[0] for folder in STACK}:
         for pattern in SOURCES:
@@ -90,6 +97,15 @@ class LayerTest(unittest.TestCase):
             ("startup/sfx_main.cpp", "ui/main_dialog.h", False),
             ("archive/settings.cpp", "archive/size_check.h", False),
             ("decode/inflate.cpp", "gtest/gtest.h", False),
+            ("archive/extraction.cpp", "tools/common/text_encoding.h", True),
+            ("util/utf8.cpp", "tools/zip_writer/byte_order.h", True),
+            ("tools/common/text_encoding.cpp", "util/utf8.h", False),
+            ("tools/commands/info_command.cpp", "tools/input/local_header_walk.h", False),
+            ("tools/input/zip_input.cpp", "tools/zip_writer/zip_records.h", False),
+            ("tools/zip_writer/zip_writer.cpp", "tools/input/input_files.h", True),
+            ("tools/common/core_state.cpp", "tools/output/progress.h", True),
+            ("tools/input/case_twins.cpp", "tools/commands/commands.h", True),
+            ("tools/commands/build_command.cpp", "tools/doromi_main.h", True),
         ]
         for source, header, found in cases:
             with self.subTest(source=source, header=header):

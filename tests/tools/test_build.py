@@ -8,7 +8,7 @@ import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import (BLOCK_SIZE, DOROMI, STUB, STUB_SIZE, ToolTestCase, extra_fields,  # noqa: E402
+from tool_helpers import (ARCHIVE_OFFSET, BLOCK_SIZE, DOROMI, STUB, STUB_SIZE, ToolTestCase, extra_fields,  # noqa: E402
                           local_headers, sample_files, zip_decrypt)
 
 PASSWORD = "비밀번호"  # code page 949 bytes in the archive
@@ -26,14 +26,14 @@ class CombinedFileLayoutTest(ToolTestCase):
         data = self.build(self.tree(), "--title", "설치")
         with open(STUB, "rb") as f:
             self.assertEqual(data[:STUB_SIZE], f.read())
-        block = data[STUB_SIZE:STUB_SIZE + BLOCK_SIZE]
+        block = data[STUB_SIZE:ARCHIVE_OFFSET]
         self.assertEqual(block[:3], b"MPU")
         self.assertEqual(block[3], 0x03, "defaults must give a normal interactive file")
         title = "설치".encode("cp949")
         self.assertEqual(block[4:7], bytes([len(title), 0, 0]))
         self.assertEqual(block[7:7 + len(title)], title)
         self.assertEqual(block[7 + len(title):], bytes(BLOCK_SIZE - 7 - len(title)))
-        self.assertEqual(data[STUB_SIZE + BLOCK_SIZE:][:4], b"PK\x03\x04")
+        self.assertEqual(data[ARCHIVE_OFFSET:][:4], b"PK\x03\x04")
 
     def test_without_settings_the_archive_follows_the_stub(self):
         data = self.build(self.tree(), "--no-settings")
@@ -56,14 +56,14 @@ class CombinedFileLayoutTest(ToolTestCase):
         data = self.build(self.tree({"a.txt": b"a"}), "--title", "제목", "--temp-dir",
                           "--run", "><설치.exe|/s")
         texts = ["제목".encode("cp949"), b"><", "><설치.exe|/s".encode("cp949")]
-        block = data[STUB_SIZE:STUB_SIZE + BLOCK_SIZE]
+        block = data[STUB_SIZE:ARCHIVE_OFFSET]
         self.assertEqual(list(block[4:7]), [len(t) for t in texts])
         self.assertEqual(block[7:7 + sum(map(len, texts))], b"".join(texts))
 
 
 class MemberHeadersTest(ToolTestCase):
     def members(self, data):
-        members, _ = local_headers(data, STUB_SIZE + BLOCK_SIZE)
+        members, _ = local_headers(data, ARCHIVE_OFFSET)
         return {m["name"].decode("cp949"): m for m in members}, [m["name"].decode("cp949") for m in members]
 
     def test_names_order_times_and_unicode_path_field(self):
@@ -124,7 +124,7 @@ class MemberNameFormsTest(ToolTestCase):
         files["\u1106\u1161\u11af.txt"] = files.pop("말.txt")  # in jamo, as macOS writes it: composed as the stub does
         data = self.build(self.tree(files, name="t") + "/")
         found = {}
-        for m in local_headers(data, STUB_SIZE + BLOCK_SIZE)[0]:
+        for m in local_headers(data, ARCHIVE_OFFSET)[0]:
             form = "utf-8" if m["flags"] & 0x0800 else "cp949"
             name = m["name"].decode(form)
             found[name] = form
@@ -183,7 +183,7 @@ class OtherArchiversTest(ToolTestCase):
                                             text=True)
                     self.assertEqual(result.returncode, expected, result.stdout)
                 members, _ = local_headers(self.build(tree, "--password", password, *options, out="aes.exe"),
-                                           STUB_SIZE + BLOCK_SIZE)
+                                           ARCHIVE_OFFSET)
                 files = [m for m in members if not m["name"].endswith(b"/")]
                 self.assertTrue(all(m["method"] == 99 and m["crc"] == 0 for m in files), "AE-2 records no CRC")
 
@@ -201,7 +201,7 @@ class OtherArchiversTest(ToolTestCase):
         files = {"a.txt": "가나다".encode("utf-8") * 300, "b.bin": os.urandom(500), "c.txt": b""}
         for password, key in ((PASSWORD, PASSWORD.encode("cp949")), ("암호😀", "암호😀".encode())):
             data = self.build(self.tree(files, name="t"), "--password", password, "--encryption", "zipcrypto")
-            members, _ = local_headers(data, STUB_SIZE + BLOCK_SIZE)
+            members, _ = local_headers(data, ARCHIVE_OFFSET)
             for m in members[1:]:  # after the folder member "t/"
                 content = files[m["name"].decode()[2:]]
                 self.assertEqual(m["flags"] & 0x09, 0x01, "encrypted, no data descriptor")
@@ -237,7 +237,7 @@ class CompressionLevelTest(ToolTestCase):
                 self.assertEqual(result.returncode, 0, result.stdout.decode(errors="replace"))
                 self.assertLess(peak, self.WHOLE_MEMBER_LIMIT, "the large member was read whole")
                 with open(self.path("out.exe"), "rb") as f:
-                    members, _ = local_headers(f.read(), STUB_SIZE + BLOCK_SIZE)
+                    members, _ = local_headers(f.read(), ARCHIVE_OFFSET)
                 self.assertEqual([m["method"] for m in members], [0, 8, 8], "folder, big.bin, words.txt")
                 text_sizes[tuple(options)] = members[2]["csize"]
         self.assertLess(text_sizes[("--level", "12")], text_sizes[("--level", "1")])

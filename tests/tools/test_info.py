@@ -7,7 +7,7 @@ import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import STUB_SIZE, ToolTestCase, run  # noqa: E402
+from tool_helpers import ARCHIVE_OFFSET, STUB_SIZE, ToolTestCase, run  # noqa: E402
 
 FILES = {"문서/안내.txt": "안녕하세요\n".encode() * 300, "그림.bin": os.urandom(900)}
 
@@ -42,7 +42,7 @@ class InfoTest(ToolTestCase):
         self.build(self.tree(FILES), "--password", "pw", "--encryption", "zipcrypto")
         report = self.info_json(self.path("out.exe"))
         self.assertEqual(report["size_check"], {"enabled": True, "matches": True})
-        self.assertEqual(report["archive_offset"], 40704)
+        self.assertEqual(report["archive_offset"], ARCHIVE_OFFSET)
         self.assertEqual(report["walk_end"]["at"], "central directory")
         members = report["members"]
         self.assertEqual([m["name"] for m in members],
@@ -81,7 +81,7 @@ class InfoTest(ToolTestCase):
         self.build(self.tree(FILES), "--no-settings", out="bare.exe")
         report = self.info_json(self.path("bare.exe"))
         self.assertIsNone(report["settings"])
-        self.assertEqual(report["archive_offset"], 40448)
+        self.assertEqual(report["archive_offset"], STUB_SIZE)
         self.assertEqual(report["size_check"], {"enabled": False, "matches": True})
         self.assertEqual(len(report["members"]), 4)
 
@@ -90,7 +90,7 @@ class InfoTest(ToolTestCase):
             f.write(b"MZ" * 10)
         result = run("info", self.path("small.exe"), check=False)
         self.assertNotEqual(result.returncode, 0)
-        self.assertIn("shorter than the 40448-byte stub", result.err)
+        self.assertIn(f"shorter than the {STUB_SIZE}-byte stub", result.err)
 
 
 class ToolTextsTest(ToolTestCase):

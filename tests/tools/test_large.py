@@ -11,7 +11,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import BLOCK_SIZE, DOROMI, STUB_SIZE, build_io_shim, run  # noqa: E402
+from tool_helpers import ARCHIVE_OFFSET, DOROMI, build_io_shim, run  # noqa: E402
 
 GIB = 1 << 30
 SPAN = 3 * GIB - (64 << 20)  # starts after the stub, crosses 2 GiB, ends below 3 GiB
@@ -101,7 +101,7 @@ class FourGibRefusalTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.work)
 
     def test_inputs_that_would_reach_4_gib_are_refused_before_reading(self):
-        base = STUB_SIZE + BLOCK_SIZE
+        base = ARCHIVE_OFFSET
         stored_overhead = 2 * len("zeros.bin") + 30 + 46 + 22  # headers, names and the end record
         cases = [
             ("store", "zeros.bin", (1 << 32) - base - stored_overhead, ["--store"], "4294967296 bytes"),

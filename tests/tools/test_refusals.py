@@ -6,7 +6,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import ToolTestCase, run  # noqa: E402
+from tool_helpers import STUB_SIZE, ToolTestCase, run  # noqa: E402
 
 
 class SettingsTextTest(ToolTestCase):
@@ -63,7 +63,7 @@ class InputAndOptionTest(ToolTestCase):
         tree = self.tree({"a.txt": b"a"})
         with open(self.path("stub.exe"), "wb") as f:
             f.write(b"MZ" + bytes(100))
-        self.assertRefused([tree, "--stub", self.path("stub.exe")], "102 bytes", "exactly 40448")
+        self.assertRefused([tree, "--stub", self.path("stub.exe")], "102 bytes", f"exactly {STUB_SIZE}")
         with open(self.path("stub.exe"), "wb") as f:
             f.write(b"MZ" + bytes(40000) + b"PK\x05\x06" + bytes(442))
         self.assertRefused([tree, "--stub", self.path("stub.exe")], "ZIP signature")

@@ -9,7 +9,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import DOROMI, ToolTestCase, run  # noqa: E402
+from tool_helpers import ARCHIVE_OFFSET, DOROMI, ToolTestCase, run  # noqa: E402
 
 SUBJECT = "/CN=Doromi Test Signer/O=Doromi"
 
@@ -108,7 +108,7 @@ class SigningTest(ToolTestCase):
         spoiled = bytearray(data)
         spoiled[start + 8:start + 200] = b"\x55" * 192  # the PKCS#7 data, not the WIN_CERTIFICATE header
         pointing = bytearray(self.build(self.source, out="plain.exe"))
-        struct.pack_into("<II", pointing, entry, 40704, 100)  # at the archive's first bytes
+        struct.pack_into("<II", pointing, entry, ARCHIVE_OFFSET, 100)  # at the archive's first bytes
         no_tools = {**os.environ, "PATH": "/nonexistent"}
         cases = [(data, None, "signed by " + SUBJECT, (True, False)),
                  (data, no_tools, "signed; the signer cannot be read: is osslsigncode installed?", (True, False)),
@@ -116,7 +116,7 @@ class SigningTest(ToolTestCase):
                   (False, True)),
                  (spoiled, no_tools, "signed; the signer cannot be read: is osslsigncode installed?", (True, False)),
                  (pointing, None, "not signed: the certificate table is damaged (the PE header names 100 bytes at "
-                  "offset 40704, which hold no certificate)", (False, True)),
+                  f"offset {ARCHIVE_OFFSET}, which hold no certificate)", (False, True)),
                  (pointing, no_tools, "not signed: the certificate table is damaged", (False, True))]
         for i, (content, env, words, (signed, damaged)) in enumerate(cases):
             with self.subTest(case=i, words=words[:40]):

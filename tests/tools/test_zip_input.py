@@ -10,7 +10,7 @@ import zipfile
 import zlib
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import BLOCK_SIZE, STUB_SIZE, ToolTestCase, run, write_zip  # noqa: E402
+from tool_helpers import ARCHIVE_OFFSET, ToolTestCase, run, write_zip  # noqa: E402
 
 
 class NonSeekable(io.RawIOBase):
@@ -50,7 +50,7 @@ class AcceptedArchivesTest(ToolTestCase):
                     original = f.read()
                 with open(self.path(f"{tool}.exe"), "rb") as f:
                     combined = f.read()
-                self.assertEqual(combined[STUB_SIZE + BLOCK_SIZE:], original)
+                self.assertEqual(combined[ARCHIVE_OFFSET:], original)
                 self.assertIn("members", result.out)
 
     def test_encrypted_zip_archive_is_accepted(self):

@@ -12,12 +12,12 @@ import zipfile
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.append(os.path.join(ROOT, "tests"))
+from fixed_values import ARCHIVE_OFFSET, STUB_SIZE  # noqa: E402,F401  (for the tests)
+from fixed_values import SETTINGS_BLOCK_SIZE as BLOCK_SIZE  # noqa: E402
 from zip_reading import local_headers, zip_decrypt  # noqa: E402,F401  (for the tests)
 OUT_DIR = os.environ.get("DOROMI_OUT_DIR", os.path.join(ROOT, "build", "out"))
 DOROMI = os.path.join(OUT_DIR, "doromi")
 STUB = os.path.join(OUT_DIR, "doromi-sfx.exe")
-STUB_SIZE = 40448
-BLOCK_SIZE = 256
 
 # Fixed so that the DOS times the tool writes (local time) are known.
 os.environ["TZ"] = "Asia/Seoul"
