@@ -1,7 +1,9 @@
 """Reading ZIP archives in the tests without the product's code: the walk
 over local headers and the traditional cipher, shared by the tool tests
 and the end-to-end tests (each puts this folder on its import path), and
-the deep member names both give archives."""
+the deep member names both give archives, and a stream zipfile cannot
+seek back in, which makes it write archives as jar and pipes do."""
+import io
 import struct
 
 LOCAL_HEADER = b"PK\x03\x04"
@@ -67,3 +69,18 @@ def deep_name(units):
     while units - len(name) > 60:
         name += "d" * 49 + "/"
     return name + "f" * (units - len(name))
+
+
+class NonSeekable(io.RawIOBase):
+    """A stream zipfile cannot seek back in: it defers sizes and CRC to
+    data descriptors (flag bit 3), as jar and anything writing to a pipe do."""
+
+    def __init__(self):
+        self.data = bytearray()
+
+    def writable(self):
+        return True
+
+    def write(self, b):
+        self.data += b
+        return len(b)

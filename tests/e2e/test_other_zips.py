@@ -2,12 +2,12 @@
 them (a jar, whose members' sizes follow their data; a zip written to a
 pipe; a zip of LZMA members, recompressed) extract under Wine to the tree
 they were made from."""
-import io
 import os
 import subprocess
 import zipfile
 
 from harness import StubTestCase, doromi_build, tree, wait_exit, windows_path
+from zip_reading import NonSeekable
 
 FILES = {
     "META-INF/MANIFEST.MF": b"Manifest-Version: 1.0\r\nMain-Class: app.Main\r\n\r\n",
@@ -15,21 +15,6 @@ FILES = {
     "app/res/strings.txt": b"hello from the resources\n" * 300,
     "app/empty.txt": b"",
 }
-
-
-class NonSeekable(io.RawIOBase):
-    """zipfile defers sizes and CRC to data descriptors on a stream it
-    cannot seek back in, as jar does."""
-
-    def __init__(self):
-        self.data = bytearray()
-
-    def writable(self):
-        return True
-
-    def write(self, b):
-        self.data += b
-        return len(b)
 
 
 class OtherZipsTest(StubTestCase):

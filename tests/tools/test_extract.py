@@ -6,22 +6,10 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import MTIME, STUB, ToolTestCase, run, sample_files, write_zip  # noqa: E402
+from tool_helpers import MTIME, STUB, ToolTestCase, run, sample_files, tree_contents, write_zip  # noqa: E402
 from zip_reading import deep_name  # noqa: E402
 
 PASSWORD = "열려라 참깨"
-
-
-def tree_contents(root):
-    """{relative path: bytes or None for a folder} of everything below root."""
-    found = {}
-    for dirpath, dirnames, filenames in os.walk(root):
-        for name in dirnames:
-            found[os.path.relpath(os.path.join(dirpath, name), root) + "/"] = None
-        for name in filenames:
-            with open(os.path.join(dirpath, name), "rb") as f:
-                found[os.path.relpath(os.path.join(dirpath, name), root)] = f.read()
-    return found
 
 
 class RoundTripTest(ToolTestCase):

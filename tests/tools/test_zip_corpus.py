@@ -12,7 +12,8 @@ import zipfile
 import zlib
 
 sys.path.insert(0, os.path.dirname(__file__))
-from tool_helpers import ToolTestCase, make_tree, run  # noqa: E402
+from tool_helpers import ToolTestCase, make_tree, run, tree_contents  # noqa: E402
+from zip_reading import NonSeekable  # noqa: E402
 
 TREE = {
     "docs/": None,
@@ -23,21 +24,6 @@ TREE = {
     "readme.txt": b"hello\n",
     "empty dir/": None,
 }
-
-
-class NonSeekable(io.RawIOBase):
-    """A stream zipfile cannot seek back in: it defers sizes and CRC to
-    data descriptors (flag bit 3), as jar and anything writing to a pipe do."""
-
-    def __init__(self):
-        self.data = bytearray()
-
-    def writable(self):
-        return True
-
-    def write(self, b):
-        self.data += b
-        return len(b)
 
 
 def sh(command, cwd):
@@ -134,18 +120,6 @@ REFERENCE = {"unzip": ["unzip", "-qq", "{a}", "-d", "{d}"], "7z": ["7z", "x", "-
              "bsdtar": ["bsdtar", "-xf", "{a}", "-C", "{d}"]}
 
 
-def tree_of(root):
-    """{relative path: content, or None for a folder}"""
-    found = {}
-    for folder, dirs, files in os.walk(root):
-        for name in dirs:
-            found[os.path.relpath(os.path.join(folder, name), root) + "/"] = None
-        for name in files:
-            with open(os.path.join(folder, name), "rb") as f:
-                found[os.path.relpath(os.path.join(folder, name), root)] = f.read()
-    return found
-
-
 class ZipCorpusTest(ToolTestCase):
     def make(self, label):
         src = make_tree(self.path("src"), TREE) if not os.path.isdir(self.path("src")) else self.path("src")
@@ -162,14 +136,14 @@ class ZipCorpusTest(ToolTestCase):
         done = subprocess.run(command, capture_output=True)
         # unzip warns (1) of bytes before the archive, and extracts all the same.
         self.assertIn(done.returncode, (0, 1) if tool == "unzip" else (0,), done.stderr)
-        return tree_of(target)
+        return tree_contents(target)
 
     def build_and_extract(self, archive, *options, password=None):
         exe = archive[:-4] + ".exe"
         result = run("build", "-o", exe, "--zip", archive, *options)
         out = self.path("out-" + os.path.basename(archive))
         run("extract", exe, "-d", out, "-q", *(["--password", password] if password else []))
-        return exe, result.out.splitlines()[0], tree_of(out)
+        return exe, result.out.splitlines()[0], tree_contents(out)
 
     def test_each_archive_comes_out_as_its_reference_extractor_takes_it_out(self):
         counts = {}

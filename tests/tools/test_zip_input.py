@@ -11,20 +11,7 @@ import zlib
 
 sys.path.insert(0, os.path.dirname(__file__))
 from tool_helpers import ARCHIVE_OFFSET, ToolTestCase, run, write_zip  # noqa: E402
-
-
-class NonSeekable(io.RawIOBase):
-    """Makes zipfile defer sizes and CRC to data descriptors (flag bit 3)."""
-
-    def __init__(self):
-        self.data = bytearray()
-
-    def writable(self):
-        return True
-
-    def write(self, b):
-        self.data += b
-        return len(b)
+from zip_reading import NonSeekable  # noqa: E402
 
 
 class AcceptedArchivesTest(ToolTestCase):

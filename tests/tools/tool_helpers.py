@@ -130,3 +130,15 @@ class ToolTestCase(unittest.TestCase):
         self.assertEqual(len(result.err.strip().splitlines()), 1, result.err)
         self.assertEqual(set(os.listdir(self.work)), before, "the refused build left files behind")
         return result
+
+
+def tree_contents(root):
+    """{relative path: bytes, or None for a folder} of everything below root."""
+    found = {}
+    for folder, folders, files in os.walk(root):
+        for name in folders:
+            found[os.path.relpath(os.path.join(folder, name), root) + "/"] = None
+        for name in files:
+            with open(os.path.join(folder, name), "rb") as f:
+                found[os.path.relpath(os.path.join(folder, name), root)] = f.read()
+    return found
