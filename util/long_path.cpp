@@ -21,6 +21,10 @@ static uint32_t RootLength(const PathUnit* path, uint32_t length) {
     return serverEnd > 2 && shareEnd > serverEnd + 1 ? shareEnd : 0;
 }
 
+bool IsShortFullPath(const PathUnit* path, uint32_t length, uint32_t longestPlain) {
+    return length <= longestPlain && RootLength(path, length) > 0;
+}
+
 static bool IsDots(const PathUnit* part, uint32_t units, uint32_t dots) {
     if (units != dots) return false;
     for (uint32_t at = 0; at < units; ++at)

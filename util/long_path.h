@@ -24,6 +24,12 @@ enum : uint32_t {
     kExtendedPrefixGrowth = 6,   // "\\?\UNC\" in the place of "\\"
 };
 
+// Whether `path` (`length` units) is a full path, with a drive or a share,
+// that the plain form takes as it is: no longer than `longestPlain`, as
+// normalising never lengthens it and Windows normalises a plain path
+// itself.
+bool IsShortFullPath(const PathUnit* path, uint32_t length, uint32_t longestPlain);
+
 // Normalises the full path in `path` (`length` units, in a buffer of
 // `capacity` units) in place: "/" becomes "\", empty and "." components go,
 // ".." takes the component before it away (never the drive or the share),

@@ -51,6 +51,14 @@ static WCHAR* SystemPath(const WCHAR* path, uint32_t longestPlain) {
 
 WidePath::WidePath(const char* utf8, uint32_t longestPlain) : wide(NULL) {
     WCHAR* given = WideCopy(utf8);
+    // Most paths are the normalised target and a checked member name, well
+    // within the plain limit: those go to the call as they are, sparing two
+    // GetFullPathNameW calls and a block for every file a pass touches.
+    if (given && IsShortFullPath(given, (uint32_t)lstrlenW(given), longestPlain)) {
+        wide = given;
+        LogPath(wide);
+        return;
+    }
     if (given) wide = SystemPath(given, longestPlain);
     ReleaseBlock(given);
     if (!wide) SetLastError(given ? ERROR_FILENAME_EXCED_RANGE : ERROR_NOT_ENOUGH_MEMORY);

@@ -281,6 +281,25 @@ TEST(SystemPathForm, PrefixesOnlyPathsLongerThanThePlainLimit) {
     for (const auto& c : cases) EXPECT_EQ(SystemForm(c.path), c.form) << c.path;
 }
 
+// The stub hands these to the plain call as they are: a full path within
+// the plain limit, which its normalised form never passes.
+TEST(SystemPathForm, ShortFullPathsNeedNoForm) {
+    const struct {
+        std::string path;
+        bool taken;
+    } cases[] = {
+        {OnDrive(259), true},  {OnDrive(260), false},        {OnShare(259), true},
+        {OnShare(260), false}, {"C:\\x\\..\\a/./b", true}, {"C:\\", true},
+        {"C:a", false},        {"dir\\a", false},            {"\\\\srv\\", false},
+    };
+    for (const auto& c : cases) {
+        std::u16string units(c.path.begin(), c.path.end());
+        bool taken = IsShortFullPath(units.data(), (uint32_t)units.size(), kLongestPlainPath);
+        EXPECT_EQ(taken, c.taken) << c.path;
+        if (taken) EXPECT_EQ(SystemForm(c.path).rfind("\\\\?\\", 0), std::string::npos) << c.path;
+    }
+}
+
 TEST(SystemPathForm, DirectoriesHaveALowerPlainLimitAndNoFormPassesTheSystemLimit) {
     EXPECT_EQ(SystemForm(OnDrive(247), kLongestPlainDirectory), OnDrive(247));
     EXPECT_EQ(SystemForm(OnDrive(248), kLongestPlainDirectory), "\\\\?\\" + OnDrive(248));
