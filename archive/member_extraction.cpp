@@ -94,8 +94,13 @@ static bool PassesThroughLink(PassState& pass, Text& path) {
             break;
         }
     }
-    for (uint32_t at = resume; at < path.length; ++at) {
+    for (uint32_t at = resume, part = resume; at < path.length; ++at) {
         if (path.bytes[at] != '\\') continue;
+        // An empty or "." part names the directory before it again, which
+        // on Windows would be the target itself when it comes first.
+        bool sameAgain = at == part || (at == part + 1 && path.bytes[part] == '.');
+        part = at + 1;
+        if (sameAgain) continue;
         path.bytes[at] = 0;
         bool linked = IsLinkedDirectory(path.bytes);
         path.bytes[at] = '\\';

@@ -185,6 +185,14 @@ def outside_link(test, target):
     os.symlink(outside, os.path.join(target, "linked"))
 
 
+def target_through_link(test, target):
+    """The target itself is a link, which is the user's choice, not a member's."""
+    real = os.path.join(os.path.dirname(target), "real-target")
+    os.makedirs(real)
+    os.rmdir(target)
+    os.symlink(real, target)
+
+
 def cannot_open(*names):
     return [(CANNOT_OPEN, "TARGET\\" + name) for name in names]
 
@@ -237,6 +245,9 @@ CASES = [
      ["bad.txt"], 0),
     ("signed-comment-to-the-end", OVERWRITE_DEFAULT, signed, {}, None, [], [[DONE]],
      {"signed.txt": b"from a signed file"}, None, 0),
+    ("dot-parts-in-a-linked-target", OVERWRITE_DEFAULT,
+     fixed(zip_archive({"./a.txt": b"a", "b/./c.txt": b"c"})), {}, target_through_link, [], [[DONE]],
+     {"a.txt": b"a", "b/": None, "b/c.txt": b"c"}, None, 0),
     ("linked-directory", OVERWRITE_DEFAULT,
      fixed(zip_archive({"linked/evil.txt": b"evil", "linked/sub/deep.txt": b"deep", "ok.txt": b"ok"})), {},
      outside_link, [], [[*cannot_open("linked\\evil.txt", "linked\\sub\\deep.txt"), FAILED]],
