@@ -58,16 +58,21 @@ uint32_t FileSize(FileHandle file) { return GetFileSize(file, NULL); }
 
 uint32_t LastSystemError() { return GetLastError(); }
 
-PathKind EntryAt(const char* path) {
+// The attributes of what `path` names; INVALID_FILE_ATTRIBUTES when there
+// is nothing or the path has no form the calls take.
+static DWORD AttributesOf(const char* path) {
     WidePath wide(path);
-    DWORD attributes = wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    return wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+}
+
+PathKind EntryAt(const char* path) {
+    DWORD attributes = AttributesOf(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return kNoEntry;
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? kDirectoryEntry : kFileEntry;
 }
 
 bool IsLinkedDirectory(const char* path) {
-    WidePath wide(path);
-    DWORD attributes = wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = AttributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
