@@ -18,8 +18,10 @@ import time
 import unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-# The modules shared by every test folder (fixed_values, zip_reading).
+# The modules shared by every test folder (fixed_values, zip_reading,
+# file_trees).
 sys.path.append(os.path.join(ROOT, "tests"))
+from file_trees import tree, write_tree  # noqa: E402,F401  (the end-to-end tests take them from here)
 OUT_DIR = os.path.join(ROOT, "build", "out")
 # The Wine loader of each architecture, called by its own path: Debian's
 # `wine` and `wineboot` scripts pick the 32-bit loader whenever it is
@@ -374,21 +376,6 @@ def browse_in(session, browser, path, reopen, rounds=3):
 def message_box_text(dumped):
     """A message box's text: the static control with id 0xFFFF."""
     return child(dumped, MESSAGE_BOX_TEXT)["text"]
-
-
-def tree(root, directories=False):
-    """Every file below `root` as {relative path with "/": content}; with
-    `directories`, every directory too, as {path + "/": None}."""
-    found = {}
-    for directory, subdirectories, names in os.walk(root):
-        relative = os.path.relpath(directory, root).replace(os.sep, "/")
-        prefix = "" if relative == "." else relative + "/"
-        if directories:
-            found.update((prefix + name + "/", None) for name in subdirectories)
-        for name in names:
-            with open(os.path.join(directory, name), "rb") as f:
-                found[prefix + name] = f.read()
-    return found
 
 
 def make_prefix():

@@ -9,7 +9,7 @@ import shutil
 import subprocess
 import time
 
-from harness import DOROMI, LOCALES, StubTestCase, child, doromi_build, tree, wait_exit, windows_path
+from harness import DOROMI, LOCALES, StubTestCase, child, doromi_build, tree, wait_exit, windows_path, write_tree
 from test_dialogs import ALL_EXTRACTED, FINISHED
 from fixed_values import IDC_DIR_LABEL, IDC_EXTRACT_DIR, IDC_MEMBER_LIST, IDC_START  # noqa: E402 (harness puts tests/ on the path)
 from test_startup import MAIN_CONTROLS
@@ -28,10 +28,7 @@ class LocaleTest(StubTestCase):
     def setUpClass(cls):
         super().setUpClass()
         source = os.path.join(cls.work, "source")
-        for name, data in SOURCE.items():
-            os.makedirs(os.path.join(source, os.path.dirname(name)), exist_ok=True)
-            with open(os.path.join(source, name), "wb") as f:
-                f.write(data)
+        write_tree(source, SOURCE)
         cls.exe = os.path.join(cls.work, "built.exe")
         doromi_build("-o", cls.exe, "--title", TITLE, source + "/", capture_output=True)
         # The members in archive order, named as the tool that wrote them reads them.

@@ -14,7 +14,7 @@ import zlib
 
 from combined import with_wrong_crc, wrong_passwords
 from fixed_values import IDC_ASK, IDC_MEMBER_LIST, IDC_OVERWRITE, IDC_PASSWORD, IDC_START, IDOK
-from harness import child, doromi_build, message_box_text, tree, wait_exit, windows_path
+from harness import child, doromi_build, message_box_text, tree, wait_exit, windows_path, write_tree
 from test_dialogs import (ALL_EXTRACTED, AUTO_START, CHOICES, ERROR_CAPTION, FINISHED, MAIN_TITLE,
                           OVERWRITE_DEFAULT, PASSWORD_TITLE, SOME_NOT_EXTRACTED, DialogTestCase)
 
@@ -61,10 +61,7 @@ class NamesTest(DialogTestCase):
 
     def tool_archive(self, *command):
         source = os.path.join(self.case, "source")
-        for name, data in KOREAN.items():
-            os.makedirs(os.path.join(source, os.path.dirname(name)), exist_ok=True)
-            with open(os.path.join(source, name), "wb") as f:
-                f.write(data)
+        write_tree(source, KOREAN)
         path = os.path.join(self.case, command[0] + ".zip")
         subprocess.run([*command, path, *KOREAN_TOP], cwd=source, check=True, capture_output=True,
                        env={**os.environ, "LC_ALL": "ko_KR.UTF-8"})

@@ -6,7 +6,7 @@ import os
 import random
 import subprocess
 
-from harness import StubTestCase, doromi_build, tree, wait_exit, windows_path
+from harness import StubTestCase, doromi_build, tree, wait_exit, windows_path, write_tree
 
 TITLE = "다른 형식"
 FINISHED = "Finished."
@@ -25,13 +25,7 @@ class OtherFormatsTest(StubTestCase):
         super().setUp()
         self.make_case_folder()
         self.source = os.path.join(self.case, "source")
-        for index, (name, data) in enumerate(sorted(FILES.items())):
-            path = os.path.join(self.source, name)
-            os.makedirs(os.path.dirname(path), exist_ok=True)
-            with open(path, "wb") as f:
-                f.write(data)
-            stamp = 1_300_000_000 + 2 * index  # DOS times have two-second steps
-            os.utime(path, (stamp, stamp))
+        write_tree(self.source, FILES, first_stamp=1_300_000_000)
         os.makedirs(os.path.join(self.source, "빈 폴더"))
         os.symlink("문서/안내.txt", os.path.join(self.source, "바로가기"))
 

@@ -6,7 +6,7 @@ import os
 import subprocess
 import zipfile
 
-from harness import StubTestCase, doromi_build, tree, wait_exit, windows_path
+from harness import StubTestCase, doromi_build, tree, wait_exit, windows_path, write_tree
 from zip_reading import NonSeekable
 
 FILES = {
@@ -24,10 +24,7 @@ class OtherZipsTest(StubTestCase):
         super().setUp()
         self.make_case_folder()
         self.source = os.path.join(self.case, "source")
-        for name, data in FILES.items():
-            os.makedirs(os.path.dirname(os.path.join(self.source, name)), exist_ok=True)
-            with open(os.path.join(self.source, name), "wb") as f:
-                f.write(data)
+        write_tree(self.source, FILES)
 
     def jar(self, archive):
         stream = NonSeekable()

@@ -8,7 +8,7 @@ import subprocess
 import zipfile
 import zlib
 
-from harness import StubTestCase, doromi_build, message_box_text, wait_exit, windows_path
+from harness import StubTestCase, doromi_build, message_box_text, wait_exit, windows_path, write_tree
 from fixed_values import IDC_PASSWORD  # noqa: E402 (harness puts tests/ on the path)
 
 PASSWORD_TITLE = "암호를 입력하세요"
@@ -32,16 +32,6 @@ def mixed_files(korean_names):
     if korean_names:
         files["문서/한글 이름.txt"] = "한글 내용\n".encode("utf-8") * 1000
     return files
-
-
-def write_tree(root, files):
-    for index, (name, data) in enumerate(sorted(files.items())):
-        path = os.path.join(root, name)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(data)
-        stamp = 1_200_000_000 + 2 * index  # DOS times have two-second steps
-        os.utime(path, (stamp, stamp))
 
 
 class RoundTripTest(StubTestCase):
@@ -76,7 +66,7 @@ class RoundTripTest(StubTestCase):
     # stub tries after the code page 949 bytes its box gives.
     def test_doromi_build_stored_deflated_and_encrypted(self):
         files = mixed_files(korean_names=True)
-        write_tree(self.source, files)
+        write_tree(self.source, files, first_stamp=1_200_000_000)
         for options, password in ((["--store"], None), ([], None),
                                   (["--password", PASSWORD, "--encryption", "zipcrypto"], PASSWORD),
                                   (["--password", PASSWORD], PASSWORD)):
@@ -89,7 +79,7 @@ class RoundTripTest(StubTestCase):
 
     def test_archives_of_other_tools(self):
         files = mixed_files(korean_names=False)
-        write_tree(self.source, files)
+        write_tree(self.source, files, first_stamp=1_200_000_000)
         archive = os.path.join(os.path.dirname(self.source), "external.zip")
 
         def python_zipfile():

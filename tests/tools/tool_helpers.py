@@ -15,6 +15,7 @@ sys.path.append(os.path.join(ROOT, "tests"))
 from fixed_values import ARCHIVE_OFFSET, STUB_SIZE  # noqa: E402,F401  (for the tests)
 from fixed_values import SETTINGS_BLOCK_SIZE as BLOCK_SIZE  # noqa: E402
 from zip_reading import local_headers, zip_decrypt  # noqa: E402,F401  (for the tests)
+from file_trees import tree, write_tree  # noqa: E402
 OUT_DIR = os.environ.get("DOROMI_OUT_DIR", os.path.join(ROOT, "build", "out"))
 DOROMI = os.path.join(OUT_DIR, "doromi")
 STUB = os.path.join(OUT_DIR, "doromi-sfx.exe")
@@ -48,15 +49,9 @@ def run(*args, check=True):
 
 
 def make_tree(root, files):
-    """files: {relative UTF-8 path: bytes}; a path ending in "/" is a folder."""
-    for name, data in files.items():
-        path = os.path.join(root, name)
-        if name.endswith("/"):
-            os.makedirs(path, exist_ok=True)
-            continue
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(data)
+    """files: {relative UTF-8 path: bytes}; a path ending in "/" is a folder.
+    Everything written gets the time MTIME."""
+    write_tree(root, files)
     for dirpath, dirnames, filenames in os.walk(root, topdown=False):
         for name in dirnames + filenames:
             os.utime(os.path.join(dirpath, name), (MTIME, MTIME))
@@ -134,11 +129,4 @@ class ToolTestCase(unittest.TestCase):
 
 def tree_contents(root):
     """{relative path: bytes, or None for a folder} of everything below root."""
-    found = {}
-    for folder, folders, files in os.walk(root):
-        for name in folders:
-            found[os.path.relpath(os.path.join(folder, name), root) + "/"] = None
-        for name in files:
-            with open(os.path.join(folder, name), "rb") as f:
-                found[os.path.relpath(os.path.join(folder, name), root)] = f.read()
-    return found
+    return tree(root, directories=True)
