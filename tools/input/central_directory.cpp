@@ -88,7 +88,6 @@ bool TakeZip64Values(CentralRecord& record) {
 CentralRecord ReadRecord(const Reader& reader, const std::string& bytes, size_t& at, size_t index) {
     CentralRecord r{};
     r.madeBy = (uint16_t)Le(bytes, at + 4, 2);
-    r.versionNeeded = (uint16_t)Le(bytes, at + 6, 2);
     r.flags = (uint16_t)Le(bytes, at + 8, 2);
     r.method = (uint16_t)Le(bytes, at + 10, 2);
     r.dosTime = (uint16_t)Le(bytes, at + 12, 2);
@@ -106,10 +105,6 @@ CentralRecord ReadRecord(const Reader& reader, const std::string& bytes, size_t&
         reader.Damaged("central directory record " + std::to_string(index + 1) + " runs past the directory's end");
     r.name = bytes.substr(variable, nameLength);
     r.extra = bytes.substr(variable + nameLength, extraLength);
-    const uint8_t* unused;
-    uint32_t unusedSize;
-    r.hasZip64Field = FindExtraField((const uint8_t*)r.extra.data(), (uint32_t)r.extra.size(), kExtraZip64, &unused,
-                                     &unusedSize);
     if (!TakeZip64Values(r))
         reader.Damaged("the central directory record of \"" + PrintableText(Utf8WithReplacements(r.name)) +
                        "\" has ZIP64 placeholders without their values");

@@ -9,14 +9,13 @@
 #include <vector>
 
 struct CentralRecord {
-    uint16_t madeBy, versionNeeded, flags, method, dosTime, dosDate;
+    uint16_t madeBy, flags, method, dosTime, dosDate;
     uint32_t crc;
     uint64_t compressedSize, size;  // ZIP64 sizes taken from their field
     uint16_t internalAttributes;
     uint32_t externalAttributes;
     uint64_t localOffset;  // as the record says: from the archive's start, which may be past the file's start
     std::string name, extra;
-    bool hasZip64Field;
 };
 
 struct CentralDirectory {

@@ -391,18 +391,16 @@ private:
 
 // ---- Passwords ---------------------------------------------------------------
 
-// Whether `password` passes the traditional cipher's check byte: the CRC's
-// high byte, or the time's when flag bit 3 defers the CRC.
+// Whether `password` passes the traditional cipher's check byte, by the
+// stub's own test of it.
 bool OpensTraditional(std::FILE* file, const PlannedMember& member, const std::string& password) {
-    uint8_t header[kEncryptionHeaderSize];
-    if (!ReadAt(file, member.dataStart, header, sizeof header)) return false;
+    uint8_t work[2 * kEncryptionHeaderSize];
+    if (!ReadAt(file, member.dataStart, work + kEncryptionHeaderSize, kEncryptionHeaderSize)) return false;
     Text key = MakeText(password.data(), (uint32_t)password.size());
-    InitKeys(key);
+    bool opens = CheckPasswordHeader(work, kEncryptionHeaderSize, member.record.flags, member.record.crc,
+                                     member.dosTime, key);
     ReleaseText(key);
-    uint8_t last = 0;
-    for (uint8_t byte : header) last = DecryptNext(byte);
-    bool deferred = member.record.flags & kFlagSizesAfterData;
-    return last == (deferred ? member.dosTime >> 8 : member.record.crc >> 24);
+    return opens;
 }
 
 // Whether `password` gives the AES member's 2-byte password verifier.
