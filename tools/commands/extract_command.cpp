@@ -18,6 +18,7 @@
 
 #include "archive/extraction_pass.h"
 #include "archive/overwrite_policy.h"
+#include "archive/passwords.h"
 #include "archive/settings.h"
 #include "archive/size_check.h"
 #include "help_texts.h"
@@ -155,8 +156,9 @@ int ReportOutcome(const NativeMemberList& list) {
             left += "\n  " + PrintableText(item.name);
             ++count;
         }
-    // Three refused passwords for one member end the pass without a word.
-    std::string reason = Answers().passwordsAsked >= 3 ? "the password was not accepted; " : "";
+    // Refused passwords for one member end the pass without a word; the
+    // count starts again with every member written.
+    std::string reason = Answers().passwordsAsked >= (int)kPasswordAttempts ? "the password was not accepted; " : "";
     if (left.empty()) throw std::runtime_error(reason + "nothing was extracted");
     throw std::runtime_error(reason + CountOf(count, "member") + (count == 1 ? " was" : " were") +
                              " not extracted:" + left);

@@ -137,6 +137,7 @@ static void NoteMemberStarted(const char* text) {
     static const std::string prefix = TEXT_EXTRACTING;
     if (std::strncmp(text, prefix.c_str(), prefix.size()) != 0) return;
     ++Watch().membersStarted;
+    Answers().passwordsAsked = 0;  // the passwords asked for this member were taken
 }
 
 // One line per member written, with "/" between path components.
