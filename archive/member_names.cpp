@@ -92,7 +92,7 @@ RawMemberName WholeRawName(const char* bytes, uint32_t length, uint16_t flags, c
 }
 
 // The UTF-8 form of the name in `work`, its length; 0 when the name cannot
-// be read, and `*empty` when it is empty.
+// be read or is empty.
 static uint32_t ReadName(const RawMemberName& raw, bool unmarkedUtf8, char* work) {
     uint32_t length = NulFreeLength(raw.bytes, raw.length);
     const char* field;

@@ -30,7 +30,7 @@ struct RawMemberName {
 };
 
 // The raw name of a header whose name and extra field are at hand whole,
-// as the tool and the tests have them: `length` name bytes as declared,
+// as the unit tests have them: `length` name bytes as declared,
 // read no further than kLongestRawMemberName.
 RawMemberName WholeRawName(const char* bytes, uint32_t length, uint16_t flags, const uint8_t* extra,
                            uint32_t extraLength);

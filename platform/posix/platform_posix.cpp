@@ -238,6 +238,7 @@ bool CanReplaceFile(const char* path) {
     bool found = native && lstat(native, &status) == 0;
     bool replaceable = found && S_ISREG(status.st_mode) && (status.st_mode & S_IWUSR);
     if (found && S_ISLNK(status.st_mode)) errno = ELOOP;  // a link is never written through
+    else if (found && !replaceable) errno = EACCES;   // not errno's leftover from an earlier call
     if (!replaceable) RecordFailure();
     free(native);
     return replaceable;

@@ -119,9 +119,11 @@ bool CanReplaceFile(const char* path) {
     WidePath wide(path);
     if (!wide) return false;
     DWORD attributes = GetFileAttributesW(wide);
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return false;
+    }
     HANDLE probe = CreateFileW(wide, GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (probe == INVALID_HANDLE_VALUE) return false;
     CloseHandle(probe);

@@ -51,9 +51,11 @@ static WCHAR* SystemPath(const WCHAR* path, uint32_t longestPlain) {
 
 WidePath::WidePath(const char* utf8, uint32_t longestPlain) : wide(NULL) {
     WCHAR* given = WideCopy(utf8);
-    // Most paths are the normalised target and a checked member name, well
-    // within the plain limit: those go to the call as they are, sparing two
-    // GetFullPathNameW calls and a block for every file a pass touches.
+    // Most paths are a full target directory and a checked member name,
+    // well within the plain limit: those go to the call as they are, which
+    // normalises a plain path itself, sparing two GetFullPathNameW calls and
+    // a block for every file a pass touches. A relative target, or a long
+    // path, takes the way below.
     if (given && IsShortFullPath(given, (uint32_t)lstrlenW(given), longestPlain)) {
         wide = given;
         LogPath(wide);
