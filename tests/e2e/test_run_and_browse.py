@@ -231,8 +231,14 @@ class FolderBrowserTest(StubTestCase):
         self.extract_into_current_directory()
         self.assertTrue(os.path.exists(os.path.join(self.chosen, "readme.txt")))
 
-    def open_new_subdirectory_dialog(self):
-        browser = self.browse_to(self.open_browser(), windows_path(self.chosen))
+    def open_new_subdirectory_dialog(self, typed=None):
+        """With `typed`, the target field holds it when each browser opens:
+        cancelling a browser that Wine left stuck puts the field back."""
+        def open_browser():
+            if typed is not None:
+                self.session.set_text(self.main["hwnd"], EDIT, typed)
+            return self.open_browser()
+        browser = browse_in(self.session, open_browser(), windows_path(self.chosen), open_browser)
         self.session.press(browser["hwnd"], NEW_FOLDER)
         return self.session.wait_for_window(NEW_DIR_TITLE)
 
@@ -264,8 +270,7 @@ class FolderBrowserTest(StubTestCase):
 
     def test_cancelled_new_subdirectory_dialog_leaves_the_typed_target(self):
         typed = windows_path(os.path.join(self.case, "typed"))
-        self.session.set_text(self.main["hwnd"], EDIT, typed)
-        dialog = self.open_new_subdirectory_dialog()
+        dialog = self.open_new_subdirectory_dialog(typed)
         self.assert_refused(dialog, "x:y")
         self.session.press(dialog["hwnd"], CANCEL)
         self.wait_until_gone(dialog)
